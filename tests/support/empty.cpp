@@ -1,0 +1,1 @@
+// Keeps the test support library non-empty while it has no helpers of its own.
