@@ -1,0 +1,108 @@
+// Recognition speed over a model of the shipped scale (7,500 prototypes,
+// 300 centres, 15,000 memberships) with realistic characters of 10-15
+// strokes and 200-400 points, 8 candidates per character.
+//
+// BM_RecognizeShort is the whole call (conversion, normalisation, features,
+// projection, search); BM_Search is the part after feature extraction
+// (projection and the two-level search); BM_Projection is the projection
+// alone.
+#include <benchmark/benchmark.h>
+
+#include <cstring>
+#include <random>
+#include <vector>
+
+#include "HRFeature.h"
+#include "HRKernel.h"
+#include "ModelImage.h"
+
+namespace {
+
+using penrune::test::BuildModelImage;
+using penrune::test::RandomCharacter;
+using penrune::test::RandomModelSpec;
+
+constexpr int kCharacters = 64;
+constexpr int kWanted = 8;
+
+struct Setup {
+    std::vector<uint8_t> image;
+    std::vector<std::vector<_HR_POINT16>> characters;
+    alignas(8) unsigned char block[HR_RECO_INSTANCE_SIZE];
+    _HR_RECO *reco = nullptr;
+
+    Setup() : image(BuildModelImage(RandomModelSpec(2024))) {
+        std::mt19937 rng(99);
+        std::uniform_int_distribution<int> strokes(10, 15);
+        std::uniform_int_distribution<int> points(200, 400);
+        for (int i = 0; i < kCharacters; ++i) {
+            const int s = strokes(rng);
+            characters.push_back(RandomCharacter(rng, s, points(rng) / s));
+        }
+        const HR_UINT8 *data = image.data();
+        reco = HRReco_Initialize(block, sizeof(block), &data);
+    }
+};
+
+Setup &Shared() {
+    static Setup setup;
+    return setup;
+}
+
+void BM_RecognizeShort(benchmark::State &state) {
+    Setup &setup = Shared();
+    std::vector<_HR_POINT16> scratch;
+    HR_UINT16 codes[kWanted];
+    HR_UINT16 distances[kWanted];
+    size_t i = 0;
+    for (auto _ : state) {
+        const std::vector<_HR_POINT16> &character = setup.characters[i++ % kCharacters];
+        scratch = character;  // the call converts the points in place
+        benchmark::DoNotOptimize(HRReco_RecognizeShort(setup.reco, scratch.data(),
+                                                       static_cast<HR_UINT16>(scratch.size()), kWanted,
+                                                       codes, distances));
+    }
+}
+BENCHMARK(BM_RecognizeShort)->Repetitions(9)->ReportAggregatesOnly(true);
+
+// Feature vectors of all characters, extracted once.
+std::vector<std::vector<HR_INT16>> Features(Setup &setup) {
+    std::vector<std::vector<HR_INT16>> features;
+    HR_UINT16 codes[kWanted];
+    for (const std::vector<_HR_POINT16> &character : setup.characters) {
+        std::vector<_HR_POINT16> scratch = character;
+        HRReco_RecognizeShort(setup.reco, scratch.data(), static_cast<HR_UINT16>(scratch.size()), kWanted,
+                              codes, nullptr);
+        features.emplace_back(setup.reco->feature, setup.reco->feature + HR_RECO_FEATURE_DIM);
+    }
+    return features;
+}
+
+void BM_Search(benchmark::State &state) {
+    Setup &setup = Shared();
+    const std::vector<std::vector<HR_INT16>> features = Features(setup);
+    HR_UINT16 codes[kWanted];
+    size_t i = 0;
+    for (auto _ : state) {
+        std::memcpy(setup.reco->feature, features[i++ % kCharacters].data(), sizeof(setup.reco->feature));
+        HRReco_MatchProcess(setup.reco, codes);
+        benchmark::DoNotOptimize(codes);
+    }
+}
+BENCHMARK(BM_Search)->Repetitions(9)->ReportAggregatesOnly(true);
+
+// The projection alone, to tell it apart from the search in BM_Search.
+void BM_Projection(benchmark::State &state) {
+    Setup &setup = Shared();
+    const std::vector<std::vector<HR_INT16>> features = Features(setup);
+    HR_INT16 compressed[HR_RECO_PROJECTED_DIM];
+    size_t i = 0;
+    for (auto _ : state) {
+        HRFeature_Transform(features[i++ % kCharacters].data(), HR_RECO_FEATURE_DIM, compressed,
+                            HR_RECO_PROJECTED_DIM, setup.reco->matrix);
+        benchmark::DoNotOptimize(compressed);
+    }
+}
+BENCHMARK(BM_Projection)->Repetitions(9)->ReportAggregatesOnly(true);
+
+}  // namespace

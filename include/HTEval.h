@@ -1,0 +1,58 @@
+/* Evaluation stage of the training tools: recognises every sample of a test
+ * directory with a model file and logs the rate of each test file, the share
+ * of samples found among the first 1 to 5 candidates and a per-character
+ * table from the worst-recognised character up.
+ *
+ * The counters are process-wide and accumulate over the whole process (a
+ * training run evaluates once); HTEval_ResetCounters clears them.
+ *
+ * Test sample files hold records {u16 length L (this field included),
+ * u16 code, 2 unused bytes, (L - 6) / 2 points (x, y) of one byte each}. */
+#ifndef HT_EVAL_H
+#define HT_EVAL_H
+
+#include "HRTypes.h"
+#include "HRKernel.h"
+
+PENRUNE_EXTERN_C_BEGIN
+
+#define HT_EVAL_CODES 65536      /* one result entry per character code */
+#define HT_EVAL_CANDS 5          /* candidates asked per sample */
+#define HT_EVAL_RECORD_BUFFER 16384 /* first size of the record buffer */
+#define HT_EVAL_MIN_RECORD 10    /* length field, code, reserved, two markers */
+
+/* Result of one character code. */
+typedef struct _HT_RESULT {
+    HR_UINT16 code;    /* filled in when the table is reported */
+    HR_UINT32 correct; /* samples whose first candidate was the code */
+    HR_UINT32 total;   /* samples of the code */
+    float rate;        /* correct / total, filled in when reported */
+} _HT_RESULT;
+
+extern _HT_RESULT g_stResult[HT_EVAL_CODES];
+extern _HT_RESULT g_stResultValid[HT_EVAL_CODES];
+/* g_nRecoTotal[k]: samples whose candidate k equals their code; after a test
+ * run, cumulative (code among the first k + 1 candidates). */
+extern float g_nRecoTotal[HT_EVAL_CANDS];
+extern float g_nSampleTotal;
+
+/* Stage entry: evaluates the model file on every file of testDir. A model
+ * that cannot be read or is not a well-formed image leaves the candidate
+ * line out. Returns 1. */
+PENRUNE_API int HTEval_Reco(const char *modelPath, const char *testDir);
+
+/* Recognises every record of one test file with instance and counts the
+ * results. Records shorter than 10 bytes or of odd length are skipped; a
+ * length below 2 ends the file. Logs "  PATH rate = R". Returns 0 when the
+ * file cannot be opened. */
+int HTTest_RecoFile(const char *path, _HR_RECO *instance);
+
+/* Logs the per-character table, ascending rate, equal rates in code order. */
+void HTTest_PrintResult(void);
+
+/* Clears all counters. */
+void HTEval_ResetCounters(void);
+
+PENRUNE_EXTERN_C_END
+
+#endif /* HT_EVAL_H */

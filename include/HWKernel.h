@@ -1,0 +1,127 @@
+/* Kernel API of libpenrune: the host-facing entry for line recognition.
+ *
+ * One kernel instance serves one writing area. The host hands it pen strokes
+ * as they are completed; after every call the instance holds a ranked list
+ * of candidate strings for everything written so far.
+ *
+ * Lifecycle, in calling order:
+ *   size = HWKernel_GetInstanceSize();
+ *   block = host allocation of size bytes, aligned for pointers;
+ *   HWKernel_Initialize(block, 0, NULL);
+ *   any sequence of HWKernel_AddStroke, HWKernel_DelStroke, HWKernel_Reset
+ *     and the getters;
+ *   HWKernel_Terminate(block); the host frees the block.
+ * The instance lives entirely in the host's block: the kernel allocates
+ * nothing, starts no thread and keeps no global state. Candidate lists and
+ * stroke pointers stay valid until the next AddStroke, DelStroke or Reset.
+ *
+ * Points are _HR_POINT16 in host units, x 0..65534, y 0..65535; a point with
+ * x = 0xFFFF is a marker: (0xFFFF, 0x0000) ends a stroke. */
+#ifndef HW_KERNEL_H
+#define HW_KERNEL_H
+
+#include "HRKernel.h"
+#include "HRTypes.h"
+#include "HWCand.h"
+#include "HWLex.h"
+
+PENRUNE_EXTERN_C_BEGIN
+
+/* Strokes an instance holds. */
+#define HW_STROKE_MAX 1024
+/* Points of the point buffer (and of the recognizer's scratch copy). */
+#define HW_POINT_MAX 16384
+/* A call is refused when its points + the points held + 1 exceed this: room
+ * for every point, one added stroke-end marker and the end-of-data point. */
+#define HW_POINT_LIMIT 0x3FFF
+/* Character segments of one segmentation. */
+#define HW_SEGMENT_MAX 1024
+/* Candidates asked of the recognizer for every character hypothesis. */
+#define HW_RECO_CANDIDATES 8
+/* Bins of the projection histogram over the line's width. */
+#define HW_HISTOGRAM_BINS 100
+/* Bytes of the text buffer HWKernel_Log needs, terminator included. */
+#define HW_KERNEL_LOG_SIZE PY_CAND_DUMP_SIZE
+
+/* A stored stroke: points first .. first + length - 1 of the point buffer,
+ * its stroke-end marker included. */
+typedef struct _HW_STROKE {
+    HR_INT32 first;
+    HR_INT32 length;
+} _HW_STROKE;
+
+/* The instance. The recognizer's storage, HRReco_GetInstanceSize() bytes,
+ * follows the structure directly. */
+typedef struct _HW_KERNEL {
+    _HR_RECO *reco;                       /* recognizer instance in the storage after this record */
+    _PY_CAND cand;                        /* phrase candidate builder */
+    _PY_LEX lex;                          /* view of the embedded lexicon */
+    HR_INT32 strokeTotal;                 /* strokes held, 0..HW_STROKE_MAX */
+    HR_INT32 pointTotal;                  /* points held, markers included, end-of-data point excluded */
+    _HW_STROKE stroke[HW_STROKE_MAX];     /* stroke table */
+    _HW_RECT box[HW_STROKE_MAX];          /* bounding box of each stroke's real points, edges inclusive */
+    _HR_POINT16 point[HW_POINT_MAX];      /* strokes back to back, then the end-of-data point */
+    _HR_POINT16 scratch[HW_POINT_MAX];    /* the recognizer's input copy: it converts points in place */
+    HR_INT32 segmentTotal;                /* segments of the latest segmentation */
+    _HW_SEGMENT segment[HW_SEGMENT_MAX];  /* character segments [first, end) of strokes */
+} _HW_KERNEL;
+
+/* Bytes the host must allocate for one instance. */
+PENRUNE_API HR_UINT32 HWKernel_GetInstanceSize(void);
+/* Sets up an instance in block (at least HWKernel_GetInstanceSize() bytes).
+ * reserved is not used. model: NULL, or the address of a pointer to a model
+ * image (a NULL image selects the embedded model). Returns the instance, or
+ * NULL for a NULL block. */
+PENRUNE_API _HW_KERNEL *HWKernel_Initialize(void *block, HR_UINT32 reserved, const HR_UINT8 *const *model);
+/* Forgets every stroke and candidate. */
+PENRUNE_API void HWKernel_Reset(_HW_KERNEL *kernel);
+/* Ends the instance; nothing is released, the block stays the host's. */
+PENRUNE_API void HWKernel_Terminate(_HW_KERNEL *kernel);
+
+/* Stores the strokes of count points (each ended by a marker; a missing final
+ * marker is added, lone points and lone markers are dropped) and runs one
+ * recognition pass per stored stroke. Returns 1, also when no stroke was
+ * stored; 0, changing nothing, when count is 0, the points do not fit
+ * (count + points held + 1 > HW_POINT_LIMIT), or the call carries more
+ * strokes than the stroke table has room for. */
+PENRUNE_API int HWKernel_AddStroke(_HW_KERNEL *kernel, const _HR_POINT16 *points, HR_UINT32 count);
+/* Removes the newest stroke and brings back the candidate list of the
+ * previous stroke count. Returns 1, or 0 with no stroke held. */
+PENRUNE_API int HWKernel_DelStroke(_HW_KERNEL *kernel);
+
+PENRUNE_API HR_INT32 HWKernel_GetStrokeTotal(const _HW_KERNEL *kernel);
+/* First point of stroke index, or NULL when index >= the stroke total. */
+PENRUNE_API const _HR_POINT16 *HWKernel_GetStrokeDataPtr(const _HW_KERNEL *kernel, HR_UINT16 index);
+/* Points of stroke index, marker included; 0 when index >= the stroke total. */
+PENRUNE_API HR_UINT16 HWKernel_GetStrokeDataLen(const _HW_KERNEL *kernel, HR_UINT16 index);
+
+/* Candidates of the current list, best first. */
+PENRUNE_API HR_UINT32 HWKernel_GetCandTotal(const _HW_KERNEL *kernel);
+/* Candidate index as terminated UTF-16, at most capacity units written (cut
+ * when short, nothing for capacity 0). Returns its length in units (a result
+ * >= capacity means it was cut), 0 out of range. */
+PENRUNE_API HR_INT32 HWKernel_GetCandItem(const _HW_KERNEL *kernel, HR_UINT16 index, HR_UINT16 *buffer,
+                                          HR_UINT16 capacity);
+/* Candidate index as terminated UTF-8, at most capacity bytes written (cut
+ * at a character boundary when short, nothing for capacity 0). Returns the
+ * bytes the text needs (a result >= capacity means it was cut), 0 out of
+ * range. */
+PENRUNE_API HR_INT32 HWKernel_GetCandItemUtf8(const _HW_KERNEL *kernel, HR_UINT16 index, char *buffer,
+                                              HR_UINT16 capacity);
+/* Writes a plain-text report of the current list and of the recognition
+ * results into text, which must hold HW_KERNEL_LOG_SIZE bytes. Returns the
+ * text length. */
+PENRUNE_API HR_UINT16 HWKernel_Log(const _HW_KERNEL *kernel, char *text);
+
+/* The recognition pass over all strokes held. Returns 0 with no stroke held,
+ * else 1. */
+PENRUNE_API int HWKernel_Recognize(_HW_KERNEL *kernel);
+/* Cuts the line into character boxes by a projection histogram of the stroke
+ * boxes and fills the segment table. */
+PENRUNE_API void HWKernel_CalcHistogram(_HW_KERNEL *kernel);
+/* 1 when a lies inside b, all edges inclusive, else 0. */
+PENRUNE_API int HWKernel_InRect(const _HW_RECT *a, const _HW_RECT *b);
+
+PENRUNE_EXTERN_C_END
+
+#endif /* HW_KERNEL_H */

@@ -1,0 +1,395 @@
+/* 8-direction features of one character: cell densities on an 8 x 8 grid
+ * along the pen-down strokes and along the simplified pen path, compressed by
+ * a square root, and their projection to 64 bytes. Integer arithmetic only,
+ * so training and recognition agree on every platform.
+ *
+ * Speed: a character is several hundred short segments, so the per-segment
+ * work is table lookups (angles of small steps and the weights of every
+ * angle, both built at compile time from the same functions that serve the
+ * general case) and 8-slot vector additions per cell. */
+#include "HRFeature.h"
+
+#include <string.h>
+
+#include "HRNormalize.h"
+#include "HRTable.h"
+#include "feature/HRFrame.h"
+#include "feature/HRTableData.h"
+
+namespace {
+
+/* The 8 direction slots of one cell, added as one vector; the compiler lowers
+ * it to scalar code where the target has no SIMD. */
+typedef HR_UINT16 SlotVector __attribute__((vector_size(HR_FEATURE_SLOTS * sizeof(HR_UINT16))));
+
+constexpr HR_UINT8 kCos[] = {HR_COS_TABLE_DATA};
+constexpr HR_UINT16 kTan[] = {HR_TAN_TABLE_DATA};
+static_assert(sizeof kCos / sizeof kCos[0] == HR_COS_TABLE_SIZE, "cosine table size");
+static_assert(sizeof kTan / sizeof kTan[0] == HR_TAN_TABLE_SIZE, "tangent table size");
+
+/* 8-bit points range over 0..254 (255 marks a marker). */
+constexpr HR_UINT32 kPoint8Scale = 255;
+/* Degrees of the direction slots, in slot order. */
+constexpr HR_INT32 kSlotDegrees[HR_FEATURE_SLOTS] = {0, 225, 270, 315, 180, 45, 90, 135};
+constexpr HR_INT32 kFullCircle = 360;
+/* A direction feeds the slots within this many degrees of it. */
+constexpr HR_INT32 kSlotReach = 45;
+/* Angle of a point to itself. */
+constexpr HR_UINT16 kAngleOfSamePoint = 315;
+/* Fixed-point unit of slopes and tangents. */
+constexpr HR_INT32 kSlopeUnit = 128;
+/* Slope of a segment along an axis, and of a point to itself. */
+constexpr HR_INT16 kAxisSlope = 32000;
+constexpr HR_INT16 kSamePointSlope = kSlopeUnit;
+/* Last tangent index the angle search may return: 45 +- 43 gives 2..88. */
+constexpr int kLastTanIndex = HR_TAN_TABLE_SIZE - 2;
+/* Steps of normalised points (0..63) are below this: their angles are
+ * looked up. */
+constexpr int kSmallStep = HR_NORMALIZE_SIZE;
+/* Cell factors of a sample: own cell, side cells, diagonal cell. */
+constexpr HR_UINT16 kOwnCellFactor = 32;
+constexpr HR_UINT16 kSideCellFactor = 16;
+constexpr HR_UINT16 kDiagonalCellFactor = 8;
+constexpr int kFrame = HR_FEATURE_GRID * HR_FEATURE_CELL;
+/* In the pen path, both legs of a corner are kept when each is longer than
+ * this city-block distance; otherwise the corner is cut by the chord. */
+constexpr int kPathCornerDistance = 7;
+/* Samples taken within one segment never exceed the scratch: the longest
+ * span of 8-bit coordinates sampled at step 1, plus the end point. */
+constexpr HR_INT32 kMaxStep = 256;
+constexpr HR_INT32 kMaxSpan = 255;
+static_assert(kMaxSpan / 1 + 1 <= HR_FEATURE_SCRATCH_POINTS, "scratch too small for a segment");
+/* Largest square-root result; also the feature vector's largest value. */
+constexpr HR_UINT16 kMaxRoot = HR_FEATURE_MAX_VALUE;
+constexpr HR_UINT32 kProjectionShift = 16;
+constexpr HR_UINT32 kProjectionBias = 128;
+constexpr HR_UINT32 kByteMask = 0xFF;
+
+bool IsMarker(_HR_POINT8 p) { return p.x == HR_MARKER8; }
+
+constexpr int Abs(int v) { return v < 0 ? -v : v; }
+
+/* Largest i in 0..kLastTanIndex with kTan[i] < t, or 0 if none, by
+ * bisection over the increasing table. */
+constexpr int TanIndexBelow(HR_UINT32 t) {
+    int lo = 0, hi = kLastTanIndex + 1; /* entries below lo are < t; from hi on, >= t */
+    while (lo < hi) {
+        const int mid = (lo + hi) / 2;
+        if (kTan[mid] < t) {
+            lo = mid + 1;
+        } else {
+            hi = mid;
+        }
+    }
+    return lo > 0 ? lo - 1 : 0;
+}
+
+/* Ratio long/short in slope units; a zero short side is steeper than any
+ * table entry. */
+constexpr HR_UINT32 TangentOf(HR_UINT32 longer, HR_UINT32 shorter) {
+    return shorter == 0 ? 0xFFFFFFFFu : longer * kSlopeUnit / shorter;
+}
+
+constexpr int ComputeQuadrantAngle(HR_UINT32 dx, HR_UINT32 dy) {
+    if (dx == dy) return 45;
+    if (dy > dx) return 45 + TanIndexBelow(TangentOf(dy, dx));
+    return 45 - TanIndexBelow(TangentOf(dx, dy));
+}
+
+struct QuadrantAngleTable {
+    HR_UINT8 angle[kSmallStep][kSmallStep]; /* [dx][dy] */
+};
+
+constexpr QuadrantAngleTable MakeQuadrantAngleTable() {
+    QuadrantAngleTable table{};
+    for (int dx = 0; dx < kSmallStep; ++dx) {
+        for (int dy = 0; dy < kSmallStep; ++dy) {
+            table.angle[dx][dy] = static_cast<HR_UINT8>(ComputeQuadrantAngle(dx, dy));
+        }
+    }
+    return table;
+}
+
+constexpr QuadrantAngleTable kQuadrantAngles = MakeQuadrantAngleTable();
+
+int QuadrantAngle(int dx, int dy) {
+    if (dx < kSmallStep && dy < kSmallStep) return kQuadrantAngles.angle[dx][dy];
+    return ComputeQuadrantAngle(static_cast<HR_UINT32>(dx), static_cast<HR_UINT32>(dy));
+}
+
+HR_UINT16 TwoPointAngle(_HR_POINT8 p, _HR_POINT8 q) {
+    if (p.x == q.x) {
+        if (p.y == q.y) return kAngleOfSamePoint;
+        return p.y < q.y ? 270 : 90;
+    }
+    if (p.y == q.y) return q.x < p.x ? 180 : 0;
+    const int a = QuadrantAngle(Abs(q.x - p.x), Abs(q.y - p.y));
+    const bool right = q.x > p.x, up = q.y < p.y;
+    if (up) return static_cast<HR_UINT16>(right ? a : 180 - a);
+    return static_cast<HR_UINT16>(right ? kFullCircle - a : 180 + a);
+}
+
+HR_INT16 TwoPointSlope(_HR_POINT8 p, _HR_POINT8 q) {
+    const int dx = q.x - p.x, dy = q.y - p.y;
+    if (dx == 0) {
+        if (dy == 0) return kSamePointSlope;
+        return dy > 0 ? kAxisSlope : -kAxisSlope;
+    }
+    if (dy == 0) return dx < 0 ? -kAxisSlope : kAxisSlope;
+    if (Abs(dx) >= Abs(dy)) return static_cast<HR_INT16>(dx * kSlopeUnit / dy);
+    return static_cast<HR_INT16>(dy * kSlopeUnit / dx);
+}
+
+/* Weight of a slot at distance d degrees from the direction. */
+constexpr HR_UINT16 SlotWeight(HR_INT32 d) { return d >= 0 && d <= kSlotReach ? kCos[(3 * d) / 2] : 0; }
+
+/* Distance of the 0 degree slot: measured from 0 below 45 and from 360
+ * above 315; between them the slot is out of reach. */
+constexpr HR_INT32 DistanceToSlotZero(HR_INT32 angle) {
+    if (angle <= kSlotReach) return angle;
+    if (angle >= kFullCircle - kSlotReach) return kFullCircle - angle;
+    return -1;
+}
+
+struct SlotWeights {
+    HR_UINT16 w[HR_FEATURE_SLOTS];
+};
+
+constexpr SlotWeights ComputeDirectionWeights(HR_INT32 angle) {
+    SlotWeights weights{};
+    weights.w[0] = SlotWeight(DistanceToSlotZero(angle));
+    for (int k = 1; k < HR_FEATURE_SLOTS; ++k) weights.w[k] = SlotWeight(Abs(angle - kSlotDegrees[k]));
+    return weights;
+}
+
+struct DirectionWeightTable {
+    SlotWeights byAngle[kFullCircle];
+};
+
+constexpr DirectionWeightTable MakeDirectionWeightTable() {
+    DirectionWeightTable table{};
+    for (int angle = 0; angle < kFullCircle; ++angle) table.byAngle[angle] = ComputeDirectionWeights(angle);
+    return table;
+}
+
+constexpr DirectionWeightTable kDirectionWeights = MakeDirectionWeightTable();
+
+SlotVector LoadSlots(const HR_UINT16 *slots) {
+    SlotVector v;
+    memcpy(&v, slots, sizeof v);
+    return v;
+}
+
+SlotVector DirectionWeights(HR_UINT16 angle) {
+    if (angle < kFullCircle) return LoadSlots(kDirectionWeights.byAngle[angle].w);
+    return LoadSlots(ComputeDirectionWeights(angle).w);
+}
+
+/* The weight vectors of the cells a sample reaches. */
+struct CellWeights {
+    SlotVector own;
+    SlotVector side;
+    SlotVector diagonal;
+};
+
+CellWeights CellWeightsOf(SlotVector w) {
+    return {w * kOwnCellFactor, w * kSideCellFactor, w * kDiagonalCellFactor};
+}
+
+/* 16-bit wrapping addition of one cell's slots. */
+void AddCell(HR_INT16 *plane, int row, int column, SlotVector w) {
+    HR_INT16 *cell = plane + (row * HR_FEATURE_GRID + column) * HR_FEATURE_SLOTS;
+    const SlotVector sum = LoadSlots(reinterpret_cast<const HR_UINT16 *>(cell)) + w;
+    memcpy(cell, &sum, sizeof sum);
+}
+
+bool OnGrid(int index) { return index >= 0 && index < HR_FEATURE_GRID; }
+
+/* Spreads one sample over its own cell and the nearest side, lower/upper
+ * and diagonal cells. A sample in the lower-left quarter of its cell reaches
+ * the row below only in the upper half of the grid: the trained prototypes
+ * were made with that rule. */
+void CountSample(HR_INT16 *plane, _HR_POINT8 s, const CellWeights &w) {
+    const int row = s.y / HR_FEATURE_CELL, column = s.x / HR_FEATURE_CELL;
+    const bool left = s.x % HR_FEATURE_CELL < HR_FEATURE_CELL / 2;
+    const bool upper = s.y % HR_FEATURE_CELL < HR_FEATURE_CELL / 2;
+    const int sideColumn = left ? column - 1 : column + 1;
+    const int sideRow = upper ? row - 1 : row + 1;
+    const bool columnOk = OnGrid(sideColumn);
+    const bool lowerLeftQuirk = !upper && left && column >= 1;
+    const bool rowOk = lowerLeftQuirk ? row <= HR_FEATURE_GRID / 2 - 1 : OnGrid(sideRow);
+    AddCell(plane, row, column, w.own);
+    if (columnOk) AddCell(plane, row, sideColumn, w.side);
+    if (!rowOk) return;
+    AddCell(plane, sideRow, column, w.side);
+    if (columnOk) AddCell(plane, sideRow, sideColumn, w.diagonal);
+}
+
+void CountSamples(const _HR_POINT8 *samples, HR_INT32 count, SlotVector weights, HR_INT16 *plane) {
+    const CellWeights w = CellWeightsOf(weights);
+    for (HR_INT32 i = 0; i < count; ++i) {
+        if (samples[i].x >= kFrame || samples[i].y >= kFrame) continue;
+        CountSample(plane, samples[i], w);
+    }
+}
+
+/* Samples p -> q every step units along the major axis, p included and q
+ * excluded; returns the number written to scratch (at most
+ * ceil(kMaxSpan / step)). The slope division is needed only from the second
+ * sample on, which most segments of a character never reach. */
+int Interpolate(_HR_POINT8 p, _HR_POINT8 q, HR_INT32 step, _HR_POINT8 *scratch) {
+    const int dx = q.x - p.x, dy = q.y - p.y;
+    const bool yMajor = Abs(dy) > Abs(dx);
+    const int span = yMajor ? Abs(dy) : Abs(dx);
+    if (span == 0) return 0;
+    scratch[0] = p;
+    if (span <= step) return 1;
+    const int major0 = yMajor ? p.y : p.x, minor0 = yMajor ? p.x : p.y;
+    const int delta = (yMajor ? dy : dx) > 0 ? step : -step;
+    const int slope = TwoPointSlope(p, q);
+    int count = 1;
+    for (int offset = delta; Abs(offset) < span; offset += delta) {
+        const auto major = static_cast<HR_UINT8>(major0 + offset);
+        const auto minor = static_cast<HR_UINT8>(minor0 + offset * kSlopeUnit / slope);
+        scratch[count++] = yMajor ? _HR_POINT8{minor, major} : _HR_POINT8{major, minor};
+    }
+    return count;
+}
+
+void ExtractSegment(_HR_POINT8 p, _HR_POINT8 q, bool includeEnd, HR_INT32 step,
+                    _HR_POINT8 *scratch, HR_INT16 *plane) {
+    const SlotVector weights = DirectionWeights(TwoPointAngle(p, q));
+    int count = Interpolate(p, q, step, scratch);
+    if (includeEnd) scratch[count++] = q;
+    CountSamples(scratch, count, weights, plane);
+}
+
+int CityBlock(_HR_POINT8 a, _HR_POINT8 b) { return Abs(a.x - b.x) + Abs(a.y - b.y); }
+
+/* Plane 0: every segment of a stroke; the last one of a stroke includes
+ * its end point. */
+void ExtractStrokes(const _HR_POINT8 *points, HR_UINT16 n, _HR_POINT8 *scratch,
+                    HR_INT16 *plane) {
+    for (int i = 0; i + 2 < n; ++i) {
+        if (IsMarker(points[i]) || IsMarker(points[i + 1])) continue;
+        ExtractSegment(points[i], points[i + 1], IsMarker(points[i + 2]), HR_FEATURE_STEP, scratch,
+                       plane);
+    }
+}
+
+/* Plane 1: the pen path through all points, pen-up moves included. Each
+ * window of three consecutive points a, b, c contributes its two legs when
+ * both are long, else the chord a -> c. */
+void ExtractPenPath(const _HR_POINT8 *points, HR_UINT16 n, _HR_POINT8 *scratch,
+                    HR_INT16 *plane) {
+    _HR_POINT8 a = {0, 0}, b = {0, 0};
+    int seen = 0;
+    for (HR_UINT32 i = 0; i < n; ++i) {
+        const _HR_POINT8 c = points[i];
+        if (IsMarker(c)) continue;
+        if (seen >= 2) {
+            if (CityBlock(a, b) > kPathCornerDistance && CityBlock(b, c) > kPathCornerDistance) {
+                ExtractSegment(a, b, false, HR_FEATURE_STEP, scratch, plane);
+                ExtractSegment(b, c, false, HR_FEATURE_STEP, scratch, plane);
+            } else {
+                ExtractSegment(a, c, false, HR_FEATURE_STEP, scratch, plane);
+            }
+        }
+        a = b;
+        b = c;
+        ++seen;
+    }
+}
+
+/* Largest c <= kMaxRoot with c² < v; 0 for v <= 0. Bit by bit from the
+ * top, branch-free so the loop over a vector vectorises. */
+HR_UINT16 RootBelow(HR_INT16 value) {
+    const HR_UINT16 v = value > 0 ? static_cast<HR_UINT16>(value) : 0;
+    HR_UINT16 root = 0;
+    for (HR_UINT16 bit = 128; bit != 0; bit >>= 1) {
+        const HR_UINT16 candidate = static_cast<HR_UINT16>(root | bit);
+        root = static_cast<HR_UINT16>(candidate * candidate) < v ? candidate : root;
+    }
+    return root < kMaxRoot ? root : kMaxRoot;
+}
+
+/* One output of the projection; the sum wraps in 32 bits and only bits
+ * 16..23 survive the final reduction, so no sign handling is needed. */
+HR_INT16 ProjectRow(const HR_INT16 *row, const HR_INT16 *x, HR_UINT32 nIn) {
+    HR_UINT32 acc = 0;
+    for (HR_UINT32 j = 0; j < nIn; ++j) {
+        acc += static_cast<HR_UINT32>(static_cast<HR_INT32>(row[j]) * x[j]);
+    }
+    return static_cast<HR_INT16>(((acc >> kProjectionShift) + kProjectionBias) & kByteMask);
+}
+
+}  // namespace
+
+extern "C" {
+
+void HRFeature_Point16ToPoint8(const _HR_POINT16 *points, HR_UINT16 n, _HR_POINT8 *out) {
+    if (n == 0) return;
+    penrune::HRFrame frame = penrune::HRFrame_Measure(points, n, HR_MARKER16);
+    /* A character smaller than the 8-bit range is only translated. */
+    if (frame.xDivisor < kPoint8Scale && frame.yDivisor < kPoint8Scale) {
+        frame.xDivisor = frame.yDivisor = kPoint8Scale;
+    }
+    for (HR_UINT32 i = 0; i < n; ++i) {
+        /* Read the whole point before writing: out may overlay points. */
+        const HR_UINT32 x = points[i].x, y = points[i].y;
+        if (x == HR_MARKER16) {
+            out[i].x = HR_MARKER8;
+            out[i].y = y == 0 ? 0 : HR_MARKER8;
+        } else {
+            out[i].x = static_cast<HR_UINT8>((x - frame.minX) * kPoint8Scale / frame.xDivisor);
+            out[i].y = static_cast<HR_UINT8>((y - frame.minY) * kPoint8Scale / frame.yDivisor);
+        }
+    }
+}
+
+HR_INT32 HRFeature_GetAngleValue(HR_UINT8 dx, HR_UINT8 dy) { return QuadrantAngle(dx, dy); }
+
+HR_UINT16 HRFeature_GetTwoPointAngle(_HR_POINT8 p, _HR_POINT8 q) { return TwoPointAngle(p, q); }
+
+HR_INT16 HRFeature_GetTwoPointSlope(_HR_POINT8 p, _HR_POINT8 q) { return TwoPointSlope(p, q); }
+
+void HRFeature_EightDirectionMapping(HR_UINT16 angle, HR_UINT16 *weights) {
+    const SlotVector w = DirectionWeights(angle);
+    memcpy(weights, &w, sizeof w);
+}
+
+void HRFeature_CountEightDirectionFeature(const _HR_POINT8 *samples, HR_INT32 count,
+                                          const HR_UINT16 *weights, HR_INT16 *plane) {
+    CountSamples(samples, count, LoadSlots(weights), plane);
+}
+
+void HRFeature_ExtractEightDirectionFeatureBetweenTwoPoint(_HR_POINT8 p, _HR_POINT8 q,
+                                                           HR_INT32 includeEnd, HR_INT32 step,
+                                                           _HR_POINT8 *scratch, HR_INT16 *plane) {
+    if (step < 1) step = 1;
+    if (step > kMaxStep) step = kMaxStep;
+    ExtractSegment(p, q, includeEnd != 0, step, scratch, plane);
+}
+
+void HRFeature_CoxBoxTransform(HR_INT16 *values, HR_INT32 count) {
+    for (HR_INT32 i = 0; i < count; ++i) values[i] = static_cast<HR_INT16>(RootBelow(values[i]));
+}
+
+int HRFeature_Extract1024DimFeature(_HR_POINT8 *points, HR_UINT16 n, HR_INT16 *v) {
+    HRNormalize_Process(points, n);
+    memset(v, 0, HR_FEATURE_DIM * sizeof(*v));
+    _HR_POINT8 scratch[HR_FEATURE_SCRATCH_POINTS];
+    ExtractStrokes(points, n, scratch, v);
+    ExtractPenPath(points, n, scratch, v + HR_FEATURE_PLANE_SIZE);
+    HRFeature_CoxBoxTransform(v, HR_FEATURE_DIM);
+    return 1;
+}
+
+void HRFeature_Transform(const HR_INT16 *x, HR_UINT16 nIn, HR_INT16 *out, HR_UINT16 nOut,
+                         const HR_INT16 *matrix) {
+    for (HR_UINT32 r = 0; r < nOut; ++r) {
+        out[r] = ProjectRow(matrix + static_cast<size_t>(r) * nIn, x, nIn);
+    }
+}
+
+}  // extern "C"

@@ -1,0 +1,754 @@
+// Class prototypes: k-means clustering, the MDC stage, .mdc files and MCE
+// training by generalized probabilistic descent.
+#include "HTDisc.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <vector>
+
+#include "HTCode.h"
+#include "HTLog.h"
+#include "HTPlatform.h"
+
+// Distances and updates must round exactly as written, one operation at a
+// time: a fused multiply-add would change the trained prototypes.
+#if defined(__clang__)
+#pragma STDC FP_CONTRACT OFF
+#elif defined(__GNUC__)
+#pragma GCC optimize("fp-contract=off")
+#endif
+
+namespace {
+
+constexpr HR_INT32 kSeedDistanceStart = 1073676289;  // 32767^2
+constexpr float kAssignStart = 1e30f;
+constexpr float kSmallClusterShare = 0.16f;
+constexpr HR_UINT16 kUnassigned = 0xFFFF;
+
+constexpr float kProtoDistanceBase = 36.9f;
+constexpr float kNoDistance = 1e36f;          // class without prototypes, empty slot
+constexpr float kFilledLimit = 9.9e35f;       // entries at or above are unfilled
+constexpr int kCandMin = 100;                 // candidates kept at least
+constexpr double kCandGap = 0.23;             // relative gap that ends the list
+constexpr double kNinth = 0.1111111119389534;  // 1/9 in single precision
+constexpr double kWeightPower = -1.1111111111111112;
+constexpr double kLossScale = -0.002;
+constexpr double kMinLossSlope = 1e-36;
+constexpr double kStartRate = 0.02;
+constexpr int kBlockFloats = HT_DISC_LANES * HT_DISC_DIM;  // one lane-major block
+constexpr int kBlocksPerPass = 4;
+
+HR_UINT16 ReadU16(const HR_UINT8 *p) { return (HR_UINT16)(p[0] | (p[1] << 8)); }
+
+void WriteU16(HR_UINT8 *p, HR_UINT16 v) {
+    p[0] = (HR_UINT8)(v & 0xFF);
+    p[1] = (HR_UINT8)(v >> 8);
+}
+
+// ---- k-means ----------------------------------------------------------
+
+struct KMean {
+    int count, stride, dim, k;
+    float *centres;
+    HR_UINT16 *assign;
+    std::vector<HR_INT16> wide;     // samples widened to 16 bits
+    std::vector<char> valid;        // still taking part in seeding and means
+    std::vector<HR_INT32> minDist;  // least distance to a seed so far
+    std::vector<int> seed;
+    std::vector<int> members;       // valid members per centre at the last update
+    std::vector<char> live;         // centre had a valid member at every update
+    std::vector<float> sums;
+
+    const HR_INT16 *Sample(int i) const { return &wide[(size_t)i * stride]; }
+    float *Centre(int c) const { return centres + (size_t)c * stride; }
+};
+
+// Seeds 0 and 1: the valid pair farthest apart, earliest pair on ties. With
+// fewer than two valid samples both are the first valid sample; the
+// duplicate centre then gets no member and is dropped.
+void FarthestPair(KMean &km) {
+    HR_INT64 best = -1;
+    int s0 = -1, s1 = -1;
+    for (int i = 0; i < km.count; ++i) {
+        if (!km.valid[i]) continue;
+        if (s0 < 0) s0 = s1 = i;
+        for (int j = i + 1; j < km.count; ++j) {
+            if (!km.valid[j]) continue;
+            HR_INT64 d = HTDisc_CountDistanceShort(km.Sample(i), km.Sample(j), km.dim);
+            if (d > best) {
+                best = d;
+                s0 = i;
+                s1 = j;
+            }
+        }
+    }
+    km.seed[0] = s0;
+    if (km.k > 1) km.seed[1] = s1;
+}
+
+void LowerSeedDistance(KMean &km, int i, int s) {
+    HR_INT32 d = HTDisc_CountDistanceShortCutByMax(km.Sample(i), km.Sample(km.seed[s]), km.dim,
+                                                   km.minDist[i]);
+    if (d < km.minDist[i]) km.minDist[i] = d;
+}
+
+// Seeds 2 .. k-1: each time the valid sample farthest from all seeds so far.
+void FarthestFirst(KMean &km) {
+    for (int s = 2; s < km.k; ++s) {
+        HR_INT32 best = -1;
+        int pick = km.seed[0];
+        for (int i = 0; i < km.count; ++i) {
+            if (!km.valid[i]) continue;
+            if (s == 2) LowerSeedDistance(km, i, 0);
+            LowerSeedDistance(km, i, s - 1);
+            if (km.minDist[i] > best) {
+                best = km.minDist[i];
+                pick = i;
+            }
+        }
+        km.seed[s] = pick;
+    }
+}
+
+void Seed(KMean &km) {
+    std::fill(km.minDist.begin(), km.minDist.end(), kSeedDistanceStart);
+    FarthestPair(km);
+    FarthestFirst(km);
+    for (int c = 0; c < km.k; ++c) {
+        const HR_INT16 *s = km.Sample(km.seed[c]);
+        for (int j = 0; j < km.stride; ++j) km.Centre(c)[j] = (float)s[j];
+    }
+    std::fill(km.live.begin(), km.live.end(), 1);
+}
+
+int NearestLiveCentre(const KMean &km, int i) {
+    float best = kAssignStart;
+    int nearest = kUnassigned;
+    for (int c = 0; c < km.k; ++c) {
+        if (!km.live[c]) continue;
+        float d = HTDisc_CountDistanceFloatCutByMax(km.Sample(i), km.Centre(c), km.dim, best);
+        if (d < best) {
+            best = d;
+            nearest = c;
+        }
+    }
+    return nearest;
+}
+
+bool Assign(KMean &km) {
+    bool changed = false;
+    for (int i = 0; i < km.count; ++i) {
+        HR_UINT16 c = (HR_UINT16)NearestLiveCentre(km, i);
+        if (km.assign[i] != c) changed = true;
+        km.assign[i] = c;
+    }
+    return changed;
+}
+
+// Centres become the means of their valid members. A centre without valid
+// member keeps its value but is retired: it takes no further assignment.
+void Update(KMean &km) {
+    std::fill(km.sums.begin(), km.sums.end(), 0.0f);
+    std::fill(km.members.begin(), km.members.end(), 0);
+    for (int i = 0; i < km.count; ++i) {
+        if (!km.valid[i] || km.assign[i] == kUnassigned) continue;
+        float *sum = &km.sums[(size_t)km.assign[i] * km.stride];
+        for (int j = 0; j < km.stride; ++j) sum[j] += (float)km.Sample(i)[j];
+        ++km.members[km.assign[i]];
+    }
+    for (int c = 0; c < km.k; ++c) {
+        if (!km.live[c]) continue;
+        if (km.members[c] == 0) {
+            km.live[c] = 0;
+            continue;
+        }
+        for (int j = 0; j < km.stride; ++j)
+            km.Centre(c)[j] = km.sums[(size_t)c * km.stride + j] / (float)km.members[c];
+    }
+}
+
+// Assignment and update until no assignment changes, at most 100 times.
+void Iterate(KMean &km) {
+    for (int it = 0; it < HT_DISC_KMEAN_ITERATIONS; ++it) {
+        bool changed = Assign(km);
+        Update(km);
+        if (!changed) return;
+    }
+}
+
+// Marks invalid the samples of every live centre with fewer valid members
+// than the threshold. Returns whether any was found. When every live centre
+// is small, rejecting would leave nothing to cluster, so none is rejected.
+bool RejectSmallClusters(KMean &km) {
+    float threshold = kSmallClusterShare / (float)km.k * (float)km.count;
+    std::vector<char> small(km.k, 0);
+    bool anySmall = false, anyLarge = false;
+    for (int c = 0; c < km.k; ++c) {
+        if (!km.live[c]) continue;
+        small[c] = (float)km.members[c] < threshold;
+        anySmall = anySmall || small[c];
+        anyLarge = anyLarge || !small[c];
+    }
+    if (!anySmall || !anyLarge) return false;
+    for (int i = 0; i < km.count; ++i)
+        if (km.assign[i] != kUnassigned && small[km.assign[i]]) km.valid[i] = 0;
+    return true;
+}
+
+// Drops retired centres, renumbers the rest and gives their samples to the
+// nearest remaining centre. Returns the number of centres kept.
+int Compact(KMean &km) {
+    if (std::find(km.live.begin(), km.live.end(), 1) == km.live.end()) return 0;
+    for (int i = 0; i < km.count; ++i)
+        if (km.assign[i] == kUnassigned || !km.live[km.assign[i]])
+            km.assign[i] = (HR_UINT16)NearestLiveCentre(km, i);
+    std::vector<HR_UINT16> renumber(km.k, kUnassigned);
+    int kept = 0;
+    for (int c = 0; c < km.k; ++c) {
+        if (!km.live[c]) continue;
+        if (kept != c) std::memmove(km.Centre(kept), km.Centre(c), sizeof(float) * km.stride);
+        renumber[c] = (HR_UINT16)kept++;
+    }
+    for (int i = 0; i < km.count; ++i) km.assign[i] = renumber[km.assign[i]];
+    return kept;
+}
+
+// ---- prototype storage --------------------------------------------------
+
+size_t FlatOffset(HR_UINT32 flat, int j) {
+    return (size_t)(flat / HT_DISC_LANES) * kBlockFloats + (size_t)j * HT_DISC_LANES +
+           flat % HT_DISC_LANES;
+}
+
+void PackFirstNumbers(_HT_PROTO_SET *set) {
+    HR_UINT32 flat = 0;
+    for (int c = 0; c < set->classTotal; ++c) {
+        set->first[c] = flat;
+        flat += (HR_UINT32)set->count[c];
+    }
+}
+
+bool PathOf(char *out, const char *dir, const char *name, int number) {
+    char fmt[32];
+    std::snprintf(fmt, sizeof fmt, "%%s/%s", name);
+    return HT_FormatPath(out, fmt, dir, number) != 0;
+}
+
+// Number of 66-byte records of a file, 0 when it cannot be opened.
+HR_UINT32 RecordCount(const char *path) {
+    FILE *fp = std::fopen(path, "rb");
+    if (!fp) return 0;
+    HR_UINT32 n = HT_FileLength(fp) / HT_DISC_RECORD;
+    std::fclose(fp);
+    return n;
+}
+
+// ---- MDC stage ------------------------------------------------------------
+
+struct MdcWork {
+    std::vector<HR_UINT8> records = std::vector<HR_UINT8>((size_t)HT_DISC_MDC_SAMPLES * HT_DISC_RECORD);
+    std::vector<HR_INT8> samples = std::vector<HR_INT8>((size_t)HT_DISC_MDC_SAMPLES * HT_DISC_DIM);
+    std::vector<HR_UINT16> assign = std::vector<HR_UINT16>(HT_DISC_MDC_SAMPLES);
+    float protos[HT_DISC_PROTO_MAX * HT_DISC_DIM];
+};
+
+// Prototypes of one class from its n records: the mean for one, k-means
+// otherwise. Returns how many were made.
+int MakeClassPrototypes(MdcWork &w, int read, int nodeNum) {
+    int n = std::min(read, nodeNum);
+    if (n == 1) {
+        std::fill(w.protos, w.protos + HT_DISC_DIM, 0.0f);
+        for (int i = 0; i < read; ++i)
+            for (int j = 0; j < HT_DISC_DIM; ++j) w.protos[j] += (float)w.samples[(size_t)i * HT_DISC_DIM + j];
+        for (int j = 0; j < HT_DISC_DIM; ++j) w.protos[j] /= (float)read;
+        return 1;
+    }
+    int k = std::min(n, HT_DISC_PROTO_MAX);
+    return HTCluster_KMean(w.samples.data(), read, HT_DISC_DIM, HT_DISC_DIM, k, w.protos, w.assign.data());
+}
+
+// Writes the prototypes of one class. False when a component lies outside
+// -128..128 or the write fails.
+bool WriteClassPrototypes(FILE *out, HR_UINT16 code, const float *protos, int count) {
+    HR_UINT8 record[HT_DISC_RECORD];
+    WriteU16(record, code);
+    for (int p = 0; p < count; ++p) {
+        for (int j = 0; j < HT_DISC_DIM; ++j) {
+            float x = protos[p * HT_DISC_DIM + j];
+            if (!(x >= -128.0f && x <= 128.0f)) return false;
+            record[2 + j] = (HR_UINT8)HTDisc_RoundComponent(x);
+        }
+        if (std::fwrite(record, HT_DISC_RECORD, 1, out) != 1) return false;
+    }
+    return true;
+}
+
+bool RunMdc(const char *sortDir, FILE *out) {
+    MdcWork w;
+    const _CODE_ITEM *items = HTCode_GetItemPtr();
+    for (int i = 0; i < HTCode_GetItemTotal(); ++i) {
+        char path[HT_PATH_MAX];
+        if (!HT_FormatPath(path, "%s/%x.fec", sortDir, items[i].code)) continue;
+        FILE *fp = std::fopen(path, "rb");
+        if (!fp) continue;
+        int read = (int)std::fread(w.records.data(), HT_DISC_RECORD, HT_DISC_MDC_SAMPLES, fp);
+        std::fclose(fp);
+        for (int r = 0; r < read; ++r)
+            std::memcpy(&w.samples[(size_t)r * HT_DISC_DIM], &w.records[(size_t)r * HT_DISC_RECORD + 2], HT_DISC_DIM);
+        int made = MakeClassPrototypes(w, read, items[i].nodeNum);
+        if (made < 1) continue;
+        if (!WriteClassPrototypes(out, items[i].code, w.protos, made)) return false;
+    }
+    return true;
+}
+
+// ---- MCE distances --------------------------------------------------------
+
+typedef float LaneVector __attribute__((vector_size(HT_DISC_LANES * sizeof(float))));
+
+// Distances of x to the 8 * B prototypes of B consecutive lane-major blocks.
+// Each lane sums its own prototype's terms in component order, exactly as
+// the scalar formula does.
+template <int B>
+void BlockDistances(const float *x, int dim, const float *blocks, float *out) {
+    LaneVector acc[B];
+    for (int b = 0; b < B; ++b) acc[b] = LaneVector{} + kProtoDistanceBase;
+    for (int j = 0; j < dim; ++j) {
+        LaneVector xj = LaneVector{} + x[j];
+        for (int b = 0; b < B; ++b) {
+            LaneVector p;
+            std::memcpy(&p, blocks + (size_t)b * kBlockFloats + (size_t)j * HT_DISC_LANES, sizeof p);
+            LaneVector d = xj - p;
+            LaneVector sq = d * d;
+            acc[b] += sq;
+        }
+    }
+    std::memcpy(out, acc, sizeof acc);
+}
+
+// Inserts class c with distance d: after all strictly nearer entries, before
+// equal ones; the last entry drops out.
+void InsertCandidate(_HT_CAND_LIST *list, int c, float d) {
+    if (!(d < list->item[HT_DISC_CAND_MAX - 1].distance)) return;
+    int pos = 0;
+    while (list->item[pos].distance < d) ++pos;
+    std::memmove(&list->item[pos + 1], &list->item[pos], sizeof(_HT_CAND) * (HT_DISC_CAND_MAX - 1 - pos));
+    list->item[pos].classIndex = (HR_UINT16)c;
+    list->item[pos].distance = d;
+    if (list->count < HT_DISC_CAND_MAX) ++list->count;
+}
+
+// Receives prototype distances in flat order and turns them into prototype
+// and class distances and the candidate list.
+struct ClassWalker {
+    int c, end, k;
+    const HR_INT8 *counts;
+    double *classDistance, *protoDistance;
+    _HT_CAND_LIST *list;
+
+    // Closes the classes without prototypes from c on.
+    void SkipEmpty() {
+        while (c < end && counts[c] <= 0) classDistance[c++] = kNoDistance;
+        k = 1;
+        if (c < end) classDistance[c] = kNoDistance;
+    }
+    void Take(float d) {
+        protoDistance[(size_t)c * HT_DISC_PROTO_MAX + k - 1] = d;
+        if (d < classDistance[c]) classDistance[c] = d;
+        if (++k > counts[c]) {
+            InsertCandidate(list, c, (float)classDistance[c]);
+            ++c;
+            SkipEmpty();
+        }
+    }
+};
+
+float ClassFactor(const _HT_PROTO_SET *set, int c, int t, int n) {
+    if (c == t) return 1.0f;
+    float g = set->competitorMean;
+    return (float)std::pow((double)(g / set->classDistSingle[c]), 10.0) / (float)(n - 1);
+}
+
+// Weight of prototype k (1-based) of class c: the share of the class's
+// generalized mean that this prototype carries.
+float ProtoWeight(const _HT_PROTO_SET *set, int c, int k, int q, float qPower) {
+    const double *dist = set->protoDist[c];
+    float sum = 0.0f;
+    for (int k2 = 0; k2 < q; ++k2) sum += (float)std::pow(dist[k - 1] / dist[k2], 9.0);
+    return (float)std::pow((double)sum, kWeightPower) * qPower;
+}
+
+// Competitor mean g, nearest competitor m and the loss slope of the sample.
+void ComputeLoss(_HT_PROTO_SET *set, int t) {
+    const _HT_CAND_LIST &cand = set->cand;
+    int n = cand.count;
+    float S = 0.0f, m = kNoDistance;
+    for (int e = 0; e < n; ++e) {
+        int c = cand.item[e].classIndex;
+        set->classDistSingle[c] = (float)set->classDist[c];
+        if (c == t) continue;
+        float dc = set->classDistSingle[c];
+        S += (float)std::pow((double)dc, -9.0);
+        if (dc < m) m = dc;
+    }
+    float g = 0.0f;
+    if (n > 1) {
+        float competitors = (float)(n - 1);
+        g = (float)std::pow((double)(S / competitors), -kNinth);
+        if ((double)g > 1e36) g = m / (float)std::pow((double)competitors, -kNinth);
+    }
+    double s = 1.0 / (1.0 + std::exp(kLossScale * ((double)set->classDistSingle[t] - (double)m)));
+    set->competitorMean = g;
+    set->nearestCompetitor = m;
+    set->lossSlope = (float)((1.0 - s) * s);
+}
+
+void RecordToSample(const HR_UINT8 *record, float *x) {
+    for (int j = 0; j < HT_DISC_DIM; ++j) x[j] = (float)(HR_INT8)record[2 + j];
+}
+
+// Trains on one open training file. j counts the samples trained so far.
+bool TrainFile(_HT_PROTO_SET *set, FILE *fp, double total, double &j, std::vector<HR_UINT8> &buffer) {
+    int classCount = HTCode_GetItemTotal();
+    float x[HT_DISC_DIM];
+    size_t read;
+    while ((read = std::fread(buffer.data(), HT_DISC_RECORD, HT_DISC_READ_BLOCK, fp)) > 0) {
+        for (size_t r = 0; r < read; ++r) {
+            const HR_UINT8 *record = &buffer[r * HT_DISC_RECORD];
+            RecordToSample(record, x);
+            set->learningRate = (float)(kStartRate * (1.0 - j / total));
+            HTDisc_GPD(set, ReadU16(record), x, HT_DISC_DIM, classCount);
+            j += 1.0;
+        }
+    }
+    return std::ferror(fp) == 0;
+}
+
+bool RunMce(_HT_PROTO_SET *set, const char *randDir, const char *mdcDir, int first, int last) {
+    char path[HT_PATH_MAX];
+    if (!PathOf(path, mdcDir, "class_%03d.mdc", 0) || !HTDisc_LoadMdcFile(set, path)) return false;
+    double total = 0.0;
+    for (int i = first; i <= last; ++i)
+        if (PathOf(path, randDir, "rand_%03d.fec", i)) total += RecordCount(path);
+    std::vector<HR_UINT8> buffer((size_t)HT_DISC_READ_BLOCK * HT_DISC_RECORD);
+    double j = 0.0;
+    char resumeFrom[HT_PATH_MAX] = "";
+    for (int i = first; i <= last; ++i) {
+        char snapshot[HT_PATH_MAX], randPath[HT_PATH_MAX];
+        if (!PathOf(snapshot, mdcDir, "class_%03d.mdc", i) || !PathOf(randPath, randDir, "rand_%03d.fec", i))
+            return false;
+        if (HT_IsFile(snapshot)) {
+            // Carry on from this snapshot with the rate its samples reached.
+            HTLog_Print("  skip %s\n", snapshot);
+            j += RecordCount(randPath);
+            std::strcpy(resumeFrom, snapshot);
+            continue;
+        }
+        if (resumeFrom[0] && !HTDisc_LoadMdcFile(set, resumeFrom)) return false;
+        resumeFrom[0] = '\0';
+        FILE *fp = std::fopen(randPath, "rb");
+        if (!fp) return false;
+        bool trained = TrainFile(set, fp, total, j, buffer);
+        std::fclose(fp);
+        if (!trained || !HTDisc_SaveMdcFile(set, snapshot)) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+// ---- distances ------------------------------------------------------------
+
+extern "C" HR_UINT32 HTDisc_CountDistanceShort(const HR_INT16 *a, const HR_INT16 *b, int n) {
+    HR_UINT32 sum = 0;
+    for (int i = 0; i < n; ++i) {
+        HR_UINT32 d = (HR_UINT32)((HR_INT32)a[i] - (HR_INT32)b[i]);
+        sum += d * d;
+    }
+    return sum;
+}
+
+extern "C" HR_INT32 HTDisc_CountDistanceShortCutByMax(const HR_INT16 *a, const HR_INT16 *b, int n,
+                                                      HR_INT32 limit) {
+    HR_UINT32 sum = 0;
+    for (int i = 0; i < n; ++i) {
+        HR_UINT32 d = (HR_UINT32)((HR_INT32)a[i] - (HR_INT32)b[i]);
+        sum += d * d;
+        if ((HR_INT32)sum > limit) break;
+    }
+    return (HR_INT32)sum;
+}
+
+extern "C" float HTDisc_CountDistanceFloatCutByMax(const HR_INT16 *a, const float *b, int n, float limit) {
+    float sum = 0.0f;
+    for (int i = 0; i < n; ++i) {
+        float d = (float)a[i] - b[i];
+        float sq = d * d;
+        sum += sq;
+        if (sum > limit) break;
+    }
+    return sum;
+}
+
+extern "C" int HTCluster_KMean(const HR_INT8 *samples, int count, int stride, int dim, int k, float *centres,
+                               HR_UINT16 *assign) {
+    if (count <= 0 || k <= 0 || stride <= 0 || dim <= 0 || dim > stride) return 0;
+    KMean km;
+    km.count = count;
+    km.stride = stride;
+    km.dim = dim;
+    km.k = std::min(std::min(k, count), (int)kUnassigned);
+    km.centres = centres;
+    km.assign = assign;
+    km.wide.assign(samples, samples + (size_t)count * stride);
+    km.valid.assign(count, 1);
+    km.minDist.assign(count, kSeedDistanceStart);
+    km.seed.assign(km.k, 0);
+    km.members.assign(km.k, 0);
+    km.live.assign(km.k, 1);
+    km.sums.assign((size_t)km.k * stride, 0.0f);
+    std::fill(assign, assign + count, kUnassigned);
+    // An attempt is final when no small cluster was rejected: whether or not
+    // it converged, the next attempt would start from the same valid samples
+    // and repeat it exactly.
+    for (int attempt = 0; attempt < HT_DISC_KMEAN_ATTEMPTS; ++attempt) {
+        Seed(km);
+        Iterate(km);
+        if (!RejectSmallClusters(km)) break;
+    }
+    return Compact(km);
+}
+
+// ---- MDC and .mdc files ---------------------------------------------------
+
+extern "C" HR_INT8 HTDisc_RoundComponent(float x) {
+    double v = std::min(std::max((double)x, -128.0), 127.0);
+    return (HR_INT8)(v >= 0.0 ? (int)(v + 0.5) : (int)(v - 0.5));
+}
+
+extern "C" int HTDisc_MDC(const char *sortDir, const char *outPath) {
+    HTLog_TimeBegin(1);
+    HTLog_Print("MDC begin.\n");
+    bool ok = false;
+    FILE *out = std::fopen(outPath, "wb");
+    if (out) {
+        try {
+            ok = RunMdc(sortDir, out);
+        } catch (const std::bad_alloc &) {
+            ok = false;
+        }
+        ok = (std::fclose(out) == 0) && ok;
+    }
+    HTLog_Print(ok ? "MDC finished.\n" : "MDC failed.\n");
+    HTLog_TimeStop(1);
+    return ok ? 1 : 0;
+}
+
+extern "C" _HT_PROTO_SET *HTDisc_CreateSet(int classTotal) {
+    if (classTotal < 0 || classTotal > HT_DISC_CLASS_MAX) return nullptr;
+    auto *set = static_cast<_HT_PROTO_SET *>(std::calloc(1, sizeof(_HT_PROTO_SET)));
+    if (!set) return nullptr;
+    size_t blocks = ((size_t)classTotal * HT_DISC_PROTO_MAX + HT_DISC_LANES - 1) / HT_DISC_LANES;
+    set->proto = static_cast<float *>(std::calloc(std::max<size_t>(blocks, 1) * kBlockFloats, sizeof(float)));
+    if (!set->proto) {
+        std::free(set);
+        return nullptr;
+    }
+    set->classTotal = classTotal;
+    return set;
+}
+
+extern "C" void HTDisc_FreeSet(_HT_PROTO_SET *set) {
+    if (!set) return;
+    std::free(set->proto);
+    std::free(set);
+}
+
+extern "C" float *HTDisc_ProtoAt(_HT_PROTO_SET *set, int c, int k, int j) {
+    return set->proto + FlatOffset(set->first[c] + (HR_UINT32)(k - 1), j);
+}
+
+extern "C" int HTDisc_LoadMdcFile(_HT_PROTO_SET *set, const char *path) {
+    FILE *fp = std::fopen(path, "rb");
+    if (!fp) return 0;
+    struct Loaded {
+        int c;
+        HR_UINT8 body[HT_DISC_DIM];
+    };
+    std::vector<Loaded> loaded;
+    std::memset(set->count, 0, sizeof set->count);
+    HR_UINT8 record[HT_DISC_RECORD];
+    int extra = 0;
+    while (std::fread(record, 1, HT_DISC_RECORD, fp) == HT_DISC_RECORD) {
+        HR_UINT16 index = g_nCodeIndex[ReadU16(record)];
+        if (index == HT_CODE_NO_ITEM || index >= set->classTotal) continue;
+        if (set->count[index] == HT_DISC_PROTO_MAX) {
+            ++extra;
+            continue;
+        }
+        ++set->count[index];
+        Loaded one{index, {}};
+        std::memcpy(one.body, record + 2, HT_DISC_DIM);
+        loaded.push_back(one);
+    }
+    std::fclose(fp);
+    if (extra > 0) HTLog_Print("  %s: %d prototypes beyond %d per class ignored\n", path, extra, HT_DISC_PROTO_MAX);
+    PackFirstNumbers(set);
+    std::vector<int> next(set->classTotal, 1);
+    for (const Loaded &one : loaded) {
+        int k = next[one.c]++;
+        for (int j = 0; j < HT_DISC_DIM; ++j) *HTDisc_ProtoAt(set, one.c, k, j) = (float)(HR_INT8)one.body[j];
+    }
+    return 1;
+}
+
+extern "C" int HTDisc_SaveMdcFile(_HT_PROTO_SET *set, const char *path) {
+    FILE *fp = std::fopen(path, "wb");
+    if (!fp) return 0;
+    const _CODE_ITEM *items = HTCode_GetItemPtr();
+    int classes = std::min(set->classTotal, HTCode_GetItemTotal());
+    int written = 0;
+    bool ok = true;
+    HR_UINT8 record[HT_DISC_RECORD];
+    for (int c = 0; c < classes && ok; ++c) {
+        WriteU16(record, items[c].code);
+        for (int k = 1; k <= set->count[c] && ok; ++k) {
+            for (int j = 0; j < HT_DISC_DIM; ++j) {
+                float *p = HTDisc_ProtoAt(set, c, k, j);
+                *p = std::min(std::max(*p, -127.0f), 127.0f);
+                record[2 + j] = (HR_UINT8)HTDisc_RoundComponent(*p);
+            }
+            ok = std::fwrite(record, HT_DISC_RECORD, 1, fp) == 1;
+            written += ok;
+        }
+    }
+    ok = (std::fclose(fp) == 0) && ok;
+    HTLog_Print("  %s nodes = %d\n", path, written);
+    return ok ? 1 : 0;
+}
+
+// ---- discriminative training ----------------------------------------------
+
+extern "C" void HTDisc_GetCandidateInRange(const float *x, int dim, int firstClass, int endClass,
+                                           const float *prototypes, const HR_INT8 *counts,
+                                           double *classDistance, double *prototypeDistance,
+                                           _HT_CAND_LIST *list) {
+    for (int e = 0; e < HT_DISC_CAND_MAX; ++e) list->item[e] = _HT_CAND{0, kNoDistance};
+    list->count = 0;
+    dim = std::min(std::max(dim, 0), HT_DISC_DIM);
+    HR_UINT32 flatBegin = 0, flatEnd;
+    for (int c = 0; c < firstClass; ++c) flatBegin += (HR_UINT32)std::max<int>(counts[c], 0);
+    flatEnd = flatBegin;
+    for (int c = firstClass; c < endClass; ++c) flatEnd += (HR_UINT32)std::max<int>(counts[c], 0);
+
+    ClassWalker walker{firstClass, endClass, 1, counts, classDistance, prototypeDistance, list};
+    walker.SkipEmpty();
+    float d[kBlocksPerPass * HT_DISC_LANES];
+    HR_UINT32 flat = flatBegin - flatBegin % HT_DISC_LANES;
+    while (flat < flatEnd) {
+        const float *blocks = prototypes + (size_t)(flat / HT_DISC_LANES) * kBlockFloats;
+        HR_UINT32 lanes = flatEnd - flat;
+        if (lanes >= kBlocksPerPass * HT_DISC_LANES) {
+            BlockDistances<kBlocksPerPass>(x, dim, blocks, d);
+            lanes = kBlocksPerPass * HT_DISC_LANES;
+        } else {
+            BlockDistances<1>(x, dim, blocks, d);
+            lanes = std::min<HR_UINT32>(lanes, HT_DISC_LANES);
+        }
+        for (HR_UINT32 l = 0; l < lanes; ++l)
+            if (flat + l >= flatBegin) walker.Take(d[l]);
+        flat += lanes;
+    }
+}
+
+extern "C" int HTDisc_GetCandidate(_HT_PROTO_SET *set, int trueClass, const float *x, int dim, int classCount) {
+    classCount = std::min(classCount, (int)set->classTotal);
+    _HT_CAND_LIST &cand = set->cand;
+    HTDisc_GetCandidateInRange(x, dim, 0, std::max(classCount, 0), set->proto, set->count, set->classDist,
+                               &set->protoDist[0][0], &cand);
+    float d0 = cand.item[0].distance;
+    int n = HT_DISC_CAND_MAX;
+    for (int i = kCandMin - 1; i < HT_DISC_CAND_MAX; ++i) {
+        float gap = 1.0f - d0 / cand.item[i].distance;
+        if ((double)gap > kCandGap) {
+            n = i + 1;
+            break;
+        }
+    }
+    while (n > 0 && !(cand.item[n - 1].distance < kFilledLimit)) --n;
+    for (int i = 0; i < n; ++i) {
+        if (cand.item[i].classIndex == trueClass) {
+            cand.count = n;
+            return i;
+        }
+    }
+    cand.item[n].classIndex = (HR_UINT16)trueClass;
+    cand.item[n].distance = (float)set->classDist[trueClass];
+    cand.count = n + 1;
+    return n;
+}
+
+extern "C" int HTDisc_Grade(_HT_PROTO_SET *set, int trueClass, const float *x, int dim) {
+    ComputeLoss(set, trueClass);
+    float slope = set->lossSlope;
+    if ((double)slope <= kMinLossSlope) return 0;
+    dim = std::min(std::max(dim, 0), HT_DISC_DIM);
+    int n = set->cand.count;
+    float rate = set->learningRate;
+    for (int e = 0; e < n; ++e) {
+        int c = set->cand.item[e].classIndex;
+        int q = set->count[c];
+        if (q < 1) continue;
+        float sign = c == trueClass ? -2.0f : 2.0f;
+        float factor = ClassFactor(set, c, trueClass, n);
+        float qPower = (float)std::pow((double)q, kNinth);
+        for (int k = 1; k <= q; ++k) {
+            float step = slope * sign * factor * ProtoWeight(set, c, k, q, qPower);
+            for (int j = 0; j < dim; ++j) {
+                float *p = HTDisc_ProtoAt(set, c, k, j);
+                float pull = (x[j] - *p) * step;
+                *p = *p - pull * rate;
+            }
+        }
+    }
+    return 1;
+}
+
+extern "C" int HTDisc_GPD(_HT_PROTO_SET *set, int trueClass, const float *x, int dim, int classCount) {
+    if (trueClass < 0 || trueClass >= set->classTotal) return 0;
+    HTDisc_GetCandidate(set, trueClass, x, dim, classCount);
+    return HTDisc_Grade(set, trueClass, x, dim);
+}
+
+extern "C" int HTDisc_MCE(const char *randDir, const char *mdcDir, int reserved, int first, int last) {
+    (void)reserved;
+    HTLog_TimeBegin(1);
+    HTLog_Print("GDC begin.\n");
+    bool ok = false;
+    _HT_PROTO_SET *set = HTDisc_CreateSet(std::min(HTCode_GetItemTotal(), HT_DISC_CLASS_MAX));
+    if (set) {
+        try {
+            ok = RunMce(set, randDir, mdcDir, first, last);
+        } catch (const std::bad_alloc &) {
+            ok = false;
+        }
+        HTDisc_FreeSet(set);
+    }
+    HTLog_Print("GDC finished.\n");
+    HTLog_TimeStop(1);
+    return ok ? 1 : 0;
+}
+
+extern "C" int HTDisc_Process(const char *sortDir, const char *randDir, const char *mdcDir) {
+    char path[HT_PATH_MAX];
+    if (!PathOf(path, mdcDir, "class_%03d.mdc", 0)) return 0;
+    if (HT_IsFile(path))
+        HTLog_Print("Skip MDC\n");
+    else if (!HTDisc_MDC(sortDir, path))
+        return 0;
+    return HTDisc_MCE(randDir, mdcDir, 0, 1, HT_DISC_MCE_FILES);
+}

@@ -1,0 +1,175 @@
+// Evaluation stage: recognises test samples with a model file and logs the
+// rates per test file, per candidate position and per character.
+#include "HTEval.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <new>
+#include <vector>
+
+#include "HTCode.h"
+#include "HTLog.h"
+#include "HTPlatform.h"
+
+_HT_RESULT g_stResult[HT_EVAL_CODES];
+_HT_RESULT g_stResultValid[HT_EVAL_CODES];
+float g_nRecoTotal[HT_EVAL_CANDS];
+float g_nSampleTotal;
+
+namespace {
+
+constexpr int kFileCapacity = 65536;
+constexpr int kBodyOffsetPoints = 4;  // code and reserved bytes before the points
+constexpr HR_UINT8 kEndMarkers[4] = {0xFF, 0x00, 0xFF, 0xFF};
+
+// Reads a whole file into memory; false when it cannot be opened or read.
+bool ReadWholeFile(const char *path, std::vector<HR_UINT8> &data) {
+    FILE *fp = std::fopen(path, "rb");
+    if (!fp) return false;
+    data.resize(HT_FileLength(fp));
+    bool ok = std::fread(data.data(), 1, data.size(), fp) == data.size();
+    std::fclose(fp);
+    return ok;
+}
+
+// Recognises one record (length bytes, the length field included, at
+// record) and counts the result. Returns whether the first candidate was
+// right.
+bool RecognizeRecord(_HR_RECO *instance, HR_UINT8 *record, HR_UINT16 length) {
+    HR_UINT8 *body = record + 2;
+    HR_UINT16 code = (HR_UINT16)(body[0] | (body[1] << 8));
+    std::memcpy(record + length - 4, kEndMarkers, sizeof kEndMarkers);
+    HR_UINT16 points = (HR_UINT16)((length - 6) / 2);
+    HR_UINT16 codes[HT_EVAL_CANDS];
+    for (HR_UINT16 &c : codes) c = HR_RECO_EMPTY_CODE;
+    HRReco_RecognizeByte(instance, reinterpret_cast<_HR_POINT8 *>(body + kBodyOffsetPoints), points, HT_EVAL_CANDS,
+                         codes, nullptr);
+    ++g_stResult[code].total;
+    for (int k = 0; k < HT_EVAL_CANDS; ++k)
+        if (codes[k] == code) g_nRecoTotal[k] += 1.0f;
+    if (codes[0] != code) return false;
+    ++g_stResult[code].correct;
+    return true;
+}
+
+// Recognises the records of an open test file; counts samples and correct
+// first candidates.
+void RecognizeStream(FILE *fp, _HR_RECO *instance, float &samples, float &correct) {
+    std::vector<HR_UINT8> record(HT_EVAL_RECORD_BUFFER);
+    HR_UINT8 head[2];
+    while (std::fread(head, 1, 2, fp) == 2) {
+        HR_UINT16 length = (HR_UINT16)(head[0] | (head[1] << 8));
+        if (length < 2) break;  // no way to find the next record
+        if (length > record.size()) record.resize(length);
+        if (std::fread(record.data() + 2, 1, length - 2u, fp) != length - 2u) continue;
+        // Records without room for a code, the reserved bytes and the two end
+        // markers, or of odd length, are not samples.
+        if (length < HT_EVAL_MIN_RECORD || length % 2 != 0) continue;
+        samples += 1.0f;
+        if (RecognizeRecord(instance, record.data(), length)) correct += 1.0f;
+    }
+}
+
+void PrintCandidateShares() {
+    for (int k = 1; k < HT_EVAL_CANDS; ++k) g_nRecoTotal[k] += g_nRecoTotal[k - 1];
+    HTLog_Print("\n  stat cand");
+    for (int k = 0; k < HT_EVAL_CANDS; ++k)
+        HTLog_Print("%s[%d]=%f", k == 0 ? "" : ", ", k + 1, g_nRecoTotal[k] / g_nSampleTotal);
+    HTLog_Print("\n");
+}
+
+// Runs every listed test file through a recognizer on the model file.
+// False when the model cannot be read or is not a well-formed image.
+bool EvaluateModel(const char *modelPath, const char (*files)[HT_PATH_MAX], int count) {
+    std::vector<HR_UINT8> model;
+    if (!ReadWholeFile(modelPath, model)) {
+        HTLog_Print("  cannot read model %s\n", modelPath);
+        return false;
+    }
+    if (!HRReco_CheckModel(model.data(), (HR_UINT32)model.size())) {
+        HTLog_Print("  %s is not a well-formed model image\n", modelPath);
+        return false;
+    }
+    std::vector<HR_UINT64> block(HRReco_GetInstanceSize() / sizeof(HR_UINT64) + 1);
+    const HR_UINT8 *image = model.data();
+    _HR_RECO *instance = HRReco_Initialize(block.data(), (HR_UINT32)(block.size() * sizeof(HR_UINT64)), &image);
+    if (!instance) return false;
+    for (int f = 0; f < count; ++f) HTTest_RecoFile(files[f], instance);
+    PrintCandidateShares();
+    HRReco_Terminate(instance);
+    return true;
+}
+
+}  // namespace
+
+extern "C" int HTTest_RecoFile(const char *path, _HR_RECO *instance) {
+    float samples = 0.0f, correct = 0.0f;
+    FILE *fp = std::fopen(path, "rb");
+    bool opened = fp != nullptr;
+    if (fp) {
+        try {
+            RecognizeStream(fp, instance, samples, correct);
+        } catch (const std::bad_alloc &) {
+            opened = false;
+        }
+        std::fclose(fp);
+    }
+    g_nSampleTotal += samples;
+    HTLog_Print("  %s rate = %f\n", path, correct / samples);
+    return opened ? 1 : 0;
+}
+
+extern "C" void HTTest_PrintResult(void) {
+    int valid = 0;
+    for (int code = 0; code < HT_EVAL_CODES; ++code) {
+        _HT_RESULT &r = g_stResult[code];
+        r.code = (HR_UINT16)code;
+        if (r.total == 0) continue;
+        r.rate = (float)r.correct / (float)r.total;
+        g_stResultValid[valid++] = r;
+    }
+    // Ascending rate; equal rates keep ascending code order.
+    std::stable_sort(g_stResultValid, g_stResultValid + valid,
+                     [](const _HT_RESULT &a, const _HT_RESULT &b) { return a.rate < b.rate; });
+    HTLog_Print("\n");
+    for (int i = 0; i < valid; ++i) {
+        const _HT_RESULT &r = g_stResultValid[i];
+        char text[8];
+        int n = HTCode_DecodeToUTF8(r.code, text, (int)sizeof text - 1);
+        text[n < (int)sizeof text ? n : 0] = '\0';
+        HTLog_Print("  %s %f (%u/%u)\n", text, r.rate, r.correct, r.total);
+    }
+    HTLog_Print("\n");
+}
+
+extern "C" void HTEval_ResetCounters(void) {
+    std::memset(g_stResult, 0, sizeof g_stResult);
+    std::memset(g_stResultValid, 0, sizeof g_stResultValid);
+    std::memset(g_nRecoTotal, 0, sizeof g_nRecoTotal);
+    g_nSampleTotal = 0.0f;
+}
+
+extern "C" int HTEval_Reco(const char *modelPath, const char *testDir) {
+    std::vector<char> slots;
+    int count = 0;
+    try {
+        slots.assign((size_t)kFileCapacity * HT_PATH_MAX, 0);
+        count = std::min(HT_GetFileList(testDir, reinterpret_cast<char(*)[HT_PATH_MAX]>(slots.data()), kFileCapacity),
+                         kFileCapacity);
+    } catch (const std::bad_alloc &) {
+        count = 0;
+    }
+    HTLog_TimeBegin(1);
+    HTLog_Print("test begin.\n");
+    try {
+        if (!slots.empty())
+            EvaluateModel(modelPath, reinterpret_cast<const char(*)[HT_PATH_MAX]>(slots.data()), count);
+    } catch (const std::bad_alloc &) {
+        HTLog_Print("  out of memory\n");
+    }
+    HTTest_PrintResult();
+    HTLog_Print("test finished.\n");
+    HTLog_TimeStop(1);
+    return 1;
+}

@@ -1,0 +1,811 @@
+#include "HRKernel.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "HRData.h"
+#include "HRFeature.h"
+#include "ModelImage.h"
+
+namespace {
+
+using penrune::test::BuildModelImage;
+using penrune::test::ModelPrototype;
+using penrune::test::ModelSpec;
+using penrune::test::ModelVector;
+using penrune::test::RandomCharacter;
+using penrune::test::SelectorFeature;
+using penrune::test::SelectorMatrix;
+
+constexpr HR_UINT16 kEmptyCode = HR_RECO_EMPTY_CODE;
+constexpr HR_UINT16 kEmptyDistance = HR_RECO_EMPTY_DISTANCE;
+
+ModelVector Filled(int value) {
+    ModelVector v;
+    v.fill(static_cast<int8_t>(value));
+    return v;
+}
+
+// A vector that is `value` in dimension 0 and 0 elsewhere: its squared
+// distance to the zero query is value^2.
+ModelVector Axis(int value, int dimension = 0) {
+    ModelVector v{};
+    v[dimension] = static_cast<int8_t>(value);
+    return v;
+}
+
+// A recognizer over an image kept alive with it.
+class Recognizer {
+public:
+    explicit Recognizer(std::vector<uint8_t> image) : image_(std::move(image)) {
+        const HR_UINT8 *data = image_.data();
+        reco_ = HRReco_Initialize(block_, sizeof(block_), &data);
+    }
+    explicit Recognizer(const ModelSpec &spec) : Recognizer(BuildModelImage(spec)) {}
+
+    _HR_RECO *get() { return reco_; }
+    _HR_RECO *operator->() { return reco_; }
+    const std::vector<uint8_t> &image() const { return image_; }
+
+    // Runs the search for the projected query y (the model must use the
+    // selector matrix) with n candidates; returns the n codes.
+    std::vector<HR_UINT16> Match(const ModelVector &y, int n) {
+        SelectorFeature(y, reco_->feature);
+        reco_->candCount = static_cast<HR_INT16>(n);
+        std::vector<HR_UINT16> codes(n, 0xABCD);
+        HRReco_MatchProcess(reco_, codes.data());
+        return codes;
+    }
+    std::vector<HR_UINT16> Distances() const {
+        return std::vector<HR_UINT16>(reco_->distances, reco_->distances + reco_->candCount);
+    }
+
+private:
+    std::vector<uint8_t> image_;
+    alignas(8) unsigned char block_[HR_RECO_INSTANCE_SIZE];
+    _HR_RECO *reco_;
+};
+
+ModelSpec SelectorSpec() {
+    ModelSpec spec;
+    spec.matrix = SelectorMatrix();
+    return spec;
+}
+
+uint32_t HeaderWord(const std::vector<uint8_t> &image, int k) {
+    uint32_t v;
+    std::memcpy(&v, image.data() + 4 * k, 4);
+    return v;
+}
+
+void SetU32(std::vector<uint8_t> &image, size_t at, uint32_t v) { std::memcpy(image.data() + at, &v, 4); }
+void SetU16(std::vector<uint8_t> &image, size_t at, uint16_t v) { std::memcpy(image.data() + at, &v, 2); }
+
+// ---------------------------------------------------------------------------
+// Instance and image reading
+
+TEST(HRRecoInstance, InitializeRefusesUnusableBlocksWithoutTouchingThem) {
+    EXPECT_EQ(HRReco_GetInstanceSize(), 3024u);
+    alignas(8) unsigned char block[HR_RECO_INSTANCE_SIZE + 8];
+    std::memset(block, 0xAB, sizeof(block));
+    EXPECT_EQ(HRReco_Initialize(block, HR_RECO_INSTANCE_SIZE - 1, nullptr), nullptr);
+    EXPECT_EQ(HRReco_Initialize(block + 1, HR_RECO_INSTANCE_SIZE, nullptr), nullptr);
+    EXPECT_EQ(HRReco_Initialize(nullptr, HR_RECO_INSTANCE_SIZE, nullptr), nullptr);
+    EXPECT_TRUE(std::all_of(block, block + sizeof(block), [](unsigned char b) { return b == 0xAB; }));
+}
+
+TEST(HRRecoInstance, ReadsEveryFieldFromTheImage) {
+    ModelSpec spec = SelectorSpec();
+    spec.classSlots = 40864;
+    for (int i = 0; i < 3; ++i) spec.prototypes.push_back({static_cast<uint16_t>(0x4E00 + i), 0x0C, Filled(i)});
+    spec.centres = {Filled(0), Filled(1)};
+    spec.members = {{0, 1}, {1, 2}};
+    Recognizer r(spec);
+    const HR_UINT8 *base = r.image().data();
+    ASSERT_NE(r.get(), nullptr);
+    EXPECT_EQ(r->prototypeCount, 3);
+    EXPECT_EQ(r->classCount, 40864);
+    EXPECT_EQ(r->inputDim, 1024);
+    EXPECT_EQ(r->outputDim, 64);
+    EXPECT_EQ(r->centreCount, 2);
+    EXPECT_EQ(r->charsetMask, 0x7FFF);
+    EXPECT_EQ(r->candCount, 10);
+    EXPECT_EQ(reinterpret_cast<const HR_UINT8 *>(r->matrix), base + 40);
+    EXPECT_EQ(reinterpret_cast<const HR_UINT8 *>(r->prototypes), base + 40 + 131072);
+    const HR_UINT8 *tree = base + HeaderWord(r.image(), 1);
+    EXPECT_EQ(reinterpret_cast<const HR_UINT8 *>(r->centres), tree + 2);
+    EXPECT_EQ(r->memberOffsets, tree + 2 + 128);
+    EXPECT_EQ(r->members, tree + 2 + 128 + 12);
+    EXPECT_EQ(r->codes, base + HeaderWord(r.image(), 2));
+    EXPECT_EQ(r->charsets, r->codes + 6);
+}
+
+TEST(HRRecoInstance, CharsetBitsAreFoundAfterTheCodesWhateverHeaderWordThreeSays) {
+    ModelSpec spec = SelectorSpec();
+    spec.prototypes = {{0x31, 0x01, Axis(1)}, {0x4E00, 0x0C, Axis(2)}};
+    spec.centres = {Filled(0)};
+    spec.members = {{0, 1}};
+    std::vector<uint8_t> image = BuildModelImage(spec);
+    SetU32(image, 12, 32);  // header word 3 pointing at section 1
+    Recognizer r(std::move(image));
+    EXPECT_EQ(r->charsets, r->codes + 4);
+    r->charsetMask = 0x0008;
+    EXPECT_EQ(r.Match(Filled(0), 2), (std::vector<HR_UINT16>{0x4E00, kEmptyCode}));
+}
+
+TEST(HRRecoInstance, NullModelSelectsTheEmbeddedImage) {
+    alignas(8) unsigned char a[HR_RECO_INSTANCE_SIZE], b[HR_RECO_INSTANCE_SIZE];
+    const HR_UINT8 *none = nullptr;
+    _HR_RECO *byNull = HRReco_Initialize(a, sizeof(a), nullptr);
+    _HR_RECO *byNullImage = HRReco_Initialize(b, sizeof(b), &none);
+    const HR_UINT8 *embedded = HRData_GetDataPtr();
+    EXPECT_EQ(byNull->codes, embedded + HeaderWord(std::vector<uint8_t>(embedded, embedded + 32), 2));
+    EXPECT_EQ(byNullImage->codes, byNull->codes);
+    EXPECT_EQ(HRReco_CheckModel(embedded, HRData_GetDataSize()), 1);
+}
+
+// ---------------------------------------------------------------------------
+// Search rules, with the query chosen directly through the selector matrix.
+// The query is the zero vector unless stated, so a prototype's distance is
+// its squared length.
+
+TEST(HRRecoSearch, ListsEachCharacterOnceWithItsBestDistance) {
+    ModelSpec spec = SelectorSpec();
+    spec.prototypes = {{0x4E00, 0x0C, Axis(30)}, {0x4E00, 0x0C, Axis(10)}, {0x4E01, 0x0C, Axis(20)}};
+    spec.centres = {Axis(1), Axis(2)};
+    spec.members = {{0, 2}, {0, 1}};  // prototype 0 reachable twice, the better one only via centre 1
+    Recognizer r(spec);
+    EXPECT_EQ(r.Match(ModelVector{}, 3), (std::vector<HR_UINT16>{0x4E00, 0x4E01, kEmptyCode}));
+    EXPECT_EQ(r.Distances(), (std::vector<HR_UINT16>{100, 400, kEmptyDistance}));
+    EXPECT_EQ(r->candPrototypes[0], 1);
+    EXPECT_EQ(r->candPrototypes[1], 2);
+    EXPECT_EQ(r->keptCentres[0], 0);
+    EXPECT_EQ(r->keptCentres[1], 1);
+}
+
+TEST(HRRecoSearch, EqualDistancesKeepCentreThenMemberOrder) {
+    ModelSpec spec = SelectorSpec();
+    spec.prototypes = {{0x4E00, 0x0C, Axis(10, 0)},
+                       {0x4E01, 0x0C, Axis(10, 1)},
+                       {0x4E02, 0x0C, Axis(10, 2)},
+                       {0x4E03, 0x0C, Axis(10, 3)}};
+    spec.centres = {Axis(5, 5), Axis(3, 5)};  // centre 1 is nearer and searched first
+    spec.members = {{0, 3}, {1, 2}};
+    Recognizer r(spec);
+    EXPECT_EQ(r.Match(ModelVector{}, 4), (std::vector<HR_UINT16>{0x4E01, 0x4E02, 0x4E00, 0x4E03}));
+    EXPECT_EQ(r.Distances(), (std::vector<HR_UINT16>(4, 100)));
+}
+
+TEST(HRRecoSearch, CharsetMaskAndCodeZeroHidePrototypes) {
+    ModelSpec spec = SelectorSpec();
+    spec.prototypes = {{0, 0x0C, Axis(1)},        // code 0: never reported
+                       {0x31, 0x01, Axis(2)},     // digit
+                       {0x3002, 0x02, Axis(3)},   // punctuation
+                       {0x4E00, 0x00, Axis(4)},   // no charset bit: never reported
+                       {0x4E01, 0x0C, Axis(5)}};
+    spec.centres = {Filled(0)};
+    spec.members = {{0, 1, 2, 3, 4}};
+    Recognizer r(spec);
+    EXPECT_EQ(r.Match(ModelVector{}, 4), (std::vector<HR_UINT16>{0x31, 0x3002, 0x4E01, kEmptyCode}));
+    r->charsetMask = 0x0001;
+    EXPECT_EQ(r.Match(ModelVector{}, 2), (std::vector<HR_UINT16>{0x31, kEmptyCode}));
+    EXPECT_EQ(r.Distances(), (std::vector<HR_UINT16>{4, kEmptyDistance}));
+}
+
+TEST(HRRecoSearch, OnlyTheNNearestCentresAreSearched) {
+    ModelSpec spec = SelectorSpec();
+    spec.prototypes = {{0x4E00, 0x0C, Axis(1)}, {0x4E01, 0x0C, Axis(2)}, {0x4E02, 0x0C, Axis(0)}};
+    spec.centres = {Axis(10), Axis(20), Axis(30)};
+    spec.members = {{0}, {1}, {2}};  // the best prototype sits under the farthest centre
+    Recognizer r(spec);
+    EXPECT_EQ(r.Match(ModelVector{}, 2), (std::vector<HR_UINT16>{0x4E00, 0x4E01}));
+    EXPECT_EQ(r.Match(ModelVector{}, 3), (std::vector<HR_UINT16>{0x4E02, 0x4E00, 0x4E01}));
+}
+
+TEST(HRRecoSearch, FarPrototypesAndMissingCentresLeaveFillerSlots) {
+    ModelSpec spec = SelectorSpec();
+    // Every dimension 31 away: 64 * 961 = 61504, not below 60000.
+    spec.prototypes = {{0x4E00, 0x0C, Filled(31)}, {0x4E01, 0x0C, Filled(30)}};
+    spec.centres = {Filled(0)};
+    spec.members = {{0, 1}};
+    Recognizer r(spec);
+    EXPECT_EQ(r.Match(ModelVector{}, 3), (std::vector<HR_UINT16>{0x4E01, kEmptyCode, kEmptyCode}));
+    EXPECT_EQ(r.Distances(), (std::vector<HR_UINT16>{57600, kEmptyDistance, kEmptyDistance}));
+
+    spec.centres.clear();
+    spec.members.clear();
+    Recognizer empty(spec);
+    EXPECT_EQ(empty.Match(ModelVector{}, 5), std::vector<HR_UINT16>(5, kEmptyCode));
+    EXPECT_EQ(empty.Distances(), std::vector<HR_UINT16>(5, kEmptyDistance));
+}
+
+TEST(HRRecoSearch, QueryOffsetIsTakenOutOfTheDistance) {
+    ModelSpec spec = SelectorSpec();
+    spec.prototypes = {{0x4E00, 0x0C, Filled(-100)}, {0x4E01, 0x0C, Filled(100)}};
+    spec.centres = {Filled(-100), Filled(100)};
+    spec.members = {{0}, {1}};
+    Recognizer r(spec);
+    EXPECT_EQ(r.Match(Filled(-98), 2), (std::vector<HR_UINT16>{0x4E00, kEmptyCode}));
+    EXPECT_EQ(r.Distances()[0], 64 * 4);
+    EXPECT_EQ(r->compressed[0], 30);  // -98 + 128
+    EXPECT_EQ(r.Match(Filled(97), 1), (std::vector<HR_UINT16>{0x4E01}));
+    EXPECT_EQ(r.Distances()[0], 64 * 9);
+}
+
+// ---------------------------------------------------------------------------
+// Candidate counts of the recognition calls (real points, any model).
+
+class HRRecoCalls : public ::testing::Test {
+protected:
+    HRRecoCalls() : r_(Spec()) {}
+    static ModelSpec Spec() {
+        ModelSpec spec = penrune::test::RandomModelSpec(5, {40, 80, 12, 160});
+        return spec;
+    }
+    std::vector<_HR_POINT16> Character() {
+        std::mt19937 rng(3);
+        return RandomCharacter(rng, 3, 12);
+    }
+    Recognizer r_;
+};
+
+TEST_F(HRRecoCalls, WantedZeroWritesNothing) {
+    std::vector<_HR_POINT16> points = Character();
+    HR_UINT16 codes[4] = {1, 2, 3, 4}, distances[4] = {5, 6, 7, 8};
+    EXPECT_EQ(HRReco_RecognizeShort(r_.get(), points.data(), points.size(), 0, codes, distances), 0);
+    EXPECT_EQ(r_->candCount, 0);
+    EXPECT_EQ(codes[0], 1);
+    EXPECT_EQ(distances[0], 5);
+}
+
+TEST_F(HRRecoCalls, WantedAbove127KeepsThePreviousCount) {
+    std::vector<_HR_POINT16> points = Character();
+    std::vector<HR_UINT16> codes(200, 0xABCD), distances(200, 0xABCD);
+    EXPECT_EQ(HRReco_RecognizeShort(r_.get(), points.data(), points.size(), 200, codes.data(), nullptr), 10);
+    EXPECT_EQ(std::count(codes.begin(), codes.end(), 0xABCD), 190);
+
+    points = Character();
+    EXPECT_EQ(HRReco_RecognizeShort(r_.get(), points.data(), points.size(), 3, codes.data(), nullptr), 3);
+    points = Character();
+    // Only as many distances as there are candidates are copied out.
+    EXPECT_EQ(HRReco_RecognizeShort(r_.get(), points.data(), points.size(), 128, codes.data(), distances.data()), 3);
+    EXPECT_EQ(std::count(distances.begin(), distances.end(), 0xABCD), 197);
+    EXPECT_EQ(std::vector<HR_UINT16>(distances.begin(), distances.begin() + 3), r_.Distances());
+}
+
+TEST_F(HRRecoCalls, ShortAndByteInputAgree) {
+    std::vector<_HR_POINT16> points = Character();
+    std::vector<_HR_POINT8> bytes(points.size());
+    HRFeature_Point16ToPoint8(points.data(), points.size(), bytes.data());
+    HR_UINT16 a[8], b[8], da[8], db[8];
+    ASSERT_EQ(HRReco_RecognizeShort(r_.get(), points.data(), points.size(), 8, a, da), 8);
+    ASSERT_EQ(HRReco_RecognizeByte(r_.get(), bytes.data(), bytes.size(), 8, b, db), 8);
+    EXPECT_TRUE(std::equal(a, a + 8, b));
+    EXPECT_TRUE(std::equal(da, da + 8, db));
+    EXPECT_TRUE(std::is_sorted(da, da + 8));
+}
+
+// ---------------------------------------------------------------------------
+// Distance, sorting, nearest prototype
+
+TEST(HRRecoDistance, StopsAsSoonAsTheSumExceedsTheLimit) {
+    HR_INT16 q[4] = {128, 128, 131, 138};
+    const HR_INT8 p[4] = {0, 0, 1, 0};
+    EXPECT_EQ(HRReco_CountDistanceShortCutByMax(q, p, 4, 1000), 4u + 100u);
+    EXPECT_EQ(HRReco_CountDistanceShortCutByMax(q, p, 4, 4), 4u + 100u);
+    EXPECT_EQ(HRReco_CountDistanceShortCutByMax(q, p, 4, 3), 4u);
+    EXPECT_EQ(HRReco_CountDistanceShortCutByMax(q, p, 4, 0), 4u);  // first non-zero partial sum
+    EXPECT_EQ(HRReco_CountDistanceShortCutByMax(q, p, 2, 0), 0u);  // all terms zero
+    EXPECT_EQ(HRReco_CountDistanceShortCutByMax(q, p, 0, 0), 0u);
+    EXPECT_EQ(HRReco_CountDistanceShortCutByMax(q, p, -3, 0), 0u);
+}
+
+TEST(HRRecoDistance, CostIsTheTrueSquareOnAndBeyondTheTable) {
+    for (int q = 0; q < 256; ++q) {
+        for (int p = -128; p < 128; ++p) {
+            const HR_INT16 qv = static_cast<HR_INT16>(q);
+            const HR_INT8 pv = static_cast<HR_INT8>(p);
+            const HR_UINT32 expected = static_cast<HR_UINT32>((q - 128 - p) * (q - 128 - p));
+            ASSERT_EQ(HRReco_CountDistanceShortCutByMax(&qv, &pv, 1, 0xFFFFFFFF), expected) << q << " " << p;
+        }
+    }
+    const HR_INT16 low = 0;
+    const HR_INT8 high = 127;  // q - p = -127, below the table
+    EXPECT_EQ(HRReco_CountDistanceShortCutByMax(&low, &high, 1, 0), 65025u);
+}
+
+TEST(HRRecoSort, BubbleSortIsStableAndMovesCodesAlong) {
+    HR_UINT16 d[6] = {50, 20, 50, 10, 20, 60000};
+    HR_UINT16 c[6] = {1, 2, 3, 4, 5, 6};
+    HRReco_SortCands(d, c, 6);
+    EXPECT_EQ(std::vector<HR_UINT16>(d, d + 6), (std::vector<HR_UINT16>{10, 20, 20, 50, 50, 60000}));
+    EXPECT_EQ(std::vector<HR_UINT16>(c, c + 6), (std::vector<HR_UINT16>{4, 2, 5, 1, 3, 6}));
+    HR_UINT16 one[1] = {9}, oneCode[1] = {7};
+    HRReco_SortCands(one, oneCode, 1);
+    HRReco_SortCands(d, c, 0);
+    EXPECT_EQ(one[0], 9);
+}
+
+TEST(HRRecoNearest, PicksTheFirstOfTheNearestListedPrototypes) {
+    ModelSpec spec = SelectorSpec();
+    spec.prototypes = {{0x4E00, 0x0C, Axis(5)}, {0x4E00, 0x0C, Axis(-3)}, {0x4E00, 0x0C, Axis(3)},
+                       {0x4E00, 0x0C, Filled(31)}};
+    Recognizer r(spec);
+    HR_INT16 q[64];
+    std::fill(q, q + 64, 128);
+    const HR_UINT16 all[] = {0, 2, 1, 3};
+    EXPECT_EQ(HRReco_GetNearestModelIndex(r.get(), q, 4, all), 2);
+    const HR_UINT16 invalid[] = {999, 0};
+    EXPECT_EQ(HRReco_GetNearestModelIndex(r.get(), q, 2, invalid), 0);
+    EXPECT_EQ(HRReco_GetNearestModelIndex(r.get(), q, 1, invalid), 999);  // unexamined
+    const HR_UINT16 far[] = {3, 3};
+    EXPECT_EQ(HRReco_GetNearestModelIndex(r.get(), q, 2, far), -1);
+    EXPECT_EQ(HRReco_GetNearestModelIndex(r.get(), q, 0, all), -1);
+}
+
+// ---------------------------------------------------------------------------
+// The search against a literal, unoptimised statement of its rules, built
+// from the model description (not the image) with the early-stopping
+// distance, over many random models and queries.
+
+struct ReferenceResult {
+    std::vector<HR_UINT16> codes, distances, prototypes, kept;
+};
+
+// Keeps the n nearest centres: ties go behind earlier entries.
+std::vector<HR_UINT16> ReferenceCoarse(const ModelSpec &spec, const HR_INT16 *q, int n) {
+    std::vector<HR_UINT16> distance(n, kEmptyDistance), kept(n, 0);
+    for (size_t c = 0; c < spec.centres.size(); ++c) {
+        const HR_UINT32 d = HRReco_CountDistanceShortCutByMax(q, spec.centres[c].data(), 64, distance[n - 1]);
+        if (d >= distance[n - 1]) continue;
+        int j = 0;
+        while (distance[j] <= d) ++j;
+        for (int k = n - 1; k > j; --k) {
+            distance[k] = distance[k - 1];
+            kept[k] = kept[k - 1];
+        }
+        distance[j] = static_cast<HR_UINT16>(d);
+        kept[j] = static_cast<HR_UINT16>(c);
+    }
+    const auto firstEmpty = std::find(distance.begin(), distance.end(), kEmptyDistance);
+    kept.resize(firstEmpty - distance.begin());
+    return kept;
+}
+
+ReferenceResult ReferenceMatch(const ModelSpec &spec, const HR_INT16 *q, int n, HR_UINT16 mask) {
+    ReferenceResult r{std::vector<HR_UINT16>(n, kEmptyCode), std::vector<HR_UINT16>(n, kEmptyDistance),
+                      std::vector<HR_UINT16>(n, kEmptyCode), ReferenceCoarse(spec, q, n)};
+    for (HR_UINT16 c : r.kept) {
+        for (HR_UINT16 f : spec.members[c]) {
+            const ModelPrototype &p = spec.prototypes[f];
+            if ((p.charset & mask) == 0) continue;
+            const HR_UINT32 d = HRReco_CountDistanceShortCutByMax(q, p.values.data(), 64, r.distances[n - 1]);
+            if (d >= r.distances[n - 1] || p.code == 0) continue;
+            int i = 0;
+            while (r.distances[i] <= d) ++i;
+            int m = std::find(r.codes.begin(), r.codes.end(), p.code) - r.codes.begin();
+            if (m == n) m = n - 1;
+            if (m < i) continue;
+            for (int k = m; k > i; --k) {
+                r.distances[k] = r.distances[k - 1];
+                r.codes[k] = r.codes[k - 1];
+                r.prototypes[k] = r.prototypes[k - 1];
+            }
+            r.distances[i] = static_cast<HR_UINT16>(d);
+            r.codes[i] = p.code;
+            r.prototypes[i] = f;
+        }
+    }
+    return r;
+}
+
+// A random model whose values come from [-range, range]: small ranges give
+// many equal distances, prototypes shared between centres and characters
+// with several prototypes.
+ModelSpec RandomSmallModel(std::mt19937 &rng, int range, bool realMatrix) {
+    ModelSpec spec;
+    spec.matrix = realMatrix ? penrune::test::RandomMatrix(rng()) : SelectorMatrix();
+    std::uniform_int_distribution<int> value(-range, range);
+    auto vector = [&] {
+        ModelVector v;
+        for (int8_t &x : v) x = static_cast<int8_t>(std::clamp(value(rng), -128, 127));
+        return v;
+    };
+    const int p = std::uniform_int_distribution<int>(1, 120)(rng);
+    const int t = std::uniform_int_distribution<int>(0, 30)(rng);
+    const uint16_t charsets[] = {0x0001, 0x0002, 0x000C, 0x0008, 0x0000};
+    uint16_t code = 0;
+    for (int f = 0; f < p; ++f) {
+        if (f == 0 || rng() % 3 == 0) code = static_cast<uint16_t>(code + 1 + rng() % 2);
+        spec.prototypes.push_back({static_cast<uint16_t>(rng() % 10 == 0 ? 0 : code), charsets[rng() % 5], vector()});
+    }
+    for (int c = 0; c < t; ++c) {
+        spec.centres.push_back(vector());
+        spec.members.emplace_back();
+        for (int f = 0; f < p; ++f) {
+            if (rng() % 4 == 0) spec.members.back().push_back(static_cast<uint16_t>(f));
+        }
+    }
+    return spec;
+}
+
+TEST(HRRecoEquivalence, SearchMatchesTheLiteralRules) {
+    std::mt19937 rng(20240601);
+    const HR_UINT16 masks[] = {0x7FFF, 0x0001, 0x000C, 0x0008, 0x0003};
+    int compared = 0, filled = 0;
+    for (int model = 0; model < 150; ++model) {
+        const int range = (model % 3 == 0) ? 127 : 2 + model % 7;
+        const bool realMatrix = model % 4 == 0;
+        const ModelSpec spec = RandomSmallModel(rng, range, realMatrix);
+        Recognizer r(spec);
+        for (int query = 0; query < 20; ++query) {
+            const int n = std::uniform_int_distribution<int>(1, 24)(rng);
+            r->charsetMask = masks[rng() % 5];
+            std::vector<HR_UINT16> codes(n);
+            if (realMatrix) {
+                std::vector<_HR_POINT16> points = RandomCharacter(rng, 1 + rng() % 12, 5 + rng() % 30);
+                ASSERT_EQ(HRReco_RecognizeShort(r.get(), points.data(), points.size(), n, codes.data(), nullptr), n);
+            } else {
+                ModelVector y;
+                for (int8_t &x : y) x = static_cast<int8_t>(std::clamp(int(rng() % (2 * range + 1)) - range, -128, 127));
+                codes = r.Match(y, n);
+            }
+            const ReferenceResult expected = ReferenceMatch(spec, r->compressed, n, r->charsetMask);
+            ASSERT_EQ(codes, expected.codes) << "model " << model << " query " << query;
+            ASSERT_EQ(r.Distances(), expected.distances) << "model " << model << " query " << query;
+            ASSERT_EQ(std::vector<HR_UINT16>(r->candPrototypes, r->candPrototypes + n), expected.prototypes);
+            ASSERT_EQ(std::vector<HR_UINT16>(r->keptCentres, r->keptCentres + expected.kept.size()), expected.kept);
+            ++compared;
+            filled += std::count(codes.begin(), codes.end(), kEmptyCode) < n;
+        }
+    }
+    EXPECT_EQ(compared, 3000);
+    EXPECT_GT(filled, 1000);  // most queries found characters: the rules were exercised
+}
+
+TEST(HRRecoEquivalence, NearestAndTreeProbeMatchTheLiteralRules) {
+    std::mt19937 rng(77);
+    for (int model = 0; model < 60; ++model) {
+        const ModelSpec spec = RandomSmallModel(rng, model % 2 ? 127 : 3, false);
+        if (spec.centres.empty()) continue;
+        Recognizer r(spec);
+        std::vector<HR_UINT32> offsets{0};
+        for (const auto &list : spec.members) offsets.push_back(offsets.back() + list.size());
+        const size_t t = spec.centres.size(), p = spec.prototypes.size();
+        std::vector<HR_UINT32> visit(p * t), miss(p * t), expectedVisit(p * t), expectedMiss(p * t);
+        std::vector<_HR_TREE_STAT> stats(p);
+        std::vector<HR_UINT32> hits(p), misses(p);
+        for (size_t k = 0; k < p; ++k) stats[k] = {&visit[k * t], &miss[k * t], 0, 0};
+        for (int sample = 0; sample < 40; ++sample) {
+            HR_INT16 q[64];
+            for (HR_INT16 &v : q) v = static_cast<HR_INT16>(rng() % 256);
+            const int k = rng() % p;
+            const int branches = 1 + rng() % 12;
+            HRReco_TreeProcess(r.get(), q, k, offsets.data(), branches, stats.data());
+            const std::vector<HR_UINT16> kept = ReferenceCoarse(spec, q, branches);
+            bool found = false;
+            for (HR_UINT16 c : kept) {
+                found |= std::count(spec.members[c].begin(), spec.members[c].end(), k) > 0;
+            }
+            for (HR_UINT16 c : kept) {
+                ++expectedVisit[k * t + c];
+                expectedMiss[k * t + c] += !found;
+            }
+            if (!kept.empty()) ++(found ? hits : misses)[k];
+
+            std::vector<HR_UINT16> indices;
+            for (size_t f = 0; f < p; ++f) {
+                if (rng() % 3 == 0) indices.push_back(static_cast<HR_UINT16>(f));
+            }
+            int expected = -1;
+            HR_UINT32 best = kEmptyDistance;
+            for (HR_UINT16 f : indices) {
+                const HR_UINT32 d = HRReco_CountDistanceShortCutByMax(q, spec.prototypes[f].values.data(), 64, ~0u);
+                if (d < best) best = d, expected = f;
+            }
+            if (indices.size() == 1) expected = indices[0];
+            ASSERT_EQ(HRReco_GetNearestModelIndex(r.get(), q, indices.size(), indices.data()), expected);
+        }
+        EXPECT_EQ(visit, expectedVisit);
+        EXPECT_EQ(miss, expectedMiss);
+        for (size_t k = 0; k < p; ++k) {
+            EXPECT_EQ(stats[k].hitCount, hits[k]);
+            EXPECT_EQ(stats[k].missCount, misses[k]);
+        }
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Tree coverage probe
+
+class HRRecoTree : public ::testing::Test {
+protected:
+    HRRecoTree() : r_(Spec()), visit_(4 * 3, 0), miss_(4 * 3, 0), stats_(4) {
+        for (int k = 0; k < 4; ++k) stats_[k] = {&visit_[3 * k], &miss_[3 * k], 0, 0};
+        std::fill(q_, q_ + 64, 128);
+    }
+    static ModelSpec Spec() {
+        ModelSpec spec = SelectorSpec();
+        for (int i = 0; i < 4; ++i) spec.prototypes.push_back({static_cast<uint16_t>(0x4E00 + i), 0x0C, Axis(i)});
+        spec.centres = {Axis(30), Axis(10), Axis(20)};
+        spec.members = {{3}, {0, 1}, {1, 2}};
+        return spec;
+    }
+    Recognizer r_;
+    std::vector<HR_UINT32> visit_, miss_;
+    std::vector<_HR_TREE_STAT> stats_;
+    HR_INT16 q_[64];
+    const HR_UINT32 offsets_[4] = {0, 1, 3, 5};
+};
+
+TEST_F(HRRecoTree, CountsHitsAndMissesOverTheKeptCentres) {
+    HRReco_TreeProcess(r_.get(), q_, 2, offsets_, 2, stats_.data());  // centres 1, 2 reach prototype 2
+    HRReco_TreeProcess(r_.get(), q_, 3, offsets_, 2, stats_.data());  // prototype 3 only via centre 0
+    EXPECT_EQ(stats_[2].hitCount, 1u);
+    EXPECT_EQ(stats_[2].missCount, 0u);
+    EXPECT_EQ(std::vector<HR_UINT32>(&visit_[6], &visit_[9]), (std::vector<HR_UINT32>{0, 1, 1}));
+    EXPECT_EQ(std::vector<HR_UINT32>(&miss_[6], &miss_[9]), (std::vector<HR_UINT32>{0, 0, 0}));
+    EXPECT_EQ(stats_[3].hitCount, 0u);
+    EXPECT_EQ(stats_[3].missCount, 1u);
+    EXPECT_EQ(std::vector<HR_UINT32>(&visit_[9], &visit_[12]), (std::vector<HR_UINT32>{0, 1, 1}));
+    EXPECT_EQ(std::vector<HR_UINT32>(&miss_[9], &miss_[12]), (std::vector<HR_UINT32>{0, 1, 1}));
+}
+
+TEST_F(HRRecoTree, MoreBranchesThanCentresUsesAllCentres) {
+    HRReco_TreeProcess(r_.get(), q_, 3, offsets_, 128, stats_.data());
+    HRReco_TreeProcess(r_.get(), q_, 3, offsets_, 1000, stats_.data());
+    EXPECT_EQ(stats_[3].hitCount, 2u);
+    EXPECT_EQ(std::vector<HR_UINT32>(&visit_[9], &visit_[12]), (std::vector<HR_UINT32>{2, 2, 2}));
+}
+
+TEST_F(HRRecoTree, OffsetsBeyondTheMemberListAreCut) {
+    const HR_UINT32 wild[4] = {0, 1, 3, 70000};
+    HRReco_TreeProcess(r_.get(), q_, 0, wild, 3, stats_.data());
+    EXPECT_EQ(stats_[0].hitCount, 1u);
+}
+
+TEST(HRRecoTreeEmpty, NoCentresCountsNothing) {
+    ModelSpec spec = SelectorSpec();
+    spec.prototypes = {{0x4E00, 0x0C, Axis(1)}};
+    Recognizer r(spec);
+    HR_UINT32 visit = 0, miss = 0;
+    _HR_TREE_STAT stat = {&visit, &miss, 0, 0};
+    HR_INT16 q[64];
+    std::fill(q, q + 64, 128);
+    const HR_UINT32 offsets[1] = {0};
+    HRReco_TreeProcess(r.get(), q, 0, offsets, 8, &stat);
+    EXPECT_EQ(stat.hitCount + stat.missCount, 0u);
+}
+
+// ---------------------------------------------------------------------------
+// Model check
+
+class HRRecoCheck : public ::testing::Test {
+protected:
+    HRRecoCheck() {
+        ModelSpec spec = SelectorSpec();
+        for (int i = 0; i < 5; ++i) spec.prototypes.push_back({static_cast<uint16_t>(0x4E00 + i), 0x0C, Axis(i)});
+        spec.centres = {Axis(1), Axis(2), Axis(3)};
+        spec.members = {{0, 1}, {}, {2, 3, 4}};
+        image_ = BuildModelImage(spec);
+        tree_ = HeaderWord(image_, 1);
+        offsets_ = tree_ + 2 + 3 * 64;
+        members_ = offsets_ + 4 * 4;
+    }
+    // Checks a heap copy of exactly `size` bytes, so that a read past the
+    // end is caught by the address sanitizer.
+    int Check(const std::vector<uint8_t> &image, size_t size) {
+        std::vector<uint8_t> copy(image.begin(), image.begin() + size);
+        return HRReco_CheckModel(copy.empty() ? nullptr : copy.data(), static_cast<HR_UINT32>(size));
+    }
+    int Check(const std::vector<uint8_t> &image) { return Check(image, image.size()); }
+
+    std::vector<uint8_t> image_;
+    uint32_t tree_, offsets_, members_;
+};
+
+TEST_F(HRRecoCheck, AcceptsWellFormedImages) {
+    EXPECT_EQ(Check(image_), 1);
+    std::vector<uint8_t> longer = image_;
+    longer.resize(longer.size() + 7);
+    EXPECT_EQ(Check(longer), 1);
+    EXPECT_EQ(Check(BuildModelImage(penrune::test::RandomModelSpec(8, {30, 60, 10, 100}))), 1);
+    ModelSpec empty;
+    EXPECT_EQ(Check(BuildModelImage(empty)), 1);  // no prototypes, no centres
+}
+
+TEST_F(HRRecoCheck, RejectsEveryTruncation) {
+    const size_t end = image_.size();
+    for (size_t size : {size_t{0}, size_t{4}, size_t{31}, size_t{32}, size_t{39}, size_t{40},
+                        size_t{tree_ - 1}, size_t{tree_}, size_t{tree_ + 1}, size_t{tree_ + 2},
+                        size_t{offsets_ + 15}, size_t{offsets_ + 16}, size_t{members_ + 9},
+                        size_t{HeaderWord(image_, 2)}, end - 1}) {
+        EXPECT_EQ(Check(image_, size), 0) << size;
+    }
+    EXPECT_EQ(HRReco_CheckModel(nullptr, 100), 0);
+}
+
+TEST_F(HRRecoCheck, RejectsBadHeaderWordsAndDimensions) {
+    struct Change {
+        size_t at;
+        uint32_t value;
+        bool wide;
+    };
+    const Change changes[] = {
+        {0, 33, true},                             // section 1 not at 32
+        {4, tree_ + 64, true},                      // section 1 size
+        {8, HeaderWord(image_, 2) + 2, true},       // section 2 size
+        {12, HeaderWord(image_, 3) - 2, true},      // codes size
+        {16, HeaderWord(image_, 4) + 2, true},      // charset size
+        {20, HeaderWord(image_, 5) + 1, true},      // repeated end words
+        {28, HeaderWord(image_, 7) - 1, true},
+        {36, 1023, false},                          // Din
+        {38, 32, false},                            // Dout
+        {32, 6, false},                             // P no longer matches section 1
+        {tree_, 4, false},                          // T no longer matches section 2
+    };
+    for (const Change &change : changes) {
+        std::vector<uint8_t> bad = image_;
+        if (change.wide)
+            SetU32(bad, change.at, change.value);
+        else
+            SetU16(bad, change.at, static_cast<uint16_t>(change.value));
+        EXPECT_EQ(Check(bad), 0) << change.at;
+    }
+}
+
+TEST_F(HRRecoCheck, RejectsBadMemberLists) {
+    std::vector<uint8_t> bad = image_;
+    SetU32(bad, offsets_, 1);  // first offset not 0
+    EXPECT_EQ(Check(bad), 0);
+    bad = image_;
+    SetU32(bad, offsets_ + 4, 3);  // offsets 0 3 2 5: decreasing
+    EXPECT_EQ(Check(bad), 0);
+    bad = image_;
+    SetU16(bad, members_ + 2 * 4, 5);  // index equal to P
+    EXPECT_EQ(Check(bad), 0);
+}
+
+TEST_F(HRRecoCheck, RejectsCountsWhoseSumsOverflow) {
+    // A huge M with header words made to agree modulo 2^32.
+    std::vector<uint8_t> bad = image_;
+    const uint32_t hugeM = 0x80000000u + 5;
+    SetU32(bad, offsets_ + 12, hugeM);
+    const uint32_t word2 = tree_ + 68 * 3 + 2 * hugeM + 6;  // wraps
+    SetU32(bad, 8, word2);
+    SetU32(bad, 12, word2 + 10);
+    for (int k = 4; k < 8; ++k) SetU32(bad, 4 * k, word2 + 20);
+    EXPECT_EQ(Check(bad), 0);
+
+    // The largest counts in a short image.
+    bad = image_;
+    SetU16(bad, tree_, 0xFFFF);
+    EXPECT_EQ(Check(bad), 0);
+    bad = image_;
+    SetU16(bad, 32, 0xFFFF);
+    EXPECT_EQ(Check(bad), 0);
+}
+
+// ---------------------------------------------------------------------------
+// Handle API. The handle is an instance over the embedded image; the tests
+// lay it over their own images to know what it must find.
+
+class HRHanTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        handle_ = HRHan_New();
+        ASSERT_NE(handle_, nullptr);
+    }
+    void TearDown() override { HRHan_Free(handle_); }
+
+    void Use(const std::vector<uint8_t> &image) {
+        const HR_UINT8 *data = image.data();
+        ASSERT_EQ(HRReco_Initialize(handle_, HR_RECO_INSTANCE_SIZE, &data), handle_);
+    }
+    // Runs the handle with a guarded buffer; checks the NUL and that nothing
+    // past capacity was written.
+    std::string Recognize(const std::vector<HR_INT16> &pairs, int length, int wanted, int capacity) {
+        std::vector<char> buffer(300, '#');
+        const int n = HRHan_Recognize(handle_, pairs.data(), static_cast<HR_INT16>(length), wanted,
+                                      buffer.data(), static_cast<HR_INT16>(capacity));
+        EXPECT_TRUE(std::all_of(buffer.begin() + capacity, buffer.end(), [](char c) { return c == '#'; }));
+        if (capacity > 0) {
+            EXPECT_EQ(buffer[n], '\0');
+        }
+        return std::string(buffer.data(), n);
+    }
+    _HR_RECO *handle_ = nullptr;
+};
+
+// Points of a random character as the int16 pairs the handle takes.
+std::vector<HR_INT16> Pairs(int strokes, int perStroke) {
+    std::mt19937 rng(11);
+    std::vector<_HR_POINT16> points = RandomCharacter(rng, strokes, perStroke);
+    std::vector<HR_INT16> pairs(points.size() * 2);
+    std::memcpy(pairs.data(), points.data(), pairs.size() * 2);
+    return pairs;
+}
+
+// A zero matrix projects every character to the zero query, so each
+// character's distance is its prototype's squared length: U+4E2D 1234,
+// U+7533 1500, then 18 more characters.
+std::vector<uint8_t> FixedDistanceImage() {
+    ModelSpec spec;
+    ModelVector a{}, b{};
+    a[0] = 35, a[1] = 3;
+    b[0] = 38, b[1] = 6, b[2] = 4, b[3] = 2;
+    spec.prototypes = {{0x4E2D, 0x0C, a}, {0x7533, 0x0C, b}};
+    for (int i = 0; i < 18; ++i) spec.prototypes.push_back({static_cast<uint16_t>(0x8000 + i), 0x0C, Axis(40 + i)});
+    spec.centres = {ModelVector{}};
+    spec.members = {{}};
+    for (uint16_t f = 0; f < spec.prototypes.size(); ++f) spec.members[0].push_back(f);
+    return BuildModelImage(spec);
+}
+
+TEST_F(HRHanTest, NewUsesTheEmbeddedImageAndFreeIgnoresNull) {
+    const HR_UINT8 *embedded = HRData_GetDataPtr();
+    EXPECT_EQ(handle_->codes, embedded + HeaderWord(std::vector<uint8_t>(embedded, embedded + 32), 2));
+    HRHan_Free(nullptr);
+}
+
+TEST_F(HRHanTest, WritesCharacterSpaceDistanceWithFillersAndAtMost16) {
+    const std::vector<uint8_t> image = FixedDistanceImage();
+    Use(image);
+    const std::vector<HR_INT16> pairs = Pairs(2, 10);
+    EXPECT_EQ(Recognize(pairs, pairs.size(), 2, 200), "\xE4\xB8\xAD 1234 \xE7\x94\xB3 1500");
+    EXPECT_EQ(Recognize(pairs, pairs.size(), 1, 200), "\xE4\xB8\xAD 1234");
+    const std::string sixteen = Recognize(pairs, pairs.size(), 40, 200);
+    EXPECT_EQ(std::count(sixteen.begin(), sixteen.end(), ' '), 31);
+    EXPECT_EQ(sixteen.substr(sixteen.size() - 4), "2809");  // 16th: 53^2
+
+    ModelSpec few;
+    few.prototypes = {{0x4E2D, 0x0C, Axis(35)}};
+    few.centres = {ModelVector{}};
+    few.members = {{0}};
+    const std::vector<uint8_t> small = BuildModelImage(few);
+    Use(small);
+    EXPECT_EQ(Recognize(pairs, pairs.size(), 2, 200), "\xE4\xB8\xAD 1225 \xEF\xBF\xBF 60000");
+}
+
+TEST_F(HRHanTest, CutsTheTextAtACandidateBoundary) {
+    const std::vector<uint8_t> image = FixedDistanceImage();
+    Use(image);
+    const std::vector<HR_INT16> pairs = Pairs(2, 10);
+    const std::string both = "\xE4\xB8\xAD 1234 \xE7\x94\xB3 1500";  // 17 bytes
+    EXPECT_EQ(Recognize(pairs, pairs.size(), 2, 18), both);
+    EXPECT_EQ(Recognize(pairs, pairs.size(), 2, 17), "\xE4\xB8\xAD 1234");
+    EXPECT_EQ(Recognize(pairs, pairs.size(), 2, 9), "\xE4\xB8\xAD 1234");
+    EXPECT_EQ(Recognize(pairs, pairs.size(), 2, 8), "");
+    EXPECT_EQ(Recognize(pairs, pairs.size(), 2, 1), "");
+    EXPECT_EQ(Recognize(pairs, pairs.size(), 2, 0), "");
+    EXPECT_EQ(Recognize(pairs, pairs.size(), 0, 50), "");
+    EXPECT_EQ(Recognize(pairs, pairs.size(), -3, 50), "");
+}
+
+TEST_F(HRHanTest, UsesAtMost128PointsOfACopy) {
+    const std::vector<uint8_t> image = BuildModelImage(penrune::test::RandomModelSpec(9, {20, 40, 6, 80}));
+    Use(image);
+    // Expected features: a separate instance over the first points only.
+    Recognizer reference{std::vector<uint8_t>(image)};
+    auto featureOf = [&](std::vector<HR_INT16> pairs, int points) {
+        HR_UINT16 codes[4];
+        HRReco_RecognizeShort(reference.get(), reinterpret_cast<_HR_POINT16 *>(pairs.data()), points, 4, codes,
+                              nullptr);
+        return std::vector<HR_INT16>(reference->feature, reference->feature + 1024);
+    };
+    const std::vector<HR_INT16> pairs = Pairs(10, 15);  // 161 points
+    const std::vector<HR_INT16> before = pairs;
+    Recognize(pairs, 300, 4, 200);
+    EXPECT_EQ(std::vector<HR_INT16>(handle_->feature, handle_->feature + 1024), featureOf(pairs, 128));
+    EXPECT_NE(featureOf(pairs, 128), featureOf(pairs, 150));
+    Recognize(pairs, 7, 4, 200);
+    EXPECT_EQ(std::vector<HR_INT16>(handle_->feature, handle_->feature + 1024), featureOf(pairs, 3));
+    EXPECT_EQ(pairs, before);
+}
+
+}  // namespace

@@ -1,0 +1,289 @@
+#include "HTDict.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "HRData.h"
+#include "HTCode.h"
+#include "TempDir.h"
+
+using penrune_test::ReadFile;
+using penrune_test::TempDir;
+
+namespace {
+
+constexpr int kDim = HT_DICT_OUTPUT_DIM;
+constexpr int kTransform = HT_DICT_INPUT_DIM * HT_DICT_OUTPUT_DIM;
+
+// A written image with little-endian field access.
+struct Image {
+    std::string bytes;
+    HR_UINT32 U32(size_t at) const {
+        HR_UINT32 v = 0;
+        for (int i = 3; i >= 0; --i)
+            v = (v << 8) | static_cast<HR_UINT8>(bytes.at(at + i));
+        return v;
+    }
+    HR_UINT16 U16(size_t at) const {
+        return static_cast<HR_UINT16>(static_cast<HR_UINT8>(bytes.at(at)) |
+                                      static_cast<HR_UINT8>(bytes.at(at + 1)) << 8);
+    }
+    HR_INT16 Transform(int i) const { return static_cast<HR_INT16>(U16(32 + 8 + 2 * i)); }
+    // Header word k: the offset of section k + 1.
+    size_t Word(int k) const { return U32(4 * k); }
+    int CentreCount() const { return U16(Word(1)); }
+    HR_INT8 Centre(int c, int d) const {
+        return static_cast<HR_INT8>(bytes.at(Word(1) + 2 + kDim * c + d));
+    }
+    HR_UINT32 Offset(int c) const { return U32(Word(1) + 2 + kDim * CentreCount() + 4 * c); }
+    HR_UINT16 Member(int m) const {
+        return U16(Word(1) + 6 + (kDim + 4) * CentreCount() + 2 * m);
+    }
+    std::vector<HR_UINT32> Offsets() const {
+        std::vector<HR_UINT32> out;
+        for (int c = 0; c <= CentreCount(); ++c)
+            out.push_back(Offset(c));
+        return out;
+    }
+    std::vector<HR_UINT16> Members() const {
+        std::vector<HR_UINT16> out;
+        for (HR_UINT32 m = 0; m < Offset(CentreCount()); ++m)
+            out.push_back(Member(static_cast<int>(m)));
+        return out;
+    }
+};
+
+class HTDictTest : public ::testing::Test {
+protected:
+    // Starts every test from a builder with no prototypes, no centres and a
+    // zero transform.
+    void SetUp() override {
+        std::vector<float> zero(kTransform, 0.0f);
+        ASSERT_EQ(HTDict_Initialize(), 1);
+        ASSERT_EQ(HTDict_SetTransVector(zero.data()), 1);
+        ASSERT_EQ(HTDict_SetModelFeat(0, nullptr), 1);
+        ASSERT_EQ(HTDict_SetTreeCenter(nullptr, 0, nullptr, 0), 1);
+    }
+
+    Image Save() {
+        std::string path = dir_.File("tree.tdb");
+        EXPECT_EQ(HTDict_SaveResult(path.c_str()), 1);
+        return Image{ReadFile(path)};
+    }
+
+    // Sets count prototypes in consecutive slots, prototype i filled with i.
+    void SetPrototypes(int count) {
+        feats_.assign(count, std::vector<HR_INT8>(kDim));
+        std::vector<_HT_CLASS_SLOT> slots(count);
+        for (int i = 0; i < count; ++i) {
+            feats_[i].assign(kDim, static_cast<HR_INT8>(i));
+            slots[i] = {1, feats_[i].data()};
+        }
+        ASSERT_EQ(HTDict_SetModelFeat(count, slots.data()), 1);
+    }
+
+    // Three zero centres with the assignment 2, 0, 2, 1, 0.
+    void SetThreeCentres() {
+        SetPrototypes(5);
+        std::vector<float> centres(3 * kDim, 0.0f);
+        const HR_UINT16 assign[] = {2, 0, 2, 1, 0};
+        ASSERT_EQ(HTDict_SetTreeCenter(centres.data(), 3, assign, 5), 1);
+    }
+
+    TempDir dir_;
+    std::vector<std::vector<HR_INT8>> feats_;
+};
+
+TEST_F(HTDictTest, EmptyImageIsHeaderSectionOneAndSixByteTree) {
+    Image image = Save();
+    ASSERT_EQ(image.bytes.size(), 131118u);
+    const HR_UINT32 expected[8] = {32, 131112, 131118, 131118, 131118, 131118, 131118, 131118};
+    for (int k = 0; k < 8; ++k)
+        EXPECT_EQ(image.U32(4 * k), expected[k]) << "header word " << k;
+    EXPECT_EQ(image.U16(32 + 4), 1024);
+    EXPECT_EQ(image.U16(32 + 6), 64);
+    EXPECT_EQ(image.CentreCount(), 0);
+    EXPECT_EQ(image.Offset(0), 0u);
+}
+
+TEST_F(HTDictTest, HeaderWordsAreRunningSumsOfSectionSizes) {
+    SetThreeCentres();
+    EXPECT_EQ(HTDict_GetSectionSize(1), 131080 + 64 * 5);
+    EXPECT_EQ(HTDict_GetSectionSize(2), 68 * 3 + 2 * 5 + 6);
+    EXPECT_EQ(HTDict_GetSectionSize(3), 10);
+    EXPECT_EQ(HTDict_GetSectionSize(4), 10);
+    for (int other : {0, 5, 6, 7, -1})
+        EXPECT_EQ(HTDict_GetSectionSize(other), 0) << other;
+    Image image = Save();
+    HR_UINT32 word = 32;
+    for (int k = 0; k < 8; ++k) {
+        EXPECT_EQ(image.U32(4 * k), word) << "header word " << k;
+        word += static_cast<HR_UINT32>(HTDict_GetSectionSize(k + 1));
+    }
+    EXPECT_EQ(image.bytes.size(), image.U32(16));
+}
+
+TEST_F(HTDictTest, TransformIsScaledTruncatedAndSaturated) {
+    std::vector<float> matrix(kTransform, 0.0f);
+    matrix[0] = 0.3f;
+    matrix[1] = -0.3f;
+    matrix[2] = 200.0f;
+    matrix[3] = -200.0f;
+    matrix[kTransform - 1] = 1.0f;
+    ASSERT_EQ(HTDict_SetTransVector(matrix.data()), 1);
+    Image image = Save();
+    EXPECT_EQ(image.Transform(0), 76);
+    EXPECT_EQ(image.Transform(1), -76);
+    EXPECT_EQ(image.Transform(2), INT16_MAX);
+    EXPECT_EQ(image.Transform(3), INT16_MIN);
+    EXPECT_EQ(image.Transform(kTransform - 1), 256);
+}
+
+TEST_F(HTDictTest, PrototypesAreCopiedInSlotOrderWithSlotIndexAsCode) {
+    std::vector<HR_INT8> a(2 * kDim, 5), b(kDim, -7);
+    std::vector<_HT_CLASS_SLOT> slots(0x4E03, _HT_CLASS_SLOT{0, nullptr});
+    slots[0x4E00] = {2, a.data()};
+    slots[0x4E01] = {-3, nullptr};  // a negative count holds nothing
+    slots[0x4E02] = {1, b.data()};
+    ASSERT_EQ(HTDict_SetModelFeat(static_cast<int>(slots.size()), slots.data()), 1);
+    ASSERT_EQ(HTDict_GetModelTotal(), 3);
+    const HR_INT8 *feat = HTDict_GetModelFeatPtr();
+    EXPECT_EQ(feat[0], 5);
+    EXPECT_EQ(feat[2 * kDim], -7);
+    Image image = Save();
+    EXPECT_EQ(image.U16(32), 3);
+    EXPECT_EQ(image.U16(34), 0x4E03);
+    size_t codes = image.Word(2);
+    EXPECT_EQ(image.U16(codes), 0x4E00);
+    EXPECT_EQ(image.U16(codes + 2), 0x4E00);
+    EXPECT_EQ(image.U16(codes + 4), 0x4E02);
+    EXPECT_EQ(static_cast<HR_INT8>(image.bytes[32 + 8 + 2 * kTransform + 2 * kDim]), -7);
+}
+
+TEST_F(HTDictTest, ModelFeatRefusesCountsBeyondSixteenBits) {
+    SetPrototypes(2);
+    std::vector<HR_INT8> feat(100 * kDim, 1);
+    std::vector<_HT_CLASS_SLOT> slots(656, _HT_CLASS_SLOT{100, feat.data()});  // 65600 prototypes
+    EXPECT_EQ(HTDict_SetModelFeat(static_cast<int>(slots.size()), slots.data()), 0);
+    EXPECT_EQ(HTDict_SetModelFeat(65536, slots.data()), 0);
+    EXPECT_EQ(HTDict_SetModelFeat(1, nullptr), 0);
+    EXPECT_EQ(HTDict_GetModelTotal(), 2);
+}
+
+TEST_F(HTDictTest, CentresRoundHalfAwayFromZeroToLowByte) {
+    std::vector<float> centres(2 * kDim, 0.0f);
+    centres[0] = 2.5f;
+    centres[1] = -2.5f;
+    centres[2] = 0.49f;
+    centres[3] = -0.49f;
+    centres[4] = 200.0f;  // 200 keeps its low 8 bits: -56
+    centres[kDim] = 127.4f;
+    ASSERT_EQ(HTDict_SetTreeCenter(centres.data(), 2, nullptr, 0), 1);
+    Image image = Save();
+    EXPECT_EQ(image.Centre(0, 0), 3);
+    EXPECT_EQ(image.Centre(0, 1), -3);
+    EXPECT_EQ(image.Centre(0, 2), 0);
+    EXPECT_EQ(image.Centre(0, 3), 0);
+    EXPECT_EQ(image.Centre(0, 4), -56);
+    EXPECT_EQ(image.Centre(1, 0), 127);
+}
+
+TEST_F(HTDictTest, AssignmentGivesOffsetsAndAscendingMembers) {
+    SetThreeCentres();
+    Image image = Save();
+    EXPECT_EQ(image.Offsets(), (std::vector<HR_UINT32>{0, 2, 3, 5}));
+    EXPECT_EQ(image.Members(), (std::vector<HR_UINT16>{1, 4, 3, 0, 2}));
+}
+
+TEST_F(HTDictTest, AssignmentsToMissingCentresAreLeftOut) {
+    SetPrototypes(4);
+    std::vector<float> centres(2 * kDim, 0.0f);
+    const HR_UINT16 assign[] = {1, 7, 0, 2};
+    ASSERT_EQ(HTDict_SetTreeCenter(centres.data(), 2, assign, 4), 1);
+    EXPECT_EQ(HTDict_GetSectionSize(2), 68 * 2 + 2 * 2 + 6);
+    Image image = Save();
+    EXPECT_EQ(image.Offsets(), (std::vector<HR_UINT32>{0, 1, 2}));
+    EXPECT_EQ(image.Members(), (std::vector<HR_UINT16>{2, 0}));
+}
+
+TEST_F(HTDictTest, UpdateTreeReplacesMemberLists) {
+    SetThreeCentres();
+    const HR_UINT16 list0[] = {1, 3, 4, 99};  // only the first 3 are taken
+    const HR_UINT16 list2[] = {0, 2};
+    const HR_UINT16 *lists[] = {list0, nullptr, list2};
+    const HR_UINT16 offsets16[] = {0, 3, 3, 5};
+    const HR_UINT32 offsets32[] = {10, 13, 13, 15};  // only differences count
+    ASSERT_EQ(HTDict_UpdateTree(3, offsets16, lists, offsets32), 1);
+    EXPECT_EQ(HTDict_GetSectionSize(2), 68 * 3 + 2 * 5 + 6);
+    Image image = Save();
+    EXPECT_EQ(image.Offsets(), (std::vector<HR_UINT32>{0, 3, 3, 5}));
+    EXPECT_EQ(image.Members(), (std::vector<HR_UINT16>{1, 3, 4, 0, 2}));
+}
+
+TEST_F(HTDictTest, UpdateTreeRefusesInconsistentInput) {
+    SetThreeCentres();
+    const HR_UINT16 list[] = {0, 1, 2};
+    const HR_UINT16 *lists[] = {list, list, list};
+    const HR_UINT16 offsets16[] = {0, 1, 2, 3};
+    const HR_UINT32 offsets32[] = {0, 1, 2, 3};
+    EXPECT_EQ(HTDict_UpdateTree(2, offsets16, lists, offsets32), 0);  // centre count differs
+    const HR_UINT16 wrong16[] = {0, 1, 2, 4};
+    EXPECT_EQ(HTDict_UpdateTree(3, wrong16, lists, offsets32), 0);
+    const HR_UINT32 falling32[] = {0, 2, 1, 3};
+    EXPECT_EQ(HTDict_UpdateTree(3, offsets16, lists, falling32), 0);
+    const HR_UINT16 *missing[] = {list, nullptr, list};
+    EXPECT_EQ(HTDict_UpdateTree(3, offsets16, missing, offsets32), 0);
+    Image image = Save();
+    EXPECT_EQ(image.Members(), (std::vector<HR_UINT16>{1, 4, 3, 0, 2}));
+}
+
+TEST_F(HTDictTest, CharsetWordsComeFromTheCodeTable) {
+    TempDir charsets;
+    charsets.Write("char_number.txt", "\xe4\xb8\x80 2\n");  // U+4E00
+    charsets.Write("char_bit2.txt", "\xe4\xb8\x80\n");
+    charsets.Write("char_bit3.txt", "\xe4\xb8\x80\n");
+    ASSERT_EQ(HTCode_Initialize(charsets.path().c_str(), 0xFFFF), 1);
+    std::vector<HR_INT8> feat(kDim, 0);
+    std::vector<_HT_CLASS_SLOT> slots(0x4E01, _HT_CLASS_SLOT{0, nullptr});
+    slots[0x41] = {1, feat.data()};  // no item: charset 0
+    slots[0x4E00] = {1, feat.data()};
+    ASSERT_EQ(HTDict_SetModelFeat(static_cast<int>(slots.size()), slots.data()), 1);
+    Image image = Save();
+    size_t charset = image.Word(3);
+    EXPECT_EQ(charset, image.Word(2) + 4);
+    EXPECT_EQ(image.U16(charset), 0);
+    EXPECT_EQ(image.U16(charset + 2), 0x000C);
+}
+
+TEST_F(HTDictTest, SaveReportsUncreatableFile) {
+    EXPECT_EQ(HTDict_SaveResult(dir_.File("missing/tree.tdb").c_str()), 0);
+#if defined(__linux__)
+    EXPECT_EQ(HTDict_SaveResult("/dev/full"), 0);
+#endif
+}
+
+TEST_F(HTDictTest, LoadFileNeedsRoomForTheWholeFile) {
+    std::string path = dir_.Write("image.dat", "0123456789");
+    std::vector<HR_UINT8> buffer(10, 0);
+    EXPECT_EQ(HTDict_LoadFile(path.c_str(), buffer.data(), 9), 0);
+    ASSERT_EQ(HTDict_LoadFile(path.c_str(), buffer.data(), 10), 1);
+    EXPECT_EQ(std::string(buffer.begin(), buffer.end()), "0123456789");
+    EXPECT_EQ(HTDict_LoadFile(dir_.File("missing.dat").c_str(), buffer.data(), 10), 0);
+}
+
+TEST(HTDictEmbedded, EmbeddedImageHeaderMatchesItsSize) {
+    const HR_UINT8 *data = HRData_GetDataPtr();
+    Image image{std::string(reinterpret_cast<const char *>(data), HRData_GetDataSize())};
+    ASSERT_GE(image.bytes.size(), 32u);
+    EXPECT_EQ(image.U32(0), 32u);
+    for (int k = 4; k < 8; ++k)
+        EXPECT_EQ(image.U32(4 * k), image.bytes.size()) << "header word " << k;
+    int models = image.U16(32);
+    EXPECT_EQ(image.Word(3), image.Word(2) + 2u * models);
+    EXPECT_EQ(image.U32(16), image.Word(3) + 2u * models);
+}
+
+}  // namespace

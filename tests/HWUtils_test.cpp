@@ -1,0 +1,264 @@
+#include "HWUtils.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <numeric>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::vector<HR_UINT16> ToUtf16(const std::string &bytes, int capacity = 64) {
+    std::vector<HR_UINT16> out(static_cast<size_t>(std::max(capacity, 0)) + 4, 0xAAAA);
+    int n = HR_utf8_to_utf16(bytes.data(), static_cast<int>(bytes.size()), out.data(), capacity);
+    EXPECT_EQ(out[static_cast<size_t>(n)], 0xAAAA) << "wrote past the units it reported";
+    out.resize(static_cast<size_t>(n));
+    return out;
+}
+
+using Units = std::vector<HR_UINT16>;
+
+TEST(Utf8ToUtf16, DecodesOneTwoAndThreeByteForms) {
+    EXPECT_EQ(ToUtf16("A\xC3\xA9\xE4\xB8\xAD"), (Units{0x41, 0xE9, 0x4E2D}));
+}
+
+TEST(Utf8ToUtf16, DropsWhatOneUnitCannotHold) {
+    EXPECT_TRUE(ToUtf16("\xF0\x9F\x98\x80").empty());           // four-byte form
+    EXPECT_EQ(ToUtf16("a\x80" "b"), (Units{'a', 'b'}));          // stray continuation byte
+    EXPECT_EQ(ToUtf16(std::string("a\0b", 3)), (Units{'a', 'b'}));  // zero byte
+    EXPECT_EQ(ToUtf16("ab\xE4\xB8"), (Units{'a', 'b'}));        // lead cut by the end of input
+    // A malformed sequence is skipped by its lead byte's length.
+    EXPECT_EQ(ToUtf16("\xE4" "AB" "C"), (Units{'C'}));
+}
+
+TEST(Utf8ToUtf16, StopsAtCapacity) {
+    EXPECT_EQ(ToUtf16("\xE4\xB8\xAD" "bcd", 2), (Units{0x4E2D, 'b'}));
+    EXPECT_TRUE(ToUtf16("abc", 0).empty());
+    EXPECT_TRUE(ToUtf16("", 8).empty());
+}
+
+TEST(Utf8Sequence, ClassifiesLeadBytes) {
+    const HR_UINT8 leads[] = {0x00, 0x7F, 0x80, 0xBF, 0xC0, 0xDF, 0xE0, 0xEF, 0xF0, 0xF7, 0xF8, 0xFB, 0xFC, 0xFF};
+    const int sizes[] = {1, 1, -1, -1, 2, 2, 3, 3, 4, 4, 5, 5, 6, 6};
+    for (size_t i = 0; i < sizeof(leads); ++i) EXPECT_EQ(enc_get_utf8_size(&leads[i]), sizes[i]) << i;
+    // The measuring mode of the UTF-16 decoder counts a stray byte as 1.
+    EXPECT_EQ(enc_utf8_to_utf16_one(&leads[2], nullptr), 1);
+    EXPECT_EQ(enc_utf8_to_utf16_one(&leads[12], nullptr), 6);
+}
+
+TEST(Utf8Sequence, DecodesToUtf32AndRejectsMissingContinuations) {
+    unsigned long cp = 99;
+    EXPECT_EQ(enc_utf8_to_utf32_one(reinterpret_cast<const HR_UINT8 *>("\xF0\x9F\x98\x80"), &cp), 4);
+    EXPECT_EQ(cp, 0x1F600u);
+    EXPECT_EQ(enc_utf8_to_utf32_one(reinterpret_cast<const HR_UINT8 *>("\xFD\xBF\xBF\xBF\xBF\xBF"), &cp), 6);
+    EXPECT_EQ(cp, 0x7FFFFFFFu);
+    EXPECT_EQ(enc_utf8_to_utf32_one(reinterpret_cast<const HR_UINT8 *>("\xE4\xB8"), &cp), 0);
+    EXPECT_EQ(cp, 0u);
+    EXPECT_EQ(enc_utf8_to_utf32_one(reinterpret_cast<const HR_UINT8 *>("\x80"), &cp), 0);
+
+    HR_UINT16 unit = 7;
+    EXPECT_EQ(enc_utf8_to_utf16_one(reinterpret_cast<const HR_UINT8 *>("\xF0\x9F\x98\x80"), &unit), 4);
+    EXPECT_EQ(unit, 0);
+    EXPECT_EQ(enc_utf8_to_utf16_one(reinterpret_cast<const HR_UINT8 *>("\xC3(" ), &unit), 0);
+}
+
+TEST(Utf32ToUtf8, EncodesEveryLengthAndRoundTrips) {
+    const HR_UINT64 limits[] = {0x7F, 0x80, 0x7FF, 0x800, 0xFFFF, 0x10000, 0x1FFFFF, 0x200000, 0x3FFFFFF, 0x4000000, 0x7FFFFFFF};
+    const int lengths[] = {1, 2, 2, 3, 3, 4, 4, 5, 5, 6, 6};
+    for (size_t i = 0; i < sizeof(lengths) / sizeof(lengths[0]); ++i) {
+        char buf[8] = {};
+        ASSERT_EQ(enc_utf32_to_utf8_one(limits[i], buf, 8), lengths[i]) << std::hex << limits[i];
+        unsigned long back = 0;
+        EXPECT_EQ(enc_utf8_to_utf32_one(reinterpret_cast<const HR_UINT8 *>(buf), &back), lengths[i]);
+        EXPECT_EQ(back, limits[i]);
+    }
+    char buf[8] = {'x', 'x', 'x', 'x'};
+    EXPECT_EQ(enc_utf32_to_utf8_one(0x80000000u, buf, 8), 0);
+    EXPECT_EQ(enc_utf32_to_utf8_one(0x4E2D, buf, 2), 3);  // too little room: measured only
+    EXPECT_EQ(std::string(buf, 4), "xxxx");
+}
+
+TEST(Utf16ToUtf8, KeepsWholeCharactersWithinCapacity) {
+    const HR_UINT16 text[] = {0x4E2D, 0x6587};
+    char buf[8];
+
+    std::memset(buf, 'x', sizeof(buf));
+    EXPECT_EQ(HR_utf16_to_utf8(text, 2, buf, 7), 6);
+    EXPECT_EQ(std::string(buf, 7), std::string("\xE4\xB8\xAD\xE6\x96\x87\0", 7));
+
+    std::memset(buf, 'x', sizeof(buf));
+    EXPECT_EQ(HR_utf16_to_utf8(text, 2, buf, 6), 6);
+    EXPECT_EQ(std::string(buf, 7), "\xE4\xB8\xAD\xE6\x96\x87x");  // no terminator
+
+    std::memset(buf, 'x', sizeof(buf));
+    EXPECT_EQ(HR_utf16_to_utf8(text, 2, buf, 5), 6);
+    EXPECT_EQ(std::string(buf, 5), "\xE4\xB8\xADxx");  // first character only
+
+    std::memset(buf, 'x', sizeof(buf));
+    EXPECT_EQ(HR_utf16_to_utf8(text, 0, buf, 4), 0);
+    EXPECT_EQ(buf[0], 0);
+    EXPECT_EQ(HR_utf16_to_utf8(text, 2, nullptr, 0), 6);  // measuring only
+}
+
+TEST(Utf16ToUtf8, EncodesSurrogateHalvesOneByOne) {
+    const HR_UINT16 lone[] = {0xD800, 'a'};
+    char buf[8];
+    EXPECT_EQ(HR_utf16_to_utf8(lone, 2, buf, sizeof(buf)), 4);
+    EXPECT_STREQ(buf, "\xED\xA0\x80" "a");
+}
+
+TEST(Wcsncmp, ComparesAPrefixOfTheFirstString) {
+    const HR_UINT16 abc[] = {'a', 'b', 'c', 0};
+    const HR_UINT16 abx[] = {'a', 'b', 'x', 0};
+    const HR_UINT16 ab[] = {'a', 'b', 0};
+    const HR_UINT16 abcd[] = {'a', 'b', 'c', 'd', 0};
+    const HR_UINT16 high[] = {0xFFFF, 0};
+    EXPECT_EQ(HR_wcsncmp(abc, abx, 0), 0);
+    EXPECT_EQ(HR_wcsncmp(abc, abx, 1), 0);
+    EXPECT_EQ(HR_wcsncmp(abc, abx, 2), 0);
+    EXPECT_EQ(HR_wcsncmp(abc, abx, 3), 'c' - 'x');
+    EXPECT_EQ(HR_wcsncmp(ab, abcd, 100), 0 - 'c');  // stops at the end of the first string
+    EXPECT_EQ(HR_wcsncmp(abcd, abc, 3), 0);         // abc begins with abcd's first 3 units
+    EXPECT_GT(HR_wcsncmp(high, abc, 1), 0);         // units compare unsigned
+}
+
+TEST(ToLower, ChangesOnlyAsciiCapitals) {
+    HR_UINT16 s[] = {'A', 'z', 'Z', '@', '[', 0xC9, 0x4E2D, 0};
+    const HR_UINT16 expected[] = {'a', 'z', 'z', '@', '[', 0xC9, 0x4E2D, 0};
+    EXPECT_EQ(HR_tolower(s), s);
+    EXPECT_EQ(std::memcmp(s, expected, sizeof(s)), 0);
+}
+
+std::vector<HR_UINT8> Pattern(size_t n) {
+    std::vector<HR_UINT8> bytes(n);
+    std::iota(bytes.begin(), bytes.end(), static_cast<HR_UINT8>(1));
+    return bytes;
+}
+
+TEST(MemoryHelpers, MoveHandlesOverlapInBothDirections) {
+    for (HR_UINT32 shift : {1u, 7u, 16u, 17u}) {
+        for (HR_UINT32 n : {0u, 1u, 15u, 16u, 37u, 64u}) {
+            std::vector<HR_UINT8> up = Pattern(100);
+            std::vector<HR_UINT8> expected = up;
+            std::memmove(expected.data() + shift, expected.data(), n);
+            EXPECT_EQ(HR_memmove(up.data() + shift, up.data(), n), up.data() + shift);
+            EXPECT_EQ(up, expected) << "forward overlap, shift " << shift << " n " << n;
+
+            std::vector<HR_UINT8> down = Pattern(100);
+            expected = down;
+            std::memmove(expected.data(), expected.data() + shift, n);
+            HR_memmove(down.data(), down.data() + shift, n);
+            EXPECT_EQ(down, expected) << "backward overlap, shift " << shift << " n " << n;
+        }
+    }
+}
+
+TEST(MemoryHelpers, CopyAndFillTouchExactlyNBytes) {
+    std::vector<HR_UINT8> src = Pattern(40);
+    std::vector<HR_UINT8> dst(42, 0);
+    EXPECT_EQ(HR_memcpy(dst.data() + 1, src.data(), 40), dst.data() + 1);
+    EXPECT_EQ(dst.front(), 0);
+    EXPECT_EQ(dst.back(), 0);
+    EXPECT_TRUE(std::equal(src.begin(), src.end(), dst.begin() + 1));
+
+    EXPECT_EQ(HR_memset(dst.data() + 1, 0x1AB, 33), dst.data() + 1);  // low byte only
+    EXPECT_EQ(std::count(dst.begin(), dst.end(), 0xAB), 33);
+    EXPECT_EQ(dst[0], 0);
+    EXPECT_EQ(dst[34], src[33]);
+}
+
+// A sort element whose key decides the order and whose tag shows where an
+// element ended among its equals.
+struct Tagged {
+    int key;
+    char tag;
+};
+
+int CompareKeys(const void *x, const void *y, void *context) {
+    ++*static_cast<int *>(context);
+    int a = static_cast<const Tagged *>(x)->key;
+    int b = static_cast<const Tagged *>(y)->key;
+    return (a > b) - (a < b);
+}
+
+std::string Tags(const std::vector<Tagged> &v) {
+    std::string s;
+    for (const Tagged &t : v) s += t.tag;
+    return s;
+}
+
+std::string SortedTags(std::vector<Tagged> v) {
+    int calls = 0;
+    HR_quicksort(v.data(), static_cast<int>(v.size()), sizeof(Tagged), CompareKeys, &calls);
+    return Tags(v);
+}
+
+TEST(QuickSort, EqualElementsEndInTheOrderOfItsSteps) {
+    // Short arrays only see the insertion sort, whose sentinel is swapped
+    // (not rotated) to the front: the two equal keys trade places.
+    EXPECT_EQ(SortedTags({{1, 'a'}, {1, 'b'}, {0, 'c'}}), "cba");
+    EXPECT_EQ(SortedTags({{2, 'a'}, {1, 'b'}, {2, 'c'}, {1, 'd'}}), "bdac");
+    // Six elements: median of three, one partition, then insertion.
+    EXPECT_EQ(SortedTags({{2, 'a'}, {1, 'b'}, {2, 'c'}, {1, 'd'}, {2, 'e'}, {1, 'f'}}), "fbdeac");
+}
+
+TEST(QuickSort, TrivialCountsDoNothing) {
+    int calls = 0;
+    Tagged one{5, 'x'};
+    HR_quicksort(&one, 1, sizeof(Tagged), CompareKeys, &calls);
+    HR_quicksort(nullptr, 0, sizeof(Tagged), CompareKeys, &calls);
+    EXPECT_EQ(calls, 0);
+    EXPECT_EQ(one.key, 5);
+}
+
+int CompareBytes3(const void *x, const void *y, void *) { return std::memcmp(x, y, 3); }
+
+TEST(QuickSort, SortsRandomArraysLikeAReference) {
+    std::mt19937 rng(12345);
+    for (int count : {2, 3, 4, 5, 6, 7, 9, 16, 33, 100, 1000, 4099}) {
+        for (int range : {2, 50, 1 << 20}) {
+            // Three-byte elements exercise byte-wise swaps of an odd size.
+            std::vector<HR_UINT8> bytes(static_cast<size_t>(count) * 3);
+            std::uniform_int_distribution<int> value(0, range - 1);
+            for (size_t i = 0; i < bytes.size(); i += 3) {
+                int v = value(rng);
+                bytes[i] = static_cast<HR_UINT8>(v >> 16);
+                bytes[i + 1] = static_cast<HR_UINT8>(v >> 8);
+                bytes[i + 2] = static_cast<HR_UINT8>(v);
+            }
+            std::vector<std::string> expected;
+            for (size_t i = 0; i < bytes.size(); i += 3) expected.emplace_back(bytes.begin() + i, bytes.begin() + i + 3);
+            std::sort(expected.begin(), expected.end());
+
+            HR_quicksort(bytes.data(), count, 3, CompareBytes3, nullptr);
+            std::vector<std::string> actual;
+            for (size_t i = 0; i < bytes.size(); i += 3) actual.emplace_back(bytes.begin() + i, bytes.begin() + i + 3);
+            EXPECT_EQ(actual, expected) << "count " << count << " range " << range;
+        }
+    }
+}
+
+int CompareInts(const void *x, const void *y, void *) {
+    int a = *static_cast<const int *>(x);
+    int b = *static_cast<const int *>(y);
+    return (a > b) - (a < b);
+}
+
+TEST(QuickSort, HandlesOrderedAndConstantInputs) {
+    const int n = 50000;
+    std::vector<int> ascending(n), descending(n), constant(n, 7), sawtooth(n);
+    std::iota(ascending.begin(), ascending.end(), 0);
+    std::iota(descending.rbegin(), descending.rend(), 0);
+    for (int i = 0; i < n; ++i) sawtooth[static_cast<size_t>(i)] = i % 17;
+    for (std::vector<int> *v : {&ascending, &descending, &constant, &sawtooth}) {
+        std::vector<int> expected = *v;
+        std::sort(expected.begin(), expected.end());
+        HR_quicksort(v->data(), n, sizeof(int), CompareInts, nullptr);
+        EXPECT_EQ(*v, expected);
+    }
+}
+
+}  // namespace

@@ -1,0 +1,42 @@
+#include "LexiconImage.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "HWLexEx.h"
+
+namespace penrune_test {
+
+const HR_UINT8 *LexiconBuild::data() {
+    aligned_.assign((image.size() + 3) / 4, 0);
+    std::memcpy(aligned_.data(), image.data(), image.size());
+    return reinterpret_cast<const HR_UINT8 *>(aligned_.data());
+}
+
+LexiconBuild BuildLexicon(const TempDir &dir, const std::string &phrases, const std::string *description) {
+    std::string phrasePath = dir.Write("phrases.txt", phrases);
+    std::string descriptionPath = description != nullptr ? dir.Write("description.txt", *description)
+                                                         : dir.File("no-description.txt");
+    std::string imagePath = dir.File("lex.dat");
+    std::string errorPath = dir.File("errors.txt");
+    std::remove(imagePath.c_str());
+    std::remove((imagePath + ".c").c_str());
+
+    LexiconBuild build;
+    testing::internal::CaptureStdout();
+    build.result = PYLex_CreateSysLex(descriptionPath.c_str(), phrasePath.c_str(), imagePath.c_str(),
+                                      errorPath.c_str());
+    build.output = testing::internal::GetCapturedStdout();
+    build.image = ReadFile(imagePath);
+    build.source = ReadFile(imagePath + ".c");
+    build.errors = ReadFile(errorPath);
+    return build;
+}
+
+HR_UINT32 ImageU32(const std::string &image, size_t offset) {
+    const auto *p = reinterpret_cast<const unsigned char *>(image.data() + offset);
+    return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<HR_UINT32>(p[3]) << 24);
+}
+
+}  // namespace penrune_test

@@ -1,0 +1,37 @@
+// Builds phrase lexicon images with the library's builder for tests.
+#ifndef PENRUNE_TESTS_LEXICONIMAGE_H
+#define PENRUNE_TESTS_LEXICONIMAGE_H
+
+#include <string>
+#include <vector>
+
+#include "HRTypes.h"
+#include "TempDir.h"
+
+namespace penrune_test {
+
+// What one run of PYLex_CreateSysLex left behind.
+struct LexiconBuild {
+    int result = 0;
+    std::string image;   // the image file, empty when none was written
+    std::string source;  // the generated C source, empty when none
+    std::string errors;  // the error file
+    std::string output;  // what the builder printed on standard output
+
+    // The image copied to 4-byte aligned memory, as the view requires.
+    const HR_UINT8 *data();
+
+private:
+    std::vector<HR_UINT32> aligned_;
+};
+
+// Writes `phrases` (and `description` unless null) into dir and builds the
+// image "lex.dat" from them.
+LexiconBuild BuildLexicon(const TempDir &dir, const std::string &phrases, const std::string *description);
+
+// Little-endian uint32 of an image at a byte offset.
+HR_UINT32 ImageU32(const std::string &image, size_t offset);
+
+}  // namespace penrune_test
+
+#endif  // PENRUNE_TESTS_LEXICONIMAGE_H

@@ -1,0 +1,205 @@
+#include "ModelImage.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numeric>
+#include <stdexcept>
+
+namespace penrune::test {
+namespace {
+
+constexpr uint32_t kHeaderSize = 32;
+constexpr int kSelectorGroup = 4;        // features per sign and dimension
+constexpr int16_t kSelectorWeight = 16384;  // 4 x 16384 = 1 << 16
+constexpr int kMatrixLimit = 3100;
+
+class ByteWriter {
+public:
+    void U16(uint32_t v) {
+        bytes_.push_back(static_cast<uint8_t>(v));
+        bytes_.push_back(static_cast<uint8_t>(v >> 8));
+    }
+    void U32(uint32_t v) {
+        U16(v & 0xFFFF);
+        U16(v >> 16);
+    }
+    void Vector(const ModelVector &v) {
+        for (int8_t b : v) bytes_.push_back(static_cast<uint8_t>(b));
+    }
+    std::vector<uint8_t> Take() { return std::move(bytes_); }
+
+private:
+    std::vector<uint8_t> bytes_;
+};
+
+const std::vector<uint16_t> &MembersOf(const ModelSpec &spec, size_t c) {
+    static const std::vector<uint16_t> kNone;
+    return c < spec.members.size() ? spec.members[c] : kNone;
+}
+
+int8_t ClampByte(double v) {
+    return static_cast<int8_t>(std::clamp(std::lround(v), -128L, 127L));
+}
+
+ModelVector Around(std::mt19937 &rng, const ModelVector &centre, double spread) {
+    std::normal_distribution<double> noise(0.0, spread);
+    ModelVector v;
+    for (int d = 0; d < kModelDim; ++d) v[d] = ClampByte(centre[d] + noise(rng));
+    return v;
+}
+
+int SquaredDistance(const ModelVector &a, const ModelVector &b) {
+    int sum = 0;
+    for (int d = 0; d < kModelDim; ++d) sum += (a[d] - b[d]) * (a[d] - b[d]);
+    return sum;
+}
+
+// Prototype counts per character: one each, the rest spread at random with
+// at most ten per character.
+std::vector<int> PrototypeCounts(std::mt19937 &rng, const ModelScale &scale) {
+    if (scale.prototypes < scale.characters || scale.prototypes > 10 * scale.characters)
+        throw std::invalid_argument("prototype count out of range");
+    std::vector<int> counts(scale.characters, 1);
+    std::uniform_int_distribution<int> pick(0, scale.characters - 1);
+    for (int extra = scale.prototypes - scale.characters; extra > 0;) {
+        int &count = counts[pick(rng)];
+        if (count < 10) {
+            ++count;
+            --extra;
+        }
+    }
+    return counts;
+}
+
+// Makes each prototype a member of its nearest centres: `memberships`
+// entries in all, spread as evenly as possible.
+void AssignMembers(ModelSpec &spec, int memberships) {
+    const int p = static_cast<int>(spec.prototypes.size());
+    const int t = static_cast<int>(spec.centres.size());
+    if (memberships < p || memberships > p * t) throw std::invalid_argument("membership count out of range");
+    spec.members.assign(t, {});
+    std::vector<int> order(t);
+    std::vector<int> distance(t);
+    for (int f = 0; f < p; ++f) {
+        const int take = memberships / p + (f < memberships % p ? 1 : 0);
+        for (int c = 0; c < t; ++c) distance[c] = SquaredDistance(spec.prototypes[f].values, spec.centres[c]);
+        std::iota(order.begin(), order.end(), 0);
+        std::partial_sort(order.begin(), order.begin() + take, order.end(),
+                          [&](int a, int b) { return distance[a] < distance[b]; });
+        for (int i = 0; i < take; ++i) spec.members[order[i]].push_back(static_cast<uint16_t>(f));
+    }
+}
+
+}  // namespace
+
+std::vector<uint8_t> BuildModelImage(const ModelSpec &spec) {
+    const uint32_t p = static_cast<uint32_t>(spec.prototypes.size());
+    const uint32_t t = static_cast<uint32_t>(spec.centres.size());
+    uint32_t m = 0;
+    for (uint32_t c = 0; c < t; ++c) m += static_cast<uint32_t>(MembersOf(spec, c).size());
+    if (!spec.matrix.empty() && spec.matrix.size() != size_t{kModelDim} * kModelFeatureDim)
+        throw std::invalid_argument("matrix must hold 64 x 1024 elements");
+
+    const uint32_t sizes[7] = {8 + 2u * kModelFeatureDim * kModelDim + kModelDim * p,
+                               68 * t + 2 * m + 6, 2 * p, 2 * p, 0, 0, 0};
+    ByteWriter out;
+    uint32_t word = kHeaderSize;
+    out.U32(word);
+    for (uint32_t size : sizes) out.U32(word += size);
+
+    uint32_t classSlots = spec.classSlots;
+    if (classSlots == 0 && p > 0) classSlots = spec.prototypes.back().code + 1u;
+    out.U16(p);
+    out.U16(classSlots);
+    out.U16(kModelFeatureDim);
+    out.U16(kModelDim);
+    for (size_t i = 0; i < size_t{kModelDim} * kModelFeatureDim; ++i)
+        out.U16(static_cast<uint16_t>(spec.matrix.empty() ? 0 : spec.matrix[i]));
+    for (const ModelPrototype &prototype : spec.prototypes) out.Vector(prototype.values);
+
+    out.U16(t);
+    for (const ModelVector &centre : spec.centres) out.Vector(centre);
+    uint32_t offset = 0;
+    out.U32(offset);
+    for (uint32_t c = 0; c < t; ++c) out.U32(offset += static_cast<uint32_t>(MembersOf(spec, c).size()));
+    for (uint32_t c = 0; c < t; ++c) {
+        for (uint16_t f : MembersOf(spec, c)) out.U16(f);
+    }
+    for (const ModelPrototype &prototype : spec.prototypes) out.U16(prototype.code);
+    for (const ModelPrototype &prototype : spec.prototypes) out.U16(prototype.charset);
+    return out.Take();
+}
+
+std::vector<int16_t> SelectorMatrix() {
+    std::vector<int16_t> matrix(size_t{kModelDim} * kModelFeatureDim, 0);
+    for (int r = 0; r < kModelDim; ++r) {
+        for (int j = 0; j < kSelectorGroup; ++j) {
+            matrix[r * kModelFeatureDim + 8 * r + j] = kSelectorWeight;
+            matrix[r * kModelFeatureDim + 8 * r + kSelectorGroup + j] = -kSelectorWeight;
+        }
+    }
+    return matrix;
+}
+
+void SelectorFeature(const ModelVector &y, int16_t *feature) {
+    std::fill(feature, feature + kModelFeatureDim, 0);
+    for (int r = 0; r < kModelDim; ++r) {
+        const int base = 8 * r + (y[r] < 0 ? kSelectorGroup : 0);
+        for (int j = 0; j < kSelectorGroup; ++j) feature[base + j] = static_cast<int16_t>(std::abs(y[r]));
+    }
+}
+
+std::vector<int16_t> RandomMatrix(uint32_t seed) {
+    std::mt19937 rng(seed);
+    std::uniform_int_distribution<int> weight(-kMatrixLimit, kMatrixLimit);
+    std::vector<int16_t> matrix(size_t{kModelDim} * kModelFeatureDim);
+    for (int16_t &w : matrix) w = static_cast<int16_t>(weight(rng));
+    return matrix;
+}
+
+ModelSpec RandomModelSpec(uint32_t seed, const ModelScale &scale) {
+    std::mt19937 rng(seed);
+    ModelSpec spec;
+    spec.matrix = RandomMatrix(seed);
+
+    const ModelVector origin{};
+    for (int c = 0; c < scale.centres; ++c) spec.centres.push_back(Around(rng, origin, 40.0));
+    std::uniform_int_distribution<int> pickCentre(0, scale.centres - 1);
+    const std::vector<int> counts = PrototypeCounts(rng, scale);
+    for (int i = 0; i < scale.characters; ++i) {
+        const bool digit = i < 10;
+        const uint16_t code = static_cast<uint16_t>(digit ? 0x30 + i : 0x4E00 + i - 10);
+        const ModelVector home = Around(rng, spec.centres[pickCentre(rng)], 15.0);
+        for (int k = 0; k < counts[i]; ++k)
+            spec.prototypes.push_back({code, static_cast<uint16_t>(digit ? 0x01 : 0x0C), Around(rng, home, 8.0)});
+    }
+    AssignMembers(spec, scale.memberships);
+    return spec;
+}
+
+std::vector<_HR_POINT16> RandomCharacter(std::mt19937 &rng, int strokes, int pointsPerStroke, int left,
+                                         int top, int size) {
+    const double kPi = 3.14159265358979323846;
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    const double step = size / 40.0;
+    std::vector<_HR_POINT16> points;
+    for (int s = 0; s < strokes; ++s) {
+        double x = size * (0.1 + 0.8 * unit(rng));
+        double y = size * (0.1 + 0.8 * unit(rng));
+        double heading = 2 * kPi * unit(rng);
+        const double turn = (unit(rng) - 0.5) * 0.2;
+        for (int i = 0; i < pointsPerStroke; ++i) {
+            points.push_back({static_cast<HR_UINT16>(left + std::clamp(x, 0.0, size - 1.0)),
+                              static_cast<HR_UINT16>(top + std::clamp(y, 0.0, size - 1.0))});
+            x += step * std::cos(heading);
+            y += step * std::sin(heading);
+            if (x < 0 || x >= size || y < 0 || y >= size) heading += kPi;  // turn back at the edge
+            heading += turn;
+        }
+        points.push_back({HR_MARKER16, 0});
+    }
+    points.push_back({HR_MARKER16, HR_MARKER16});
+    return points;
+}
+
+}  // namespace penrune::test

@@ -1,0 +1,172 @@
+#include "SampleGen.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <stdexcept>
+
+#include "HTCode.h"
+
+namespace penrune::test {
+namespace {
+
+constexpr int kCanvasMax = 254;
+constexpr double kCanvasCentre = 127.0;
+constexpr double kInkStep = 5.0;          // spacing of the points along a stroke
+constexpr double kControlJitter = 5.0;    // per-sample move of a control point
+constexpr double kPointJitter = 1.0;      // per-point noise
+constexpr double kMaxScaleChange = 0.12;  // relative, per axis
+constexpr double kMaxShear = 0.10;
+constexpr double kMaxRotation = 0.10;     // radians, about 6 degrees
+constexpr double kMaxShift = 15.0;
+
+struct Vec {
+    double x;
+    double y;
+};
+
+// Uniform value in [lo, hi) taken from the raw generator output, so the
+// sequence is the same with every standard library.
+double Uniform(std::mt19937 &rng, double lo, double hi) {
+    return lo + (hi - lo) * (static_cast<double>(rng() >> 8) / 16777216.0);
+}
+
+int UniformInt(std::mt19937 &rng, int lo, int hi) {
+    return lo + static_cast<int>(rng() % static_cast<std::uint32_t>(hi - lo + 1));
+}
+
+// A class template: strokes as polylines of control points.
+std::vector<std::vector<Vec>> MakeTemplate(const SampleSetSpec &spec, int classIndex) {
+    std::seed_seq seed{spec.templateSeed, static_cast<std::uint32_t>(classIndex), 0x7E3Du};
+    std::mt19937 rng(seed);
+    std::vector<std::vector<Vec>> strokes(UniformInt(rng, 2, 4));
+    for (auto &stroke : strokes) {
+        stroke.resize(UniformInt(rng, 2, 4));
+        for (Vec &v : stroke) v = {Uniform(rng, 20, 235), Uniform(rng, 20, 235)};
+    }
+    return strokes;
+}
+
+std::uint8_t ToCanvas(double v) {
+    return static_cast<std::uint8_t>(std::lround(std::fmin(std::fmax(v, 0.0), kCanvasMax)));
+}
+
+// Points every kInkStep units along the polyline, both ends included.
+SampleStroke Trace(const std::vector<Vec> &controls, std::mt19937 &rng) {
+    SampleStroke out;
+    auto emit = [&](Vec v) {
+        out.push_back({ToCanvas(v.x + Uniform(rng, -kPointJitter, kPointJitter)),
+                       ToCanvas(v.y + Uniform(rng, -kPointJitter, kPointJitter))});
+    };
+    for (size_t i = 0; i + 1 < controls.size(); ++i) {
+        const Vec a = controls[i], b = controls[i + 1];
+        const double length = std::hypot(b.x - a.x, b.y - a.y);
+        const int steps = std::max(1, static_cast<int>(length / kInkStep));
+        for (int s = 0; s < steps; ++s) {
+            const double t = static_cast<double>(s) / steps;
+            emit({a.x + t * (b.x - a.x), a.y + t * (b.y - a.y)});
+        }
+    }
+    emit(controls.back());
+    return out;
+}
+
+void WriteBytes(const std::string &path, const std::vector<std::uint8_t> &bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char *>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
+    if (!out) throw std::runtime_error("cannot write " + path);
+}
+
+std::string Utf8(std::uint16_t code) {
+    char bytes[4];
+    const int n = HTCode_DecodeToUTF8(code, bytes, sizeof bytes);
+    return std::string(bytes, static_cast<size_t>(n));
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> EncodeSampleRecord(std::uint16_t code,
+                                             const std::vector<SampleStroke> &strokes) {
+    std::vector<std::uint8_t> record(6, 0);
+    for (const SampleStroke &stroke : strokes) {
+        for (SamplePoint p : stroke) record.insert(record.end(), {p.x, p.y});
+        record.insert(record.end(), {255, 0});
+    }
+    record.insert(record.end(), {255, 255});
+    if (record.size() > 0xBFFF) throw std::runtime_error("sample record too long");
+    const auto length = static_cast<std::uint16_t>(record.size());
+    record[0] = static_cast<std::uint8_t>(length & 0xFF);
+    record[1] = static_cast<std::uint8_t>(length >> 8);
+    record[2] = static_cast<std::uint8_t>(code & 0xFF);
+    record[3] = static_cast<std::uint8_t>(code >> 8);
+    return record;
+}
+
+std::vector<SampleStroke> MakeSample(const SampleSetSpec &spec, int classIndex, int sample) {
+    std::seed_seq seed{spec.templateSeed, spec.noiseSeed, static_cast<std::uint32_t>(classIndex),
+                       static_cast<std::uint32_t>(sample)};
+    std::mt19937 rng(seed);
+    const double sx = 1.0 + Uniform(rng, -kMaxScaleChange, kMaxScaleChange);
+    const double sy = 1.0 + Uniform(rng, -kMaxScaleChange, kMaxScaleChange);
+    const double shear = Uniform(rng, -kMaxShear, kMaxShear);
+    const double angle = Uniform(rng, -kMaxRotation, kMaxRotation);
+    const Vec shift{Uniform(rng, -kMaxShift, kMaxShift), Uniform(rng, -kMaxShift, kMaxShift)};
+    const double c = std::cos(angle), s = std::sin(angle);
+    auto distort = [&](Vec v) {
+        const double x = (v.x - kCanvasCentre) * sx + (v.y - kCanvasCentre) * shear;
+        const double y = (v.y - kCanvasCentre) * sy;
+        return Vec{kCanvasCentre + c * x - s * y + shift.x, kCanvasCentre + s * x + c * y + shift.y};
+    };
+
+    std::vector<SampleStroke> strokes;
+    for (std::vector<Vec> controls : MakeTemplate(spec, classIndex)) {
+        for (Vec &v : controls) {
+            v = distort({v.x + Uniform(rng, -kControlJitter, kControlJitter),
+                         v.y + Uniform(rng, -kControlJitter, kControlJitter)});
+        }
+        strokes.push_back(Trace(controls, rng));
+    }
+    return strokes;
+}
+
+std::vector<std::uint16_t> WriteSampleSet(const std::string &dir, const SampleSetSpec &spec) {
+    if (spec.files < 1 || spec.classes < 1 || spec.firstCode + spec.classes > 0xFFFE) {
+        throw std::invalid_argument("bad sample set spec");
+    }
+    std::filesystem::create_directories(dir);
+    std::vector<std::vector<std::uint8_t>> files(static_cast<size_t>(spec.files));
+    std::vector<std::uint16_t> codes;
+    for (int c = 0; c < spec.classes; ++c) {
+        codes.push_back(static_cast<std::uint16_t>(spec.firstCode + c));
+    }
+    for (int s = 0; s < spec.samplesPerClass; ++s) {
+        std::vector<std::uint8_t> &file = files[static_cast<size_t>(s % spec.files)];
+        for (int c = 0; c < spec.classes; ++c) {
+            const auto record = EncodeSampleRecord(codes[static_cast<size_t>(c)], MakeSample(spec, c, s));
+            file.insert(file.end(), record.begin(), record.end());
+        }
+    }
+    for (int f = 0; f < spec.files; ++f) {
+        char name[32];
+        std::snprintf(name, sizeof name, "/samples_%03d.dat", f);
+        WriteBytes(dir + name, files[static_cast<size_t>(f)]);
+    }
+    return codes;
+}
+
+void WriteCharsetDir(const std::string &dir, const std::vector<std::uint16_t> &codes, int nodeNum) {
+    std::filesystem::create_directories(dir);
+    std::string numbers, members;
+    for (std::uint16_t code : codes) {
+        numbers += Utf8(code) + " " + std::to_string(nodeNum) + "\n";
+        members += Utf8(code) + "\n";
+    }
+    WriteBytes(dir + "/char_number.txt", std::vector<std::uint8_t>(numbers.begin(), numbers.end()));
+    WriteBytes(dir + "/char_bit0.txt", std::vector<std::uint8_t>(members.begin(), members.end()));
+}
+
+}  // namespace penrune::test

@@ -1,0 +1,66 @@
+// Deterministic generator of handwriting sample files for tests and benchmarks.
+//
+// Every class gets its own random template of a few strokes (polylines of
+// 2..4 control points on a 0..254 canvas, the strokes clearly apart in
+// direction and place); every sample is that template under a small random
+// affine change (scale, shear, rotation, shift) with per-point jitter. The
+// same template seed gives the same templates, so a training set and a test
+// set of one alphabet differ only in their noise seed.
+//
+// Typical use:
+//   SampleSetSpec spec;                 // 10 classes x 20 samples, 1 file
+//   spec.classes = 15;
+//   auto codes = WriteSampleSet(dir + "/train", spec);
+//   spec.noiseSeed = 2;                 // same shapes, fresh noise
+//   WriteSampleSet(dir + "/test", spec);
+//   WriteCharsetDir(dir + "/charset", codes);
+#ifndef PENRUNE_TESTS_SUPPORT_SAMPLEGEN_H
+#define PENRUNE_TESTS_SUPPORT_SAMPLEGEN_H
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace penrune::test {
+
+// A pen point on the 0..254 canvas of a sample file.
+struct SamplePoint {
+    std::uint8_t x;
+    std::uint8_t y;
+};
+
+using SampleStroke = std::vector<SamplePoint>;
+
+struct SampleSetSpec {
+    int classes = 10;                 // number of characters
+    int samplesPerClass = 20;         // samples written per character
+    int files = 1;                    // sample s goes to file s % files
+    std::uint16_t firstCode = 0x4E00; // class c has code firstCode + c
+    std::uint32_t templateSeed = 1;   // chooses the class shapes
+    std::uint32_t noiseSeed = 1;      // chooses the per-sample distortions
+};
+
+// Encodes one record of a sample file: u16 length, u16 code, 2 zero bytes,
+// the points of every stroke each followed by (255, 0), then (255, 255).
+std::vector<std::uint8_t> EncodeSampleRecord(std::uint16_t code,
+                                             const std::vector<SampleStroke> &strokes);
+
+// The strokes of one sample: sample index `sample` of class `classIndex`.
+std::vector<SampleStroke> MakeSample(const SampleSetSpec &spec, int classIndex, int sample);
+
+// Writes spec.files sample files "samples_%03d.dat" into dir (created if
+// missing); each holds its samples in the order sample, then class. Returns
+// the class codes in class order. Throws std::runtime_error when a file
+// cannot be written.
+std::vector<std::uint16_t> WriteSampleSet(const std::string &dir, const SampleSetSpec &spec);
+
+// Writes a charset directory for codes: "char_number.txt" with the line
+// "<character> <nodeNum>" per code and "char_bit0.txt" with the line
+// "<character>" per code, both UTF-8. Throws std::runtime_error when a file
+// cannot be written.
+void WriteCharsetDir(const std::string &dir, const std::vector<std::uint16_t> &codes,
+                     int nodeNum = 4);
+
+}  // namespace penrune::test
+
+#endif  // PENRUNE_TESTS_SUPPORT_SAMPLEGEN_H

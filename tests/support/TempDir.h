@@ -1,0 +1,32 @@
+// A scratch directory for file-based tests, removed with everything in it
+// when the object goes away.
+#ifndef PENRUNE_TESTS_TEMPDIR_H
+#define PENRUNE_TESTS_TEMPDIR_H
+
+#include <string>
+
+namespace penrune_test {
+
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir &) = delete;
+    TempDir &operator=(const TempDir &) = delete;
+
+    const std::string &path() const { return path_; }
+    // path() + "/" + name.
+    std::string File(const std::string &name) const;
+    // Writes bytes to path() + "/" + name and returns the full path.
+    std::string Write(const std::string &name, const std::string &bytes) const;
+
+private:
+    std::string path_;
+};
+
+// Whole content of a file; empty when it cannot be read.
+std::string ReadFile(const std::string &path);
+
+}  // namespace penrune_test
+
+#endif  // PENRUNE_TESTS_TEMPDIR_H

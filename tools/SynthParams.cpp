@@ -1,0 +1,80 @@
+#include "SynthParams.h"
+
+namespace penrune::synth {
+
+SynthParams NeutralParams() {
+    SynthParams p;
+    p.rotate = p.slant = p.shear = p.shearMean = p.aspect = p.warp = 0;
+    p.strokeShift = p.strokeScale = p.strokeRotate = p.strokeTrim = p.strokeBend = 0;
+    p.hookRate = 0;
+    p.swapRate = p.joinRate = 0;
+    p.smoothing = 0;
+    p.spacingMin = p.spacingMax = 4;
+    p.speedVariation = p.tremor = p.jitter = 0;
+    p.reduceRate = 0;
+    p.sizeMin = p.sizeMax = 254;
+    return p;
+}
+
+const std::vector<ParamInfo> &ParamTable() {
+    static const std::vector<ParamInfo> table = {
+        {"rotate", &SynthParams::rotate, "sd of the character's rotation (radians)"},
+        {"slant", &SynthParams::slant, "sd of the horizontal shear (leaning verticals)"},
+        {"shear", &SynthParams::shear, "sd of the vertical shear about shearMean"},
+        {"shearMean", &SynthParams::shearMean, "mean vertical shear (negative: rising horizontals)"},
+        {"aspect", &SynthParams::aspect, "sd of the log width/height ratio"},
+        {"warp", &SynthParams::warp, "amplitude of the smooth non-linear warp (units)"},
+        {"strokeShift", &SynthParams::strokeShift, "sd of each stroke's displacement (units)"},
+        {"strokeScale", &SynthParams::strokeScale, "sd of the log of each stroke's size"},
+        {"strokeRotate", &SynthParams::strokeRotate, "sd of each stroke's rotation (radians)"},
+        {"strokeTrim", &SynthParams::strokeTrim, "sd of the relative length change at each stroke end"},
+        {"strokeBend", &SynthParams::strokeBend, "sd of each stroke's bow relative to its chord"},
+        {"hookRate", &SynthParams::hookRate, "probability of an end hook towards the next stroke"},
+        {"hookLength", &SynthParams::hookLength, "longest end hook (units)"},
+        {"swapRate", &SynthParams::swapRate, "probability per sample of swapping two adjacent strokes"},
+        {"joinRate", &SynthParams::joinRate, "probability of a cursive join over a short pen-up move"},
+        {"joinReach", &SynthParams::joinReach, "pen-up moves this long are never joined (units)"},
+        {"smoothing", &SynthParams::smoothing, "largest sd of the corner rounding (units of arc)"},
+        {"spacingMin", &SynthParams::spacingMin, "smallest point spacing at full pen speed (units)"},
+        {"spacingMax", &SynthParams::spacingMax, "largest point spacing at full pen speed (units)"},
+        {"speedVariation", &SynthParams::speedVariation, "0..1: slowing of the pen at ends and corners"},
+        {"tremor", &SynthParams::tremor, "amplitude of the slow pen tremor (units)"},
+        {"jitter", &SynthParams::jitter, "sd of the per-point noise (units)"},
+        {"reduceRate", &SynthParams::reduceRate, "share of samples reduced to sparse polylines"},
+        {"reduceMin", &SynthParams::reduceMin, "smallest Douglas-Peucker tolerance (units)"},
+        {"reduceMax", &SynthParams::reduceMax, "largest Douglas-Peucker tolerance (units)"},
+        {"sizeMin", &SynthParams::sizeMin, "smallest character size in the sample file (1..254)"},
+        {"sizeMax", &SynthParams::sizeMax, "largest character size in the sample file (1..254)"},
+    };
+    return table;
+}
+
+bool SetParam(SynthParams &params, const std::string &name, double value) {
+    for (const ParamInfo &info : ParamTable()) {
+        if (name == info.name) {
+            params.*info.field = value;
+            return true;
+        }
+    }
+    return false;
+}
+
+std::string ValidateParams(const SynthParams &p) {
+    for (const ParamInfo &info : ParamTable()) {
+        const double value = p.*info.field;
+        if (!(value == value)) return std::string(info.name) + " is not a number";
+        if (value < 0 && info.field != &SynthParams::shearMean)
+            return std::string(info.name) + " must not be negative";
+    }
+    const double rates[] = {p.hookRate, p.swapRate, p.joinRate, p.reduceRate, p.speedVariation};
+    for (double rate : rates)
+        if (rate > 1) return "rates and speedVariation must lie in 0..1";
+    if (p.spacingMin <= 0 || p.spacingMin > p.spacingMax) return "need 0 < spacingMin <= spacingMax";
+    if (p.reduceMin > p.reduceMax) return "need reduceMin <= reduceMax";
+    if (p.sizeMin < 1 || p.sizeMin > p.sizeMax || p.sizeMax > 254)
+        return "need 1 <= sizeMin <= sizeMax <= 254";
+    if (p.joinReach <= 0) return "joinReach must be positive";
+    return "";
+}
+
+}  // namespace penrune::synth

@@ -1,0 +1,47 @@
+// Turns a hand (the source strokes of one character, 1024-unit box, y down)
+// into one synthetic handwritten sample.
+//
+// The stages imitate what varies between real writers and between the
+// samples of one writer, in the order a pen produces them:
+//   1. stroke order: now and then two adjacent strokes that touch swap;
+//   2. stroke shape: each stroke is shifted, scaled, rotated, lengthened or
+//      shortened at its ends, bowed, and may end in a hook towards the next
+//      stroke;
+//   3. writer style: the whole character is rotated, slanted, sheared,
+//      stretched and smoothly warped;
+//   4. cursive joins: the pen stays down between strokes whose pen-up move
+//      is short, drawing a connecting curve;
+//   5. pen trace: corners are rounded and the path is resampled at the
+//      pace of a pen that slows down at stroke ends and corners, with slow
+//      tremor and digitiser noise;
+//   6. vertex reduction: a share of samples become sparse polylines, as
+//      mouse and touch input record them.
+// Quantisation into sample-file bytes follows (SynthSample.h).
+#ifndef PENRUNE_TOOLS_SYNTH_PEN_H
+#define PENRUNE_TOOLS_SYNTH_PEN_H
+
+#include "SynthGeometry.h"
+#include "SynthParams.h"
+#include "SynthRandom.h"
+
+namespace penrune::synth {
+
+// Most points a synthesised sample may have; a sparser trace is taken when
+// dense sampling would exceed it.
+constexpr std::size_t kMaxSamplePoints = 6000;
+
+// All stages in order. Each stage draws from its own generator seeded from
+// `rng`, so changing one stage's parameter leaves the others' draws alone.
+Ink Synthesize(const Ink &hand, const SynthParams &params, Random &rng);
+
+// The stages, for tests and experiments.
+void SwapStrokes(Ink &ink, const SynthParams &params, Random &rng);
+void VaryStrokes(Ink &ink, const SynthParams &params, Random &rng);
+void ApplyWriterStyle(Ink &ink, const SynthParams &params, Random &rng);
+void JoinStrokes(Ink &ink, const SynthParams &params, Random &rng);
+void TracePen(Ink &ink, const SynthParams &params, Random &rng);
+void ReduceSample(Ink &ink, const SynthParams &params, Random &rng);
+
+}  // namespace penrune::synth
+
+#endif  // PENRUNE_TOOLS_SYNTH_PEN_H

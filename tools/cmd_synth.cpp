@@ -1,0 +1,221 @@
+// penrune synth: writes synthetic handwriting sample files from stroke
+// sources. penrune tosamples: converts stroke JSONL files (real samples)
+// into sample files as they are, optionally vertex-reduced.
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <set>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "Command.h"
+#include "HTCode.h"
+#include "HTPlatform.h"
+#include "SynthPen.h"
+#include "SynthSample.h"
+#include "SynthSource.h"
+
+namespace penrune {
+namespace {
+
+using namespace synth;
+
+struct SynthOptions {
+    int samples = 40;
+    std::uint64_t seed = 1;
+    int charsPerFile = 100;
+    std::string charsetDir;
+    std::string prefix = "synth";
+    double thin = 0;  // tosamples: Douglas-Peucker tolerance, 0 = keep every point
+    SynthParams params;
+    std::vector<std::string> positional;
+};
+
+bool ParseNumber(const std::string &text, double &value) {
+    char *end = nullptr;
+    errno = 0;
+    value = std::strtod(text.c_str(), &end);
+    return !text.empty() && errno == 0 && *end == '\0';
+}
+
+int ParseCount(const std::string &name, const std::string &text, int low) {
+    double value = 0;
+    if (!ParseNumber(text, value) || value < low || value > 1e9 || value != static_cast<int>(value))
+        throw std::invalid_argument("--" + name + " needs a whole number of at least " + std::to_string(low));
+    return static_cast<int>(value);
+}
+
+// Options are --NAME=VALUE; everything else is positional.
+SynthOptions ParseOptions(int argc, char **argv) {
+    SynthOptions options;
+    for (int i = 0; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg.rfind("--", 0) != 0) {
+            options.positional.push_back(arg);
+            continue;
+        }
+        const std::size_t equals = arg.find('=');
+        if (equals == std::string::npos) throw std::invalid_argument("option without =VALUE: " + arg);
+        const std::string name = arg.substr(2, equals - 2), value = arg.substr(equals + 1);
+        double number = 0;
+        if (name == "samples") {
+            options.samples = ParseCount(name, value, 1);
+        } else if (name == "seed") {
+            options.seed = static_cast<std::uint64_t>(ParseCount(name, value, 0));
+        } else if (name == "chars-per-file") {
+            options.charsPerFile = ParseCount(name, value, 1);
+        } else if (name == "charset") {
+            options.charsetDir = value;
+        } else if (name == "prefix") {
+            options.prefix = value;
+        } else if (name == "thin") {
+            if (!ParseNumber(value, options.thin) || options.thin < 0)
+                throw std::invalid_argument("--thin needs a tolerance of at least 0");
+        } else if (!ParseNumber(value, number) || !SetParam(options.params, name, number)) {
+            throw std::invalid_argument("unknown option or bad value: " + arg);
+        }
+    }
+    const std::string problem = ValidateParams(options.params);
+    if (!problem.empty()) throw std::invalid_argument(problem);
+    return options;
+}
+
+// "path" or "path:weight".
+void AddSource(HandLibrary &library, const std::string &spec) {
+    const std::size_t colon = spec.rfind(':');
+    double weight = 1;
+    if (colon != std::string::npos && ParseNumber(spec.substr(colon + 1), weight)) {
+        library.Add(ReadHands(spec.substr(0, colon)), weight);
+    } else {
+        library.Add(ReadHands(spec), 1);
+    }
+}
+
+// The characters of the charset directory's node-number file.
+std::set<std::uint16_t> CharsetCodes(const std::string &dir) {
+    if (!HTCode_Initialize(dir.c_str(), 0xFFFF)) throw std::runtime_error("cannot read the charset in " + dir);
+    std::set<std::uint16_t> codes;
+    const _CODE_ITEM *items = HTCode_GetItemPtr();
+    for (int i = 0; i < HTCode_GetItemTotal(); ++i) codes.insert(items[i].code);
+    HTCode_Terminate();
+    return codes;
+}
+
+std::string ChunkPath(const std::string &dir, const std::string &prefix, std::size_t chunk) {
+    char name[32];
+    std::snprintf(name, sizeof name, "_%03zu.smp", chunk);
+    return dir + "/" + prefix + name;
+}
+
+void MakeDir(const std::string &dir) {
+    if (!HT_CreateMultiLevelPath(dir.c_str()) && !HT_IsDir(dir.c_str()))
+        throw std::runtime_error("cannot create " + dir);
+}
+
+int SynthMain(int argc, char **argv) {
+    try {
+        const SynthOptions options = ParseOptions(argc, argv);
+        if (options.positional.size() < 2) {
+            std::fprintf(stderr, "usage: penrune synth [--OPTION=VALUE...] OUT_DIR SOURCE.jsonl[:WEIGHT]...\n"
+                                 "  --samples=40 --seed=1 --chars-per-file=100 --charset=DIR --prefix=synth\n");
+            for (const ParamInfo &info : ParamTable())
+                std::fprintf(stderr, "  --%s=%g  %s\n", info.name, SynthParams().*info.field, info.help);
+            return 2;
+        }
+        const std::string &outDir = options.positional[0];
+        HandLibrary library;
+        for (std::size_t i = 1; i < options.positional.size(); ++i) AddSource(library, options.positional[i]);
+
+        std::vector<std::uint16_t> codes = library.Codes();
+        if (!options.charsetDir.empty()) {
+            const std::set<std::uint16_t> wanted = CharsetCodes(options.charsetDir);
+            std::vector<std::uint16_t> kept;
+            for (std::uint16_t code : codes)
+                if (wanted.count(code)) kept.push_back(code);
+            if (kept.size() < wanted.size())
+                std::fprintf(stderr, "synth: %zu charset characters have no hand\n", wanted.size() - kept.size());
+            codes = kept;
+        }
+        MakeDir(outDir);
+        std::size_t records = 0, points = 0, dropped = 0;
+        for (std::size_t first = 0; first < codes.size(); first += options.charsPerFile) {
+            std::vector<std::uint8_t> bytes;
+            const std::size_t last = std::min(codes.size(), first + options.charsPerFile);
+            for (std::size_t c = first; c < last; ++c) {
+                for (int s = 0; s < options.samples; ++s) {
+                    Random rng(Random::SampleSeed(options.seed, codes[c], static_cast<std::uint32_t>(s)));
+                    const Ink &hand = *library.Pick(codes[c], rng);
+                    const ByteInk sample = PlaceRandomly(Synthesize(hand, options.params, rng), options.params, rng);
+                    if (!AppendRecord(bytes, codes[c], sample)) {
+                        ++dropped;
+                        continue;
+                    }
+                    ++records;
+                    for (const ByteStroke &stroke : sample) points += stroke.size();
+                }
+            }
+            WriteFileBytes(ChunkPath(outDir, options.prefix, first / options.charsPerFile), bytes);
+        }
+        std::printf("synth: %zu characters, %zu samples (%.1f points each), %zu dropped, in %s\n",
+                    codes.size(), records, records ? double(points) / records : 0.0, dropped, outDir.c_str());
+        return 0;
+    } catch (const std::exception &error) {
+        std::fprintf(stderr, "synth: %s\n", error.what());
+        return 1;
+    }
+}
+
+// Scales a hand so that the longer side of its box is 1024 units, the frame
+// in which the thinning tolerance is given.
+Ink ToUnitBox(const Ink &ink) {
+    const Box box = Bounds(ink);
+    const double span = std::max(box.right - box.left, box.bottom - box.top);
+    const double scale = span > 0 ? 1024 / span : 1;
+    Ink scaled = ink;
+    for (Stroke &stroke : scaled)
+        for (Point &p : stroke) p = {(p.x - box.left) * scale, (p.y - box.top) * scale};
+    return scaled;
+}
+
+int ToSamplesMain(int argc, char **argv) {
+    try {
+        const SynthOptions options = ParseOptions(argc, argv);
+        if (options.positional.size() < 2) {
+            std::fprintf(stderr, "usage: penrune tosamples [--thin=TOLERANCE] OUT_DIR INPUT.jsonl...\n");
+            return 2;
+        }
+        const std::string &outDir = options.positional[0];
+        MakeDir(outDir);
+        for (std::size_t i = 1; i < options.positional.size(); ++i) {
+            const std::string &input = options.positional[i];
+            std::vector<std::uint8_t> bytes;
+            std::size_t records = 0;
+            for (const Hand &hand : ReadHands(input)) {
+                Ink ink = ToUnitBox(hand.ink);
+                if (options.thin > 0)
+                    for (Stroke &stroke : ink) stroke = ReduceVertices(stroke, options.thin);
+                records += AppendRecord(bytes, hand.code, Quantize(ink, kMaxCoordinate, 0, 0)) ? 1 : 0;
+            }
+            std::string name = HT_GetFileNameByFilePath(input.c_str());
+            name = name.substr(0, name.rfind('.')) + ".smp";
+            WriteFileBytes(outDir + "/" + name, bytes);
+            std::printf("tosamples: %s -> %s/%s (%zu samples)\n", input.c_str(), outDir.c_str(), name.c_str(), records);
+        }
+        return 0;
+    } catch (const std::exception &error) {
+        std::fprintf(stderr, "tosamples: %s\n", error.what());
+        return 1;
+    }
+}
+
+RegisterCommand synthCommand("synth", &SynthMain,
+                             "[--OPTION=VALUE...] OUT_DIR SOURCE.jsonl[:WEIGHT]... -- synthesise handwriting "
+                             "sample files from stroke sources (no arguments: list the options)");
+RegisterCommand toSamplesCommand("tosamples", &ToSamplesMain,
+                                 "[--thin=TOLERANCE] OUT_DIR INPUT.jsonl... -- convert stroke JSONL files into "
+                                 "sample files, vertex-reduced with --thin");
+
+}  // namespace
+}  // namespace penrune
