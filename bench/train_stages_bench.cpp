@@ -15,6 +15,7 @@
 #include "HTCode.h"
 #include "HTFeat.h"
 #include "SampleGen.h"
+#include "TempDir.h"
 
 namespace {
 
@@ -28,31 +29,22 @@ constexpr int kSamples = kClasses * kSamplesPerClass;
 // Working directory with the generated samples and the outputs of every
 // stage run so far; built on first use and removed at exit.
 struct Workspace {
-    fs::path root;
-    std::string samples, orig, coarse, coa, comp, sort, rand;
+    penrune_test::TempDir root;
+    std::string samples = root.File("samples"), orig = root.File("feat_orig"),
+                coarse = root.File("feat_coarse"), coa = coarse + "/coarse_training.coa",
+                comp = root.File("feat_comp"), sort = root.File("feat_sort"), rand = root.File("feat_rand");
     int stagesDone = 0;
 
     Workspace() {
-        char tmpl[] = "/tmp/penrune-stages-XXXXXX";
-        if (mkdtemp(tmpl) == nullptr) std::abort();
-        root = tmpl;
-        samples = (root / "samples").string();
-        orig = (root / "feat_orig").string();
-        coarse = (root / "feat_coarse").string();
-        coa = coarse + "/coarse_training.coa";
-        comp = (root / "feat_comp").string();
-        sort = (root / "feat_sort").string();
-        rand = (root / "feat_rand").string();
         for (const std::string &dir : {orig, coarse, comp, sort, rand}) fs::create_directories(dir);
         SampleSetSpec spec;
         spec.classes = kClasses;
         spec.samplesPerClass = kSamplesPerClass;
         spec.files = 10;
         const auto codes = penrune::test::WriteSampleSet(samples, spec);
-        penrune::test::WriteCharsetDir((root / "charset").string(), codes);
-        Quiet([&] { return HTCode_Initialize((root / "charset").c_str(), 0xFFFF); });
+        penrune::test::WriteCharsetDir(root.File("charset"), codes);
+        Quiet([&] { return HTCode_Initialize(root.File("charset").c_str(), 0xFFFF); });
     }
-    ~Workspace() { fs::remove_all(root); }
 
     // Runs f with standard output sent to /dev/null (the stage log echoes
     // every line there) and returns its result.

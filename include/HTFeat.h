@@ -138,6 +138,14 @@ int HTFeat_CoarseStatisSampleNumber(_HT_COARSE_CLASS *classes, const char (*file
  * (zeroed) in ascending code order. Returns 0 without memory. */
 int HTFeat_CoarseInitMemory(_HT_COARSE *state);
 
+/* Accumulation pass over the .ori files of the list (after
+ * HTFeat_CoarseInitMemory): adds every wanted sample x of class c to the
+ * class sum and (1 / n_c) x x' to Sw, then turns the sums into means and
+ * finishes Sw = average over classes of the class covariances and Sb = the
+ * covariance of the class means, every class weighing the same. A file that
+ * cannot be opened is logged and left out. Returns 0 without memory. */
+int HTFeat_CoarseAccumulate(_HT_COARSE *state, const char (*files)[HT_PATH_MAX], int count);
+
 /* Releases everything of state and clears it. */
 void HTFeat_CoarseFreeMemory(_HT_COARSE *state);
 

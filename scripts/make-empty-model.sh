@@ -16,5 +16,10 @@ work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 "$build_dir/penrune" empty-model "$work/empty.dat"
 "$build_dir/penrune" export-model "$work/empty.dat" "$work/HRData.c"
-cp "$work/HRData.c" src/reco/HRData.c
-echo "wrote src/reco/HRData.c ($(wc -c <"$work/empty.dat") byte model image)"
+# Leave an unchanged file untouched so builds need not recompile it.
+if cmp -s "$work/HRData.c" src/reco/HRData.c; then
+    echo "src/reco/HRData.c is up to date"
+else
+    cp "$work/HRData.c" src/reco/HRData.c
+    echo "wrote src/reco/HRData.c ($(wc -c <"$work/empty.dat")-byte model image)"
+fi

@@ -218,20 +218,24 @@ TEST_F(CandTest, KeepsFiveMultiCharacterPhrasesAndOnlyAStrictlyBetterOneDisplace
     EXPECT_EQ(run(60), firstFive);
 }
 
-TEST_F(CandTest, KeepsFiveCompletionsAndAMoreFrequentOneDisplacesTheRarest) {
-    std::vector<Phrase> phrases = {{u"中", 100}, {u"人", 200}, {u"人山", 500}};
-    const std::u16string seconds = u"一二三四五六";
-    for (size_t i = 0; i < seconds.size(); ++i)
-        phrases.push_back({std::u16string(1, kZhong) + seconds[i], static_cast<HR_UINT16>(1000 + i)});
-    UseLexicon(phrases);
-    Pass(1, {{{kZhong, 100}, {kRen, 120}}});
-    EXPECT_EQ(List(), (std::vector<Item>{{u"中", 100, 100},
-                                         {u"中一", 101, 1000},
-                                         {u"中二", 101, 1001},
-                                         {u"中三", 101, 1002},
-                                         {u"中四", 101, 1003},
-                                         {u"人", 120, 200},
-                                         {u"人山", 121, 500}}));
+TEST_F(CandTest, KeepsFiveCompletionsAndOnlyAMoreFrequentOneDisplacesTheRarest) {
+    // 中 has six completions (weights 1000..1005), 人 one of the given weight.
+    auto run = [&](HR_UINT16 renShan) {
+        std::vector<Phrase> phrases = {{u"中", 100}, {u"人", 200}, {u"人山", renShan}};
+        const std::u16string seconds = u"一二三四五六";
+        for (size_t i = 0; i < seconds.size(); ++i)
+            phrases.push_back({std::u16string(1, kZhong) + seconds[i], static_cast<HR_UINT16>(1000 + i)});
+        UseLexicon(phrases);
+        Pass(1, {{{kZhong, 100}, {kRen, 120}}});
+        return List();
+    };
+    std::vector<Item> kept = {{u"中", 100, 100}, {u"中一", 101, 1000}, {u"中二", 101, 1001},
+                              {u"中三", 101, 1002}, {u"中四", 101, 1003}};
+    std::vector<Item> displaced = kept;
+    displaced.insert(displaced.end(), {{u"人", 120, 200}, {u"人山", 121, 500}});
+    EXPECT_EQ(run(500), displaced);
+    kept.insert(kept.end(), {{u"中五", 101, 1004}, {u"人", 120, 200}});
+    EXPECT_EQ(run(1004), kept);
 }
 
 TEST_F(CandTest, DelLastStrokeRestoresEveryItemWithItsOwnSegmentationText) {

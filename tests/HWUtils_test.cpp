@@ -203,6 +203,9 @@ TEST(QuickSort, EqualElementsEndInTheOrderOfItsSteps) {
     EXPECT_EQ(SortedTags({{2, 'a'}, {1, 'b'}, {2, 'c'}, {1, 'd'}}), "bdac");
     // Six elements: median of three, one partition, then insertion.
     EXPECT_EQ(SortedTags({{2, 'a'}, {1, 'b'}, {2, 'c'}, {1, 'd'}, {2, 'e'}, {1, 'f'}}), "fbdeac");
+    // Seven elements: the first partition leaves a part of five, which is
+    // partitioned again (only parts of at most four are left as they are).
+    EXPECT_EQ(SortedTags({{0, 'a'}, {0, 'b'}, {1, 'c'}, {0, 'd'}, {1, 'e'}, {2, 'f'}, {0, 'g'}}), "adgbcef");
 }
 
 TEST(QuickSort, TrivialCountsDoNothing) {

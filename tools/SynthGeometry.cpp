@@ -5,9 +5,6 @@
 
 namespace penrune::synth {
 
-Point operator+(Point a, Point b) { return {a.x + b.x, a.y + b.y}; }
-Point operator-(Point a, Point b) { return {a.x - b.x, a.y - b.y}; }
-Point operator*(Point a, double k) { return {a.x * k, a.y * k}; }
 double Distance(Point a, Point b) { return std::hypot(a.x - b.x, a.y - b.y); }
 
 Point Normalized(Point v) {

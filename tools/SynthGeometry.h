@@ -24,9 +24,9 @@ struct Box {
     double bottom;
 };
 
-Point operator+(Point a, Point b);
-Point operator-(Point a, Point b);
-Point operator*(Point a, double k);
+inline Point operator+(Point a, Point b) { return {a.x + b.x, a.y + b.y}; }
+inline Point operator-(Point a, Point b) { return {a.x - b.x, a.y - b.y}; }
+inline Point operator*(Point a, double k) { return {a.x * k, a.y * k}; }
 double Distance(Point a, Point b);
 
 // Unit vector of v, or (0, 0) for a vector of length 0.

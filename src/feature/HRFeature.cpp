@@ -112,7 +112,7 @@ constexpr QuadrantAngleTable MakeQuadrantAngleTable() {
 
 constexpr QuadrantAngleTable kQuadrantAngles = MakeQuadrantAngleTable();
 
-int QuadrantAngle(int dx, int dy) {
+inline int QuadrantAngle(int dx, int dy) {
     if (dx < kSmallStep && dy < kSmallStep) return kQuadrantAngles.angle[dx][dy];
     return ComputeQuadrantAngle(static_cast<HR_UINT32>(dx), static_cast<HR_UINT32>(dy));
 }
@@ -185,83 +185,126 @@ SlotVector DirectionWeights(HR_UINT16 angle) {
     return LoadSlots(ComputeDirectionWeights(angle).w);
 }
 
-/* The weight vectors of the cells a sample reaches. */
-struct CellWeights {
-    SlotVector own;
-    SlotVector side;
-    SlotVector diagonal;
+/* Samples are first summed per quarter cell: which cells a sample reaches,
+ * and with which factor, depends only on the quarter of its cell it lies in
+ * (and on the row, for the lower-left rule). Spreading the quarter sums once
+ * per plane gives the same 16-bit wrapped totals as spreading every sample,
+ * since factor * sum and the sum of factor * weight agree modulo 65536. */
+constexpr int kQuarterGrid = 2 * HR_FEATURE_GRID;
+constexpr int kQuarterShift = 2; /* a quarter cell is 4 x 4 points */
+
+struct QuarterGrid {
+    HR_UINT16 slots[kQuarterGrid * kQuarterGrid * HR_FEATURE_SLOTS];
 };
 
-CellWeights CellWeightsOf(SlotVector w) {
-    return {w * kOwnCellFactor, w * kSideCellFactor, w * kDiagonalCellFactor};
+void AddSlots(HR_UINT16 *slots, SlotVector w) {
+    const SlotVector sum = LoadSlots(slots) + w;
+    memcpy(slots, &sum, sizeof sum);
 }
 
-/* 16-bit wrapping addition of one cell's slots. */
+void AccumulateSamples(const _HR_POINT8 *samples, HR_INT32 count, SlotVector weights,
+                       QuarterGrid &grid) {
+    for (HR_INT32 i = 0; i < count; ++i) {
+        const _HR_POINT8 s = samples[i];
+        if (s.x >= kFrame || s.y >= kFrame) continue;
+        const int quarter = (s.y >> kQuarterShift) * kQuarterGrid + (s.x >> kQuarterShift);
+        AddSlots(grid.slots + quarter * HR_FEATURE_SLOTS, weights);
+    }
+}
+
 void AddCell(HR_INT16 *plane, int row, int column, SlotVector w) {
-    HR_INT16 *cell = plane + (row * HR_FEATURE_GRID + column) * HR_FEATURE_SLOTS;
-    const SlotVector sum = LoadSlots(reinterpret_cast<const HR_UINT16 *>(cell)) + w;
-    memcpy(cell, &sum, sizeof sum);
+    AddSlots(reinterpret_cast<HR_UINT16 *>(plane) + (row * HR_FEATURE_GRID + column) * HR_FEATURE_SLOTS,
+             w);
 }
 
 bool OnGrid(int index) { return index >= 0 && index < HR_FEATURE_GRID; }
 
-/* Spreads one sample over its own cell and the nearest side, lower/upper
- * and diagonal cells. A sample in the lower-left quarter of its cell reaches
- * the row below only in the upper half of the grid: the trained prototypes
- * were made with that rule. */
-void CountSample(HR_INT16 *plane, _HR_POINT8 s, const CellWeights &w) {
-    const int row = s.y / HR_FEATURE_CELL, column = s.x / HR_FEATURE_CELL;
-    const bool left = s.x % HR_FEATURE_CELL < HR_FEATURE_CELL / 2;
-    const bool upper = s.y % HR_FEATURE_CELL < HR_FEATURE_CELL / 2;
+/* Spreads the sum of one quarter cell over its own cell (factor 32) and the
+ * nearest side column and side row cells (16) and the diagonal cell (8). A
+ * lower-left quarter reaches the row below only in the upper half of the
+ * grid: the trained prototypes were made with that rule. */
+void SpreadQuarter(HR_INT16 *plane, int quarterRow, int quarterColumn, SlotVector sum) {
+    const int row = quarterRow / 2, column = quarterColumn / 2;
+    const bool left = quarterColumn % 2 == 0, upper = quarterRow % 2 == 0;
     const int sideColumn = left ? column - 1 : column + 1;
     const int sideRow = upper ? row - 1 : row + 1;
     const bool columnOk = OnGrid(sideColumn);
     const bool lowerLeftQuirk = !upper && left && column >= 1;
     const bool rowOk = lowerLeftQuirk ? row <= HR_FEATURE_GRID / 2 - 1 : OnGrid(sideRow);
-    AddCell(plane, row, column, w.own);
-    if (columnOk) AddCell(plane, row, sideColumn, w.side);
+    AddCell(plane, row, column, sum * kOwnCellFactor);
+    if (columnOk) AddCell(plane, row, sideColumn, sum * kSideCellFactor);
     if (!rowOk) return;
-    AddCell(plane, sideRow, column, w.side);
-    if (columnOk) AddCell(plane, sideRow, sideColumn, w.diagonal);
+    AddCell(plane, sideRow, column, sum * kSideCellFactor);
+    if (columnOk) AddCell(plane, sideRow, sideColumn, sum * kDiagonalCellFactor);
 }
 
-void CountSamples(const _HR_POINT8 *samples, HR_INT32 count, SlotVector weights, HR_INT16 *plane) {
-    const CellWeights w = CellWeightsOf(weights);
-    for (HR_INT32 i = 0; i < count; ++i) {
-        if (samples[i].x >= kFrame || samples[i].y >= kFrame) continue;
-        CountSample(plane, samples[i], w);
+bool IsZero(SlotVector v) {
+    HR_UINT64 halves[2];
+    memcpy(halves, &v, sizeof halves);
+    return (halves[0] | halves[1]) == 0;
+}
+
+/* Most quarters of a character hold no ink; spreading a zero sum would add
+ * nothing, so they are skipped. */
+void SpreadQuarters(const QuarterGrid &grid, HR_INT16 *plane) {
+    for (int qr = 0; qr < kQuarterGrid; ++qr) {
+        for (int qc = 0; qc < kQuarterGrid; ++qc) {
+            const SlotVector sum = LoadSlots(grid.slots + (qr * kQuarterGrid + qc) * HR_FEATURE_SLOTS);
+            if (!IsZero(sum)) SpreadQuarter(plane, qr, qc, sum);
+        }
     }
 }
+
+/* Major and minor coordinates of points along one axis. */
+template <bool kYMajor>
+struct Axis {
+    static int Major(_HR_POINT8 p) { return kYMajor ? p.y : p.x; }
+    static int Minor(_HR_POINT8 p) { return kYMajor ? p.x : p.y; }
+    static _HR_POINT8 Point(int major, int minor) {
+        const auto a = static_cast<HR_UINT8>(major), b = static_cast<HR_UINT8>(minor);
+        return kYMajor ? _HR_POINT8{b, a} : _HR_POINT8{a, b};
+    }
+};
 
 /* Samples p -> q every step units along the major axis, p included and q
  * excluded; returns the number written to scratch (at most
  * ceil(kMaxSpan / step)). The slope division is needed only from the second
  * sample on, which most segments of a character never reach. */
-int Interpolate(_HR_POINT8 p, _HR_POINT8 q, HR_INT32 step, _HR_POINT8 *scratch) {
-    const int dx = q.x - p.x, dy = q.y - p.y;
-    const bool yMajor = Abs(dy) > Abs(dx);
-    const int span = yMajor ? Abs(dy) : Abs(dx);
+template <bool kYMajor>
+int InterpolateAlong(_HR_POINT8 p, _HR_POINT8 q, HR_INT32 step, _HR_POINT8 *scratch) {
+    using A = Axis<kYMajor>;
+    const int distance = A::Major(q) - A::Major(p);
+    const int span = Abs(distance);
     if (span == 0) return 0;
     scratch[0] = p;
     if (span <= step) return 1;
-    const int major0 = yMajor ? p.y : p.x, minor0 = yMajor ? p.x : p.y;
-    const int delta = (yMajor ? dy : dx) > 0 ? step : -step;
+    const int delta = distance > 0 ? step : -step;
     const int slope = TwoPointSlope(p, q);
     int count = 1;
     for (int offset = delta; Abs(offset) < span; offset += delta) {
-        const auto major = static_cast<HR_UINT8>(major0 + offset);
-        const auto minor = static_cast<HR_UINT8>(minor0 + offset * kSlopeUnit / slope);
-        scratch[count++] = yMajor ? _HR_POINT8{minor, major} : _HR_POINT8{major, minor};
+        scratch[count++] = A::Point(A::Major(p) + offset, A::Minor(p) + offset * kSlopeUnit / slope);
     }
     return count;
 }
 
-void ExtractSegment(_HR_POINT8 p, _HR_POINT8 q, bool includeEnd, HR_INT32 step,
-                    _HR_POINT8 *scratch, HR_INT16 *plane) {
-    const SlotVector weights = DirectionWeights(TwoPointAngle(p, q));
+/* The major axis is y when the segment is steeper than 45 degrees, else x. */
+int Interpolate(_HR_POINT8 p, _HR_POINT8 q, HR_INT32 step, _HR_POINT8 *scratch) {
+    if (Abs(q.y - p.y) > Abs(q.x - p.x)) return InterpolateAlong<true>(p, q, step, scratch);
+    return InterpolateAlong<false>(p, q, step, scratch);
+}
+
+/* Samples of segment p -> q into scratch; returns their number. */
+int SegmentSamples(_HR_POINT8 p, _HR_POINT8 q, bool includeEnd, HR_INT32 step,
+                   _HR_POINT8 *scratch) {
     int count = Interpolate(p, q, step, scratch);
     if (includeEnd) scratch[count++] = q;
-    CountSamples(scratch, count, weights, plane);
+    return count;
+}
+
+void ExtractSegment(_HR_POINT8 p, _HR_POINT8 q, bool includeEnd, HR_INT32 step,
+                    _HR_POINT8 *scratch, QuarterGrid &grid) {
+    const int count = SegmentSamples(p, q, includeEnd, step, scratch);
+    AccumulateSamples(scratch, count, DirectionWeights(TwoPointAngle(p, q)), grid);
 }
 
 int CityBlock(_HR_POINT8 a, _HR_POINT8 b) { return Abs(a.x - b.x) + Abs(a.y - b.y); }
@@ -269,11 +312,11 @@ int CityBlock(_HR_POINT8 a, _HR_POINT8 b) { return Abs(a.x - b.x) + Abs(a.y - b.
 /* Plane 0: every segment of a stroke; the last one of a stroke includes
  * its end point. */
 void ExtractStrokes(const _HR_POINT8 *points, HR_UINT16 n, _HR_POINT8 *scratch,
-                    HR_INT16 *plane) {
+                    QuarterGrid &grid) {
     for (int i = 0; i + 2 < n; ++i) {
         if (IsMarker(points[i]) || IsMarker(points[i + 1])) continue;
         ExtractSegment(points[i], points[i + 1], IsMarker(points[i + 2]), HR_FEATURE_STEP, scratch,
-                       plane);
+                       grid);
     }
 }
 
@@ -281,7 +324,7 @@ void ExtractStrokes(const _HR_POINT8 *points, HR_UINT16 n, _HR_POINT8 *scratch,
  * window of three consecutive points a, b, c contributes its two legs when
  * both are long, else the chord a -> c. */
 void ExtractPenPath(const _HR_POINT8 *points, HR_UINT16 n, _HR_POINT8 *scratch,
-                    HR_INT16 *plane) {
+                    QuarterGrid &grid) {
     _HR_POINT8 a = {0, 0}, b = {0, 0};
     int seen = 0;
     for (HR_UINT32 i = 0; i < n; ++i) {
@@ -289,10 +332,10 @@ void ExtractPenPath(const _HR_POINT8 *points, HR_UINT16 n, _HR_POINT8 *scratch,
         if (IsMarker(c)) continue;
         if (seen >= 2) {
             if (CityBlock(a, b) > kPathCornerDistance && CityBlock(b, c) > kPathCornerDistance) {
-                ExtractSegment(a, b, false, HR_FEATURE_STEP, scratch, plane);
-                ExtractSegment(b, c, false, HR_FEATURE_STEP, scratch, plane);
+                ExtractSegment(a, b, false, HR_FEATURE_STEP, scratch, grid);
+                ExtractSegment(b, c, false, HR_FEATURE_STEP, scratch, grid);
             } else {
-                ExtractSegment(a, c, false, HR_FEATURE_STEP, scratch, plane);
+                ExtractSegment(a, c, false, HR_FEATURE_STEP, scratch, grid);
             }
         }
         a = b;
@@ -313,15 +356,25 @@ HR_UINT16 RootBelow(HR_INT16 value) {
     return root < kMaxRoot ? root : kMaxRoot;
 }
 
-/* One output of the projection; the sum wraps in 32 bits and only bits
- * 16..23 survive the final reduction, so no sign handling is needed. */
-HR_INT16 ProjectRow(const HR_INT16 *row, const HR_INT16 *x, HR_UINT32 nIn) {
-    HR_UINT32 acc = 0;
+/* Projects kRows consecutive rows at once: every input value is loaded once
+ * for all of them, and the independent sums keep the vector units busy. The
+ * sums wrap in 32 bits and only bits 16..23 survive the final reduction, so
+ * no sign handling is needed. */
+template <int kRows>
+void ProjectRows(const HR_INT16 *rows, HR_UINT32 nIn, const HR_INT16 *x, HR_INT16 *out) {
+    HR_UINT32 acc[kRows] = {};
     for (HR_UINT32 j = 0; j < nIn; ++j) {
-        acc += static_cast<HR_UINT32>(static_cast<HR_INT32>(row[j]) * x[j]);
+        const HR_INT32 xj = x[j];
+        for (int r = 0; r < kRows; ++r) {
+            acc[r] += static_cast<HR_UINT32>(rows[r * static_cast<size_t>(nIn) + j] * xj);
+        }
     }
-    return static_cast<HR_INT16>(((acc >> kProjectionShift) + kProjectionBias) & kByteMask);
+    for (int r = 0; r < kRows; ++r) {
+        out[r] = static_cast<HR_INT16>(((acc[r] >> kProjectionShift) + kProjectionBias) & kByteMask);
+    }
 }
+
+constexpr HR_UINT32 kProjectionBlock = 4;
 
 }  // namespace
 
@@ -334,17 +387,9 @@ void HRFeature_Point16ToPoint8(const _HR_POINT16 *points, HR_UINT16 n, _HR_POINT
     if (frame.xDivisor < kPoint8Scale && frame.yDivisor < kPoint8Scale) {
         frame.xDivisor = frame.yDivisor = kPoint8Scale;
     }
-    for (HR_UINT32 i = 0; i < n; ++i) {
-        /* Read the whole point before writing: out may overlay points. */
-        const HR_UINT32 x = points[i].x, y = points[i].y;
-        if (x == HR_MARKER16) {
-            out[i].x = HR_MARKER8;
-            out[i].y = y == 0 ? 0 : HR_MARKER8;
-        } else {
-            out[i].x = static_cast<HR_UINT8>((x - frame.minX) * kPoint8Scale / frame.xDivisor);
-            out[i].y = static_cast<HR_UINT8>((y - frame.minY) * kPoint8Scale / frame.yDivisor);
-        }
-    }
+    penrune::HRFrame_Scale(frame, kPoint8Scale, points, n, HR_MARKER16, out, [](HR_UINT32 y) {
+        return _HR_POINT8{HR_MARKER8, static_cast<HR_UINT8>(y == 0 ? 0 : HR_MARKER8)};
+    });
 }
 
 HR_INT32 HRFeature_GetAngleValue(HR_UINT8 dx, HR_UINT8 dy) { return QuadrantAngle(dx, dy); }
@@ -360,7 +405,9 @@ void HRFeature_EightDirectionMapping(HR_UINT16 angle, HR_UINT16 *weights) {
 
 void HRFeature_CountEightDirectionFeature(const _HR_POINT8 *samples, HR_INT32 count,
                                           const HR_UINT16 *weights, HR_INT16 *plane) {
-    CountSamples(samples, count, LoadSlots(weights), plane);
+    QuarterGrid grid{};
+    AccumulateSamples(samples, count, LoadSlots(weights), grid);
+    SpreadQuarters(grid, plane);
 }
 
 void HRFeature_ExtractEightDirectionFeatureBetweenTwoPoint(_HR_POINT8 p, _HR_POINT8 q,
@@ -368,7 +415,9 @@ void HRFeature_ExtractEightDirectionFeatureBetweenTwoPoint(_HR_POINT8 p, _HR_POI
                                                            _HR_POINT8 *scratch, HR_INT16 *plane) {
     if (step < 1) step = 1;
     if (step > kMaxStep) step = kMaxStep;
-    ExtractSegment(p, q, includeEnd != 0, step, scratch, plane);
+    QuarterGrid grid{};
+    ExtractSegment(p, q, includeEnd != 0, step, scratch, grid);
+    SpreadQuarters(grid, plane);
 }
 
 void HRFeature_CoxBoxTransform(HR_INT16 *values, HR_INT32 count) {
@@ -379,17 +428,23 @@ int HRFeature_Extract1024DimFeature(_HR_POINT8 *points, HR_UINT16 n, HR_INT16 *v
     HRNormalize_Process(points, n);
     memset(v, 0, HR_FEATURE_DIM * sizeof(*v));
     _HR_POINT8 scratch[HR_FEATURE_SCRATCH_POINTS];
-    ExtractStrokes(points, n, scratch, v);
-    ExtractPenPath(points, n, scratch, v + HR_FEATURE_PLANE_SIZE);
+    QuarterGrid grid{};
+    ExtractStrokes(points, n, scratch, grid);
+    SpreadQuarters(grid, v);
+    grid = QuarterGrid{};
+    ExtractPenPath(points, n, scratch, grid);
+    SpreadQuarters(grid, v + HR_FEATURE_PLANE_SIZE);
     HRFeature_CoxBoxTransform(v, HR_FEATURE_DIM);
     return 1;
 }
 
 void HRFeature_Transform(const HR_INT16 *x, HR_UINT16 nIn, HR_INT16 *out, HR_UINT16 nOut,
                          const HR_INT16 *matrix) {
-    for (HR_UINT32 r = 0; r < nOut; ++r) {
-        out[r] = ProjectRow(matrix + static_cast<size_t>(r) * nIn, x, nIn);
+    HR_UINT32 r = 0;
+    for (; r + kProjectionBlock <= nOut; r += kProjectionBlock) {
+        ProjectRows<kProjectionBlock>(matrix + static_cast<size_t>(r) * nIn, nIn, x, out + r);
     }
+    for (; r < nOut; ++r) ProjectRows<1>(matrix + static_cast<size_t>(r) * nIn, nIn, x, out + r);
 }
 
 }  // extern "C"

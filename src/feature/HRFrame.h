@@ -9,6 +9,28 @@
 
 namespace penrune {
 
+/* Division by a divisor fixed for a whole character, as one multiplication:
+ * floor(n / d) = (n * ceil(2^40 / d)) >> 40 exactly for n < 2^24 and
+ * 1 <= d <= 2^16, because the rounding error of the multiplier, n * e / 2^40
+ * with e < d, stays below 1 / d. A character's coordinates scale by at most
+ * 255 from 16 bits, so every numerator is below 2^24. */
+class HRDivider {
+  public:
+    static constexpr int kShift = 40;
+    static constexpr HR_UINT32 kNumeratorLimit = 1u << 24;
+    static constexpr HR_UINT32 kDivisorLimit = 1u << 16;
+
+    explicit HRDivider(HR_UINT32 divisor)
+        : multiplier_(((HR_UINT64{1} << kShift) + divisor - 1) / divisor) {}
+
+    HR_UINT32 Divide(HR_UINT32 numerator) const {
+        return static_cast<HR_UINT32>((numerator * multiplier_) >> kShift);
+    }
+
+  private:
+    HR_UINT64 multiplier_;
+};
+
 /* Origin of a character's box and the divisors of its two axes. */
 struct HRFrame {
     HR_UINT32 minX;
@@ -16,6 +38,24 @@ struct HRFrame {
     HR_UINT32 xDivisor;
     HR_UINT32 yDivisor;
 };
+
+/* Maps every point that is not a marker through (v - min) * scale / divisor
+ * on both axes; markers are left to the caller's marker function. */
+template <typename In, typename Out, typename MarkerFn>
+void HRFrame_Scale(const HRFrame &frame, HR_UINT32 scale, const In *points, HR_UINT16 n,
+                   HR_UINT32 marker, Out *out, MarkerFn markerPoint) {
+    const HRDivider xDivider(frame.xDivisor), yDivider(frame.yDivisor);
+    for (HR_UINT32 i = 0; i < n; ++i) {
+        /* Read the whole point before writing: out may overlay points. */
+        const HR_UINT32 x = points[i].x, y = points[i].y;
+        if (x == marker) {
+            out[i] = markerPoint(y);
+            continue;
+        }
+        out[i].x = static_cast<decltype(out[i].x)>(xDivider.Divide((x - frame.minX) * scale));
+        out[i].y = static_cast<decltype(out[i].y)>(yDivider.Divide((y - frame.minY) * scale));
+    }
+}
 
 /* An elongation factor beyond which a character keeps its proportions. */
 constexpr HR_UINT32 kKeepAspectRatio = 4;

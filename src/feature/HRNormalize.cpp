@@ -35,8 +35,41 @@ HR_UINT16 CrossAxisWeight(int longer, int shorter) {
     return static_cast<HR_UINT16>((ratio * kSegmentWeight) >> kRatioShift);
 }
 
+/* The two density profiles while segments are added, kept as differences
+ * so that adding a weight over a range touches two entries; the counters
+ * follow from one running sum, modulo 65536 like the counters themselves. */
+struct ProfileDifferences {
+    HR_UINT16 x[kSize + 1];
+    HR_UINT16 y[kSize + 1];
+};
+
+/* Adds weight over lo..hi (the ends in either order), cut at the last
+ * counter. */
+void AddRange(HR_UINT16 *differences, HR_UINT32 a, HR_UINT32 b, HR_UINT16 weight) {
+    const HR_UINT32 lo = a < b ? a : b;
+    HR_UINT32 hi = a < b ? b : a;
+    if (lo > kLast) return;
+    if (hi > kLast) hi = kLast;
+    differences[lo] = static_cast<HR_UINT16>(differences[lo] + weight);
+    differences[hi + 1] = static_cast<HR_UINT16>(differences[hi + 1] - weight);
+}
+
+void AddSegmentRanges(ProfileDifferences &d, _HR_POINT8 a, _HR_POINT8 b, HR_UINT16 xWeight,
+                      HR_UINT16 yWeight) {
+    AddRange(d.x, a.x, b.x, xWeight);
+    AddRange(d.y, a.y, b.y, yWeight);
+}
+
+void ApplyDifferences(const HR_UINT16 *differences, HR_UINT16 *profile) {
+    HR_UINT16 running = 0;
+    for (int i = 0; i < kSize; ++i) {
+        running = static_cast<HR_UINT16>(running + differences[i]);
+        profile[i] = static_cast<HR_UINT16>(profile[i] + running);
+    }
+}
+
 /* Deposits the density of segment a-b, unless it has zero length. */
-void AddSegmentDensity(_HR_POINT8 a, _HR_POINT8 b, HR_UINT16 *xProfile, HR_UINT16 *yProfile) {
+void AddSegmentDensity(_HR_POINT8 a, _HR_POINT8 b, ProfileDifferences &d) {
     const int dx = AbsDiff(a.x, b.x), dy = AbsDiff(a.y, b.y);
     if (dx == 0 && dy == 0) return;
     HR_UINT16 xWeight = kSegmentWeight, yWeight = kSegmentWeight;
@@ -45,15 +78,7 @@ void AddSegmentDensity(_HR_POINT8 a, _HR_POINT8 b, HR_UINT16 *xProfile, HR_UINT1
     } else {
         yWeight = CrossAxisWeight(dx, dy);
     }
-    HRNormalize_MappingInAscendOrder(a, b, xWeight, yWeight, xProfile, yProfile);
-}
-
-/* Adds weight to profile[lo..hi], the range cut at the profile's end. */
-void AddRange(HR_UINT16 *profile, HR_UINT32 a, HR_UINT32 b, HR_UINT16 weight) {
-    const HR_UINT32 lo = a < b ? a : b;
-    HR_UINT32 hi = a < b ? b : a;
-    if (hi > kLast) hi = kLast;
-    for (HR_UINT32 i = lo; i <= hi; ++i) profile[i] = static_cast<HR_UINT16>(profile[i] + weight);
+    AddSegmentRanges(d, a, b, xWeight, yWeight);
 }
 
 /* Adds value * spread[k] to profile[center - radius + k], dropping targets
@@ -92,14 +117,17 @@ extern "C" {
 
 void HRNormalize_Process(_HR_POINT8 *points, HR_UINT16 n) {
     HRNormalize_LinearNormalize(points, n);
-    HR_UINT16 xProfile[kSize], yProfile[kSize];
-    HRNormalize_SetInitialMappingValue(xProfile, yProfile, HR_NORMALIZE_INITIAL_DENSITY);
+    ProfileDifferences density{};
     /* The last point is expected to be a marker, so it never starts a
      * segment; the segment ending just before it is counted. */
     for (int i = 0; i + 2 < n; ++i) {
         if (IsMarker(points[i]) || IsMarker(points[i + 1])) continue;
-        AddSegmentDensity(points[i], points[i + 1], xProfile, yProfile);
+        AddSegmentDensity(points[i], points[i + 1], density);
     }
+    HR_UINT16 xProfile[kSize], yProfile[kSize];
+    HRNormalize_SetInitialMappingValue(xProfile, yProfile, HR_NORMALIZE_INITIAL_DENSITY);
+    ApplyDifferences(density.x, xProfile);
+    ApplyDifferences(density.y, yProfile);
     HRNormalize_DiffuseGaussianWeight(xProfile);
     HRNormalize_DiffuseGaussianWeight(yProfile);
     HRNormalize_CalculateMapping(xProfile, yProfile);
@@ -109,12 +137,9 @@ void HRNormalize_Process(_HR_POINT8 *points, HR_UINT16 n) {
 void HRNormalize_LinearNormalize(_HR_POINT8 *points, HR_UINT16 n) {
     if (n == 0) return;
     const penrune::HRFrame frame = penrune::HRFrame_Measure(points, n, HR_MARKER8);
-    for (HR_UINT32 i = 0; i < n; ++i) {
-        _HR_POINT8 &p = points[i];
-        if (IsMarker(p)) continue;
-        p.x = static_cast<HR_UINT8>((p.x - frame.minX) * kLinearScale / frame.xDivisor);
-        p.y = static_cast<HR_UINT8>((p.y - frame.minY) * kLinearScale / frame.yDivisor);
-    }
+    penrune::HRFrame_Scale(frame, kLinearScale, points, n, HR_MARKER8, points, [](HR_UINT32 y) {
+        return _HR_POINT8{HR_MARKER8, static_cast<HR_UINT8>(y)};
+    });
 }
 
 void HRNormalize_SetInitialMappingValue(HR_UINT16 *xProfile, HR_UINT16 *yProfile,
@@ -125,8 +150,10 @@ void HRNormalize_SetInitialMappingValue(HR_UINT16 *xProfile, HR_UINT16 *yProfile
 void HRNormalize_MappingInAscendOrder(_HR_POINT8 a, _HR_POINT8 b, HR_UINT16 xWeight,
                                       HR_UINT16 yWeight, HR_UINT16 *xProfile,
                                       HR_UINT16 *yProfile) {
-    AddRange(xProfile, a.x, b.x, xWeight);
-    AddRange(yProfile, a.y, b.y, yWeight);
+    ProfileDifferences d{};
+    AddSegmentRanges(d, a, b, xWeight, yWeight);
+    ApplyDifferences(d.x, xProfile);
+    ApplyDifferences(d.y, yProfile);
 }
 
 void HRNormalize_DiffuseGaussianWeight(HR_UINT16 *profile) {

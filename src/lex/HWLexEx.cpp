@@ -180,10 +180,10 @@ std::vector<HR_UINT8> BuildImage(const _HR_BLOCK &description, const PYLexGroups
     }
     GroupSections(firstGroups, PYLEX_TAG_FIRST_INDEX, PYLEX_TAG_FIRST_ITEMS, sections);
     GroupSections(lastGroups, PYLEX_TAG_LAST_INDEX, PYLEX_TAG_LAST_ITEMS, sections);
-    Section poolSection{PYLEX_TAG_POOL, {}};
-    for (HR_UINT16 unit : pool) {
-        poolSection.bytes.push_back(static_cast<HR_UINT8>(unit));
-        poolSection.bytes.push_back(static_cast<HR_UINT8>(unit >> 8));
+    Section poolSection{PYLEX_TAG_POOL, std::vector<HR_UINT8>(pool.size() * 2)};
+    for (size_t i = 0; i < pool.size(); ++i) {
+        poolSection.bytes[2 * i] = static_cast<HR_UINT8>(pool[i]);
+        poolSection.bytes[2 * i + 1] = static_cast<HR_UINT8>(pool[i] >> 8);
     }
     sections.push_back(std::move(poolSection));
 

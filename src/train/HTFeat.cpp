@@ -39,7 +39,9 @@ constexpr int kOuterBlock = 32;
 constexpr int kRowTile = 4;
 constexpr int kColTile = 8;
 constexpr int kRowPad = 8;
-typedef double HtVec4 __attribute__((vector_size(32)));
+// Four doubles at any 8-byte aligned address; vector types may alias their
+// element type.
+typedef double HtVec4 __attribute__((vector_size(32), aligned(8)));
 // Quantisation of a projected value: 1/256 in float32 and the clamp limit.
 constexpr float kQuantStep = 0.00390625f;
 constexpr float kQuantLimit = 32512.0f;
@@ -205,16 +207,22 @@ void AddOuterBlock(double *__restrict packed, int dim, const double *const *x,
         int j = cornerEnd;
         for (; j + kColTile <= dim; j += kColTile) {
             HtVec4 c[kRowTile][2];
-            for (int r = 0; r < kRowTile; ++r) std::memcpy(c[r], row[r] + j, sizeof c[r]);
+            for (int r = 0; r < kRowTile; ++r) {
+                c[r][0] = *reinterpret_cast<const HtVec4 *>(row[r] + j);
+                c[r][1] = *reinterpret_cast<const HtVec4 *>(row[r] + j + 4);
+            }
             for (int s = 0; s < kOuterBlock; ++s) {
-                HtVec4 v[2];
-                std::memcpy(v, x[s] + j, sizeof v);
+                const HtVec4 v0 = *reinterpret_cast<const HtVec4 *>(x[s] + j);
+                const HtVec4 v1 = *reinterpret_cast<const HtVec4 *>(x[s] + j + 4);
                 for (int r = 0; r < kRowTile; ++r) {
-                    c[r][0] += a[r][s] * v[0];
-                    c[r][1] += a[r][s] * v[1];
+                    c[r][0] += a[r][s] * v0;
+                    c[r][1] += a[r][s] * v1;
                 }
             }
-            for (int r = 0; r < kRowTile; ++r) std::memcpy(row[r] + j, c[r], sizeof c[r]);
+            for (int r = 0; r < kRowTile; ++r) {
+                *reinterpret_cast<HtVec4 *>(row[r] + j) = c[r][0];
+                *reinterpret_cast<HtVec4 *>(row[r] + j + 4) = c[r][1];
+            }
         }
         for (; j < dim; ++j) {
             for (int r = 0; r < kRowTile; ++r) AddElement(row[r][j], a[r], x, j);
@@ -305,16 +313,8 @@ void FinishScatter(_HT_COARSE *state) {
     ForEachPacked(state->sb, dim, [&](double &v, int i, int j) { v = v / classes - m[i] * m[j]; });
 }
 
-// Accumulation pass and the three output files of the statistics.
-int GatherAndSave(const FileList &list, int count, _HT_COARSE *state, const char *meanPath,
-                  const char *covPath, const char *ldaPath) {
-    ScatterBatch batch(state->sw, state->dim);
-    for (int f = 0; f < count; ++f) {
-        HTLog_Print("  %s", list[f]);
-        HTLog_Print("%s", AccumulateFile(list[f], state, batch) ? "\n" : "  fail.\n");
-    }
-    batch.Flush();
-    FinishScatter(state);
+// Writes the mean, covariance and LDA files of finished statistics.
+int SaveStatis(const _HT_COARSE *state, const char *meanPath, const char *covPath, const char *ldaPath) {
     return HTFeat_CoarseSaveMeanFile(state->classes, state->dim, meanPath) &&
            HTFeat_CoarseSaveCovFile(state->sw, state->sb, state->dim, covPath) &&
            HTFeat_CoarseSaveCovToLdaFile(covPath, state->dim, ldaPath);
@@ -608,6 +608,19 @@ extern "C" int HTFeat_CoarseInitMemory(_HT_COARSE *state) {
     return 1;
 }
 
+extern "C" int HTFeat_CoarseAccumulate(_HT_COARSE *state, const char (*files)[HT_PATH_MAX], int count) {
+    return CatchNoMemory([&]() -> int {
+        ScatterBatch batch(state->sw, state->dim);
+        for (int f = 0; f < count; ++f) {
+            HTLog_Print("  %s", files[f]);
+            HTLog_Print("%s", AccumulateFile(files[f], state, batch) ? "\n" : "  fail.\n");
+        }
+        batch.Flush();
+        FinishScatter(state);
+        return 1;
+    });
+}
+
 extern "C" void HTFeat_CoarseFreeMemory(_HT_COARSE *state) {
     std::free(state->sw);
     std::free(state->sb);
@@ -755,7 +768,8 @@ extern "C" int HTFeat_CoarseStatisClassInfo(const char *origDir, const char *mea
             return 0;
         }
         HTLog_Print("  class total = %d\n", state.classNum);
-        return state.classNum > 0 && GatherAndSave(list, count, &state, meanPath, covPath, ldaPath);
+        return state.classNum > 0 && HTFeat_CoarseAccumulate(&state, list.get(), count) &&
+               SaveStatis(&state, meanPath, covPath, ldaPath);
     });
     HTFeat_CoarseFreeMemory(&state);
     return ok;

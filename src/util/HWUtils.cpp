@@ -200,11 +200,19 @@ int enc_utf8_to_utf16_one(const HR_UINT8 *src, HR_UINT16 *out) {
     if (out == nullptr) return n < 0 ? 1 : n;
     *out = 0;
     if (n < 0) return 1;
+    if (n == 1) {
+        *out = src[0];
+        return 1;
+    }
     if (n > 3) return n;
-    unsigned long cp = 0;
-    if (enc_utf8_to_utf32_one(src, &cp) == 0) return 0;
-    *out = static_cast<HR_UINT16>(cp);
-    return n;
+    if (!IsContinuation(src[1])) return 0;
+    if (n == 2) {
+        *out = static_cast<HR_UINT16>(((src[0] & 0x1F) << 6) | (src[1] & 0x3F));
+        return 2;
+    }
+    if (!IsContinuation(src[2])) return 0;
+    *out = static_cast<HR_UINT16>(((src[0] & 0x0F) << 12) | ((src[1] & 0x3F) << 6) | (src[2] & 0x3F));
+    return 3;
 }
 
 int HR_utf8_to_utf16(const char *src, int len, HR_UINT16 *dst, int capacity) {
@@ -212,7 +220,8 @@ int HR_utf8_to_utf16(const char *src, int len, HR_UINT16 *dst, int capacity) {
     int written = 0;
     int pos = 0;
     while (pos < len && written < capacity) {
-        int n = enc_utf8_to_utf16_one(bytes + pos, nullptr);
+        int n = enc_get_utf8_size(bytes + pos);
+        if (n < 0) n = 1;
         if (n > len - pos) break;
         HR_UINT16 unit = 0;
         enc_utf8_to_utf16_one(bytes + pos, &unit);

@@ -1,0 +1,108 @@
+#include "HTEval.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "HTLog.h"
+#include "ModelImage.h"
+#include "SampleGen.h"
+#include "TempDir.h"
+
+using penrune_test::ReadFile;
+using penrune_test::TempDir;
+namespace pt = penrune::test;
+
+namespace {
+
+std::string Bytes(const std::vector<uint8_t> &v) { return std::string(v.begin(), v.end()); }
+
+std::string Sample(uint16_t code, int points = 3) {
+    pt::SampleStroke stroke;
+    for (int i = 0; i < points; ++i) stroke.push_back({(uint8_t)(10 + i % 200), (uint8_t)(20 + i % 7)});
+    return Bytes(pt::EncodeSampleRecord(code, {stroke}));
+}
+
+// A record of the given length field with the code and filler bytes.
+std::string RawRecord(uint16_t length, uint16_t code, size_t bodyBytes) {
+    std::string r = {(char)(length & 0xFF), (char)(length >> 8), (char)(code & 0xFF), (char)(code >> 8)};
+    r.resize(2 + bodyBytes, '\x05');
+    return r;
+}
+
+// The projection of the model is zero, so every sample gets the same
+// candidates, ordered by prototype size: B (1), C (4), A (9).
+class HTEvalTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        HTEval_ResetCounters();
+        pt::ModelSpec spec;
+        spec.prototypes = {{'A', 0x0C, {3}}, {'B', 0x0C, {1}}, {'C', 0x0C, {2}}};
+        spec.centres = {pt::ModelVector{}};
+        spec.members = {{0, 1, 2}};
+        model = dir.Write("model.dat", Bytes(pt::BuildModelImage(spec)));
+        std::filesystem::create_directories(dir.File("test"));
+        log = dir.File("eval.log");
+    }
+    std::string Run(const std::string &modelPath) {
+        HTLog_Initialize(log.c_str());
+        EXPECT_EQ(HTEval_Reco(modelPath.c_str(), dir.File("test").c_str()), 1);
+        HTLog_Terminate();
+        return ReadFile(log);
+    }
+
+    TempDir dir;
+    std::string model, log;
+};
+
+TEST_F(HTEvalTest, CountsCandidatePositionsCumulativelyAndSortsTheTable) {
+    dir.Write("test/a.dat", Sample('A') + Sample('B') + Sample('C') + Sample('C') + Sample('D'));
+    // Malformed records are passed over; a record longer than the first
+    // buffer is read whole; a length below 2 ends the file.
+    dir.Write("test/b.dat", RawRecord(8, 'A', 6) + RawRecord(11, 'A', 9) + Sample('B', 9000) +
+                                RawRecord(1, 'B', 0) + Sample('B'));
+    std::string text = Run(model);
+
+    EXPECT_EQ(g_nSampleTotal, 6.0f);
+    const float expected[HT_EVAL_CANDS] = {2, 4, 5, 5, 5};  // A at position 3 counts from [3] on
+    for (int k = 0; k < HT_EVAL_CANDS; ++k) EXPECT_EQ(g_nRecoTotal[k], expected[k]) << k;
+    EXPECT_EQ(g_stResult['B'].total, 2u);
+    EXPECT_EQ(g_stResult['B'].correct, 2u);
+    EXPECT_EQ(g_stResult['A'].total, 1u);
+    EXPECT_EQ(g_stResult['E'].total, 0u);
+
+    // Rate 0 first, equal rates in code order; codes never seen are left out.
+    const char order[] = {'A', 'C', 'D', 'B'};
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(g_stResultValid[i].code, order[i]) << i;
+    EXPECT_EQ(g_stResultValid[3].rate, 1.0f);
+
+    EXPECT_NE(text.find("test/a.dat rate = 0.200000\n"), std::string::npos);
+    EXPECT_NE(text.find("test/b.dat rate = 1.000000\n"), std::string::npos);
+    EXPECT_NE(text.find("\n  stat cand[1]=0.333333, [2]=0.666667, [3]=0.833333, [4]=0.833333, [5]=0.833333\n"),
+              std::string::npos);
+    EXPECT_NE(text.find("\n  A 0.000000 (0/1)\n  C 0.000000 (0/2)\n  D 0.000000 (0/1)\n  B 1.000000 (2/2)\n\n"),
+              std::string::npos);
+    EXPECT_NE(text.find("test finished.\n"), std::string::npos);
+}
+
+TEST_F(HTEvalTest, UnreadableModelStillReportsSuccessWithoutCandidateLine) {
+    dir.Write("test/a.dat", Sample('A'));
+    std::string text = Run(dir.File("missing.dat"));
+    EXPECT_EQ(text.find("stat cand"), std::string::npos);
+    EXPECT_EQ(g_nSampleTotal, 0.0f);
+
+    // A file that is not a model image is refused the same way.
+    std::string bad = dir.Write("bad.dat", std::string(64, '\x07'));
+    text = Run(bad);
+    EXPECT_EQ(text.find("stat cand"), std::string::npos);
+    EXPECT_NE(text.find("test finished.\n"), std::string::npos);
+}
+
+TEST_F(HTEvalTest, MissingTestFileIsReported) {
+    EXPECT_EQ(HTTest_RecoFile(dir.File("none.dat").c_str(), nullptr), 0);
+    EXPECT_EQ(g_nSampleTotal, 0.0f);
+}
+
+}  // namespace

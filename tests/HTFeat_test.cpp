@@ -1,0 +1,654 @@
+#include "HTFeat.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <filesystem>
+#include <random>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "HRFeature.h"
+#include "HTCode.h"
+#include "HTLog.h"
+#include "SampleGen.h"
+#include "TempDir.h"
+#include "TrainData.h"
+
+using penrune::test::EncodeSampleRecord;
+using penrune::test::FeatureRecord;
+using penrune::test::LoadU16;
+using penrune::test::LoadU32;
+using penrune::test::ReadFeatureRecords;
+using penrune::test::SampleStroke;
+using penrune_test::ReadFile;
+using penrune_test::TempDir;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::uint16_t kCodeA = 0x4E00;
+constexpr std::uint16_t kCodeB = 0x4E8C;
+constexpr std::uint16_t kUnwanted = 0x4E09;
+
+using Feature = std::vector<std::uint16_t>;
+
+std::string Bytes(const std::vector<std::uint8_t> &v) { return std::string(v.begin(), v.end()); }
+
+void PutU16(std::string &s, std::uint16_t v) {
+    s.push_back(static_cast<char>(v & 0xFF));
+    s.push_back(static_cast<char>(v >> 8));
+}
+
+void PutI32(std::string &s, std::int32_t v) {
+    PutU16(s, static_cast<std::uint16_t>(v & 0xFFFF));
+    PutU16(s, static_cast<std::uint16_t>(static_cast<std::uint32_t>(v) >> 16));
+}
+
+void PutFloats(std::string &s, const std::vector<float> &values) {
+    s.append(reinterpret_cast<const char *>(values.data()), values.size() * sizeof(float));
+}
+
+std::vector<float> Floats(const std::string &bytes, size_t at, size_t count) {
+    std::vector<float> out(count);
+    std::memcpy(out.data(), bytes.data() + at, count * sizeof(float));
+    return out;
+}
+
+std::string OriRecord(std::uint16_t code, const Feature &values) {
+    std::string record;
+    PutU16(record, code);
+    for (std::uint16_t v : values) PutU16(record, v);
+    return record;
+}
+
+struct OriEntry {
+    std::uint16_t code;
+    Feature values;
+};
+
+std::vector<OriEntry> ReadOri(const std::string &path) {
+    const std::string bytes = ReadFile(path);
+    EXPECT_EQ(bytes.size() % HT_FEAT_ORI_RECORD, 0u);
+    std::vector<OriEntry> out;
+    for (size_t at = 0; at + HT_FEAT_ORI_RECORD <= bytes.size(); at += HT_FEAT_ORI_RECORD) {
+        OriEntry e{LoadU16(bytes, at), Feature(HT_FEAT_DIM)};
+        for (int i = 0; i < HT_FEAT_DIM; ++i) e.values[i] = LoadU16(bytes, at + 2 + 2 * i);
+        out.push_back(e);
+    }
+    return out;
+}
+
+// Features that the recognizer computes for the points of a sample record
+// body starting at `points` (markers already in place).
+Feature Expected(const std::string &record, size_t pointBytes) {
+    std::vector<_HR_POINT8> points(pointBytes / 2);
+    std::memcpy(points.data(), record.data() + 6, pointBytes);
+    std::vector<HR_INT16> v(HT_FEAT_DIM);
+    HRFeature_Extract1024DimFeature(points.data(), static_cast<HR_UINT16>(points.size()), v.data());
+    return Feature(v.begin(), v.end());
+}
+
+// A sample record of two strokes of random points, the first of `points`
+// points, the second of 6: its length is 2 * points + 24.
+std::string Sample(std::uint16_t code, int seed, int points = 12) {
+    std::mt19937 rng(static_cast<unsigned>(seed));
+    const auto stroke = [&](int n) {
+        SampleStroke out;
+        for (int i = 0; i < n; ++i) out.push_back({static_cast<std::uint8_t>(rng() % 255), static_cast<std::uint8_t>(rng() % 255)});
+        return out;
+    };
+    return Bytes(EncodeSampleRecord(code, {stroke(points), stroke(6)}));
+}
+
+Feature RandomFeature(std::mt19937 &rng) {
+    Feature f(HT_FEAT_DIM);
+    for (auto &v : f) v = static_cast<std::uint16_t>(rng() % 181);
+    return f;
+}
+
+// Log of a test, read back from the log file.
+class LogCapture {
+public:
+    explicit LogCapture(const std::string &path) : path_(path) { HTLog_Initialize(path.c_str()); }
+    ~LogCapture() { HTLog_Terminate(); }
+    std::string Text() const { return ReadFile(path_); }
+
+private:
+    std::string path_;
+};
+
+// Every test starts with the exist flags of kCodeA and kCodeB set only.
+class FeatTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::memset(g_bCodeExist, 0, sizeof(HR_INT32) * HT_FEAT_CODE_SLOTS);
+        g_bCodeExist[kCodeA] = g_bCodeExist[kCodeB] = 1;
+    }
+    void TearDown() override { std::memset(g_bCodeExist, 0, sizeof(HR_INT32) * HT_FEAT_CODE_SLOTS); }
+
+    std::string Dir(const std::string &name) const {
+        fs::create_directories(dir_.File(name));
+        return dir_.File(name);
+    }
+
+    TempDir dir_;
+};
+
+TEST(HTFeatQuantize, RoundsToNearestWithHalvesAwayFromZeroAndClamps) {
+    const struct {
+        float y;
+        int byte;
+    } cases[] = {{0.0f, 0},        {127.9f, 0},     {128.0f, 1},      {-127.9f, 0},     {-128.0f, -1},
+                 {383.9f, 1},      {384.0f, 2},     {32511.0f, 127},  {32512.0f, 127},  {40000.0f, 127},
+                 {-32511.0f, -127}, {-32512.0f, -127}, {-40000.0f, -127}, {NAN, 0}};
+    for (const auto &c : cases) EXPECT_EQ(HTFeat_CompFeatureQuantize(c.y), c.byte) << c.y;
+}
+
+// ---- Stage 1 ----------------------------------------------------------------
+
+TEST_F(FeatTest, SampleFileGivesRecognizerFeaturesOfWantedRecords) {
+    const std::string a = Sample(kCodeA, 1), dropped = Sample(kUnwanted, 2);
+    std::string b = Sample(kCodeB, 3);
+    // Stored end points that are not markers are replaced by them.
+    const std::string bFixed = b;
+    std::memcpy(&b[b.size() - 4], "\x0a\x0b\x0c\x0d", 4);
+    const std::string in = dir_.Write("s.dat", a + dropped + b);
+
+    ASSERT_EQ(HTFeat_OrigFeatureByFile(in.c_str(), dir_.File("s.ori").c_str()), 1);
+    const auto out = ReadOri(dir_.File("s.ori"));
+    ASSERT_EQ(out.size(), 2u);
+    EXPECT_EQ(out[0].code, kCodeA);
+    EXPECT_EQ(out[0].values, Expected(a, a.size() - 6));
+    EXPECT_EQ(out[1].code, kCodeB);
+    EXPECT_EQ(out[1].values, Expected(bFixed, bFixed.size() - 6));
+    EXPECT_LE(*std::max_element(out[0].values.begin(), out[0].values.end()), 180);
+}
+
+TEST_F(FeatTest, RecordLengthsUpTo49150AreReadAndLongerOnesFailAfterEarlierRecords) {
+    const std::string longRecord = Sample(kCodeA, 4, (49150 - 24) / 2);
+    ASSERT_EQ(LoadU16(longRecord, 0), 49150);
+    std::string tooLong;
+    PutU16(tooLong, 49152);
+    PutU16(tooLong, kCodeA);
+    tooLong.append(49148, '\x10');
+    const std::string in = dir_.Write("s.dat", Sample(kCodeA, 5) + longRecord + tooLong + Sample(kCodeB, 6));
+
+    EXPECT_EQ(HTFeat_OrigFeatureByFile(in.c_str(), dir_.File("s.ori").c_str()), 0);
+    const auto out = ReadOri(dir_.File("s.ori"));
+    ASSERT_EQ(out.size(), 2u);
+    EXPECT_EQ(out[1].values, Expected(longRecord, longRecord.size() - 6));
+}
+
+TEST_F(FeatTest, MalformedRecordsAreSkippedAndTruncatedLastRecordUsedAsRead) {
+    std::string junk;
+    PutU16(junk, 0);  // a length that covers not even itself
+    PutU16(junk, 8);  // too short for a header and the two markers
+    PutU16(junk, kCodeA);
+    junk.append(4, '\x05');
+    PutU16(junk, 13);  // odd
+    PutU16(junk, kCodeA);
+    junk.append(9, '\x07');
+    const std::string good = Sample(kCodeA, 7);
+    std::string truncated = Sample(kCodeB, 8, 20);
+    truncated.resize(6 + 2 * 15);  // 15 of 29 points left, markers lost
+    const std::string in = dir_.Write("s.dat", junk + good + truncated);
+
+    ASSERT_EQ(HTFeat_OrigFeatureByFile(in.c_str(), dir_.File("s.ori").c_str()), 1);
+    const auto out = ReadOri(dir_.File("s.ori"));
+    ASSERT_EQ(out.size(), 2u);
+    EXPECT_EQ(out[0].values, Expected(good, good.size() - 6));
+    std::memcpy(&truncated[truncated.size() - 4], "\xff\x00\xff\xff", 4);
+    EXPECT_EQ(out[1].code, kCodeB);
+    EXPECT_EQ(out[1].values, Expected(truncated, truncated.size() - 6));
+}
+
+TEST_F(FeatTest, EmptyOrUnwantedSampleFilesGiveEmptyOutputsAndMissingOnesFail) {
+    for (const std::string &content : {std::string(), Sample(kUnwanted, 9)}) {
+        const std::string in = dir_.Write("s.dat", content);
+        EXPECT_EQ(HTFeat_OrigFeatureByFile(in.c_str(), dir_.File("s.ori").c_str()), 1);
+        EXPECT_TRUE(fs::exists(dir_.File("s.ori")));
+        EXPECT_EQ(fs::file_size(dir_.File("s.ori")), 0u);
+    }
+    EXPECT_EQ(HTFeat_OrigFeatureByFile(dir_.File("none.dat").c_str(), dir_.File("n.ori").c_str()), 0);
+    EXPECT_EQ(HTFeat_OrigFeatureByFile(dir_.File("s.dat").c_str(), dir_.File("no/dir.ori").c_str()), 0);
+}
+
+TEST_F(FeatTest, SampleDirectoryGivesOneNamedOutputPerFile) {
+    const std::string samples = Dir("samples"), orig = Dir("orig");
+    for (const char *name : {"a.dat", "b.set.txt", "c"}) {
+        dir_.Write(std::string("samples/") + name, Sample(kCodeA, 10));
+    }
+    LogCapture log(dir_.File("log"));
+    ASSERT_EQ(HTFeat_OrigFeature(samples.c_str(), orig.c_str()), 1);
+    const std::pair<std::string, std::string> names[] = {{"a.dat", "a.ori"}, {"b.set.txt", "b.set.ori"}, {"c", "c.ori"}};
+    for (const auto &[in, out] : names) {
+        EXPECT_EQ(fs::file_size(orig + "/" + out), static_cast<uintmax_t>(HT_FEAT_ORI_RECORD)) << out;
+        EXPECT_NE(log.Text().find("  " + samples + "/" + in + " -> " + orig + "/" + out + "\n"),
+                  std::string::npos);
+    }
+    EXPECT_NE(log.Text().find("make original feature finished.\n"), std::string::npos);
+
+    EXPECT_EQ(HTFeat_OrigFeature(Dir("empty").c_str(), orig.c_str()), 0);
+    EXPECT_NE(log.Text().find("make original feature fail.\n"), std::string::npos);
+}
+
+// ---- Stage 2: statistics --------------------------------------------------------
+
+// Straightforward per-sample accumulation, the reference of the blocked one.
+void AddOneByOne(std::vector<double> &packed, int dim, const std::vector<double> &rows,
+                 const std::vector<double> &weights) {
+    for (size_t s = 0; s < weights.size(); ++s) {
+        const double *x = rows.data() + s * dim;
+        size_t at = 0;
+        for (int i = 0; i < dim; ++i) {
+            const double a = weights[s] * x[i];
+            for (int j = i; j < dim; ++j) packed[at++] += a * x[j];
+        }
+    }
+}
+
+TEST(HTFeatScatter, BlockedOuterProductsEqualOneSampleAtATimeExactly) {
+    std::mt19937 rng(11);
+    for (int dim : {1, 3, 4, 5, 12, 13, 29, 64}) {
+        for (int count : {1, 31, 33, 70}) {
+            std::vector<double> rows(static_cast<size_t>(count) * dim), weights(count);
+            for (double &v : rows) v = static_cast<double>(rng() % 181);
+            for (double &w : weights) w = 1.0 / (1 + rng() % 7);
+            const size_t packedSize = static_cast<size_t>(dim) * (dim + 1) / 2;
+            std::vector<double> blocked(packedSize), single(packedSize);
+            for (size_t e = 0; e < packedSize; ++e) blocked[e] = single[e] = 0.25 * (rng() % 100);
+            HTFeat_CoarseAddOuterProducts(blocked.data(), dim, rows.data(), dim, weights.data(), count);
+            AddOneByOne(single, dim, rows, weights);
+            ASSERT_EQ(blocked, single) << "dim " << dim << " count " << count;
+        }
+    }
+}
+
+// Runs the counting and accumulation passes over the given .ori files.
+class StatisTest : public FeatTest {
+protected:
+    void Gather(const std::vector<std::string> &files) {
+        list_.assign(files.size(), {});
+        for (size_t f = 0; f < files.size(); ++f) std::snprintf(list_[f].data(), HT_PATH_MAX, "%s", files[f].c_str());
+        const auto *slots = reinterpret_cast<const char(*)[HT_PATH_MAX]>(list_.data());
+        state_.dim = HT_FEAT_DIM;
+        ASSERT_EQ(HTFeat_CoarseAllocMemory(&state_), 1);
+        ASSERT_EQ(HTFeat_CoarseStatisSampleNumber(state_.classes, slots, static_cast<int>(files.size())), 1);
+        ASSERT_EQ(HTFeat_CoarseInitMemory(&state_), 1);
+        ASSERT_EQ(HTFeat_CoarseAccumulate(&state_, slots, static_cast<int>(files.size())), 1);
+    }
+    void TearDown() override {
+        HTFeat_CoarseFreeMemory(&state_);
+        FeatTest::TearDown();
+    }
+    double Sw(int i, int j) const { return state_.sw[Packed(i, j)]; }
+    double Sb(int i, int j) const { return state_.sb[Packed(i, j)]; }
+    static size_t Packed(int i, int j) {
+        if (i > j) std::swap(i, j);
+        return static_cast<size_t>(i) * HT_FEAT_DIM - static_cast<size_t>(i) * (i - 1) / 2 + (j - i);
+    }
+
+    std::vector<std::array<char, HT_PATH_MAX>> list_;
+    _HT_COARSE state_{};
+};
+
+TEST_F(StatisTest, TwoSingleSampleClassesGiveZeroSwAndQuarterOuterProductSb) {
+    std::mt19937 rng(3);
+    const Feature u = RandomFeature(rng), v = RandomFeature(rng);
+    Gather({dir_.Write("a.ori", OriRecord(kCodeA, u) + OriRecord(kUnwanted, v) + OriRecord(kCodeB, v))});
+    EXPECT_EQ(state_.classNum, 2);
+    const char missing[1][HT_PATH_MAX] = {"/nonexistent/x.ori"};
+    EXPECT_EQ(HTFeat_CoarseStatisSampleNumber(state_.classes, missing, 1), 0);
+    for (int i = 0; i < HT_FEAT_DIM; i += 7) {
+        for (int j = i; j < HT_FEAT_DIM; j += 5) {
+            EXPECT_EQ(Sw(i, j), 0.0);
+            const double d = (double(u[i]) - v[i]) * (double(u[j]) - v[j]) / 4;
+            ASSERT_NEAR(Sb(i, j), d, 1e-9 * (1 + std::fabs(d))) << i << "," << j;
+        }
+    }
+}
+
+TEST_F(StatisTest, ScattersAverageTheClassCovariancesAndMeans) {
+    // Class A: 40 random samples over two files; class B: 5 equal samples,
+    // which add nothing to Sw.
+    std::mt19937 rng(5);
+    std::vector<Feature> a;
+    std::string first, second;
+    for (int s = 0; s < 40; ++s) {
+        a.push_back(RandomFeature(rng));
+        (s % 2 ? second : first) += OriRecord(kCodeA, a.back());
+    }
+    const Feature b = RandomFeature(rng);
+    for (int s = 0; s < 5; ++s) second += OriRecord(kCodeB, b);
+    Gather({dir_.Write("1.ori", first), dir_.Write("2.ori", second)});
+
+    EXPECT_EQ(state_.classNum, 2);
+    EXPECT_EQ(state_.classes[kCodeA].count, 40);
+    EXPECT_EQ(state_.classes[kCodeB].count, 5);
+    std::vector<double> meanA(HT_FEAT_DIM, 0.0);
+    for (const Feature &f : a)
+        for (int i = 0; i < HT_FEAT_DIM; ++i) meanA[i] += f[i] / 40.0;
+    for (int i = 0; i < HT_FEAT_DIM; i += 3) {
+        ASSERT_NEAR(state_.classes[kCodeA].mean[i], meanA[i], 1e-9);
+        ASSERT_EQ(state_.classes[kCodeB].mean[i], b[i]);
+    }
+    for (int i = 0; i < HT_FEAT_DIM; i += 31) {
+        for (int j = i; j < HT_FEAT_DIM; j += 17) {
+            double covA = 0.0;
+            for (const Feature &f : a) covA += (f[i] - meanA[i]) * (f[j] - meanA[j]) / 40.0;
+            ASSERT_NEAR(Sw(i, j), covA / 2, 1e-6) << i << "," << j;
+            const double sb = (meanA[i] - b[i]) * (meanA[j] - b[j]) / 4;
+            ASSERT_NEAR(Sb(i, j), sb, 1e-6) << i << "," << j;
+        }
+    }
+}
+
+// ---- Stage 2: the .coa file ----------------------------------------------------
+
+TEST(HTFeatCoa, CodeSlotsAreTheNextEvenNumberAboveTheLargestCode) {
+    EXPECT_EQ(HTFeat_CoarseCodeSlots(0x9FA5), 0x9FA6);
+    EXPECT_EQ(HTFeat_CoarseCodeSlots(0x4E00), 0x4E02);
+    EXPECT_EQ(HTFeat_CoarseCodeSlots(0), 2);
+}
+
+class CoaTest : public FeatTest {
+protected:
+    static constexpr int kD = 4, kK = 2;
+    // LDA file with eigenvector rows e0 + e1, 2 e2, e3 and e0.
+    void WriteLda() {
+        const std::vector<float> values = {9, 5, 2, 1};
+        const std::vector<float> vectors = {1, 1, 0, 0, 0, 0, 2, 0, 0, 0, 0, 1, 1, 0, 0, 0};
+        ASSERT_EQ(HTFeat_CoarseSaveLdaFile(values.data(), vectors.data(), kD, lda_.c_str()), 1);
+    }
+    void AddMean(std::uint16_t code, const std::vector<float> &mean) {
+        PutU16(means_, code);
+        PutFloats(means_, mean);
+    }
+    std::string lda_ = dir_.File("lda"), coa_ = dir_.File("x.coa");
+    std::string means_;
+};
+
+TEST_F(CoaTest, PrototypesAreScaledProjectedMeansPerCodeSlot) {
+    g_bCodeExist[0x9FA5] = g_bCodeExist[0xFFFE] = 1;
+    WriteLda();
+    AddMean(kCodeB, {1, 2, 3, 4});           // projection (3, 6)
+    AddMean(kCodeA, {-10, 0, 0.5f, 0});      // (-10, 1)
+    AddMean(kUnwanted, {100, 100, 100, 100});
+    AddMean(0xFFFE, {100, 100, 100, 100});
+    for (int n = 0; n < 11; ++n) AddMean(0x9FA5, {1, 0, 0, float(n)});  // (1, 0)
+    AddMean(kCodeB, {0, 0, 1, 0});           // (0, 2)
+    const std::string meanPath = dir_.Write("means", means_);
+
+    ASSERT_EQ(HTFeat_CoarseSaveCoaFile(lda_.c_str(), meanPath.c_str(), kD, kK, coa_.c_str()), 1);
+    const std::string coa = ReadFile(coa_);
+    EXPECT_EQ(LoadU32(coa, 0), 14u);        // the eleventh 0x9FA5 record is counted
+    const std::uint32_t slots = LoadU32(coa, 4);
+    EXPECT_EQ(slots, 0x9FA6u);
+    EXPECT_EQ(LoadU32(coa, 8), 4u);
+    EXPECT_EQ(LoadU32(coa, 12), 2u);
+    const float s = 30720.0f / 10.0f;
+    EXPECT_EQ(Floats(coa, 16, kK * kD), (std::vector<float>{s, s, 0, 0, 0, 0, 2 * s, 0}));
+    const size_t counts = 16 + 4 * kK * kD;
+    ASSERT_EQ(coa.size(), counts + slots + 2 * kK * (1 + 2 + 10));
+    for (std::uint32_t code = 0; code < slots; ++code) {
+        const int expected = code == kCodeA ? 1 : code == kCodeB ? 2 : code == 0x9FA5 ? 10 : 0;
+        ASSERT_EQ(static_cast<std::uint8_t>(coa[counts + code]), expected) << code;
+    }
+    std::vector<int> values;
+    for (size_t at = counts + slots; at < coa.size(); at += 2) values.push_back(static_cast<std::int16_t>(LoadU16(coa, at)));
+    const int unit = static_cast<int>(s);
+    std::vector<int> expected = {-30720, unit, 3 * unit, 6 * unit, 0, 2 * unit};
+    for (int n = 0; n < 10; ++n) expected.insert(expected.end(), {unit, 0});
+    EXPECT_EQ(values, expected);
+}
+
+TEST_F(CoaTest, MissingInputsOrNoWantedMeansWriteNoFile) {
+    AddMean(kUnwanted, {1, 2, 3, 4});
+    const std::string meanPath = dir_.Write("means", means_);
+    EXPECT_EQ(HTFeat_CoarseSaveCoaFile(lda_.c_str(), meanPath.c_str(), kD, kK, coa_.c_str()), 0);
+    WriteLda();
+    EXPECT_EQ(HTFeat_CoarseSaveCoaFile(lda_.c_str(), dir_.File("none").c_str(), kD, kK, coa_.c_str()), 0);
+    EXPECT_EQ(HTFeat_CoarseSaveCoaFile(lda_.c_str(), meanPath.c_str(), kD, kK, coa_.c_str()), 0);
+    EXPECT_FALSE(fs::exists(coa_));
+}
+
+TEST_F(FeatTest, CoarseStageWithoutWantedSamplesFailsAndLeavesNoCoa) {
+    const std::string orig = Dir("orig"), coarse = Dir("coarse"), coa = coarse + "/c.coa";
+    std::mt19937 rng(1);
+    dir_.Write("orig/a.ori", OriRecord(kUnwanted, RandomFeature(rng)));
+    dir_.Write("coarse/c.coa", "stale");
+    LogCapture log(dir_.File("log"));
+    EXPECT_EQ(HTFeat_Coarse(orig.c_str(), coarse.c_str(), coa.c_str()), 0);
+    EXPECT_NE(log.Text().find("  class total = 0\n"), std::string::npos);
+    EXPECT_NE(log.Text().find("coarse classify fail.\n"), std::string::npos);
+    EXPECT_TRUE(fs::is_empty(coarse));
+}
+
+// ---- Stage 3 ---------------------------------------------------------------------
+
+// A .coa file whose transform row k picks feature k times `gain`.
+std::string PickingCoa(float gain, int dim = HT_FEAT_DIM, int k = HT_FEAT_LDA_DIM) {
+    std::string coa;
+    for (std::int32_t v : {1, 2, dim, k}) PutI32(coa, v);
+    std::vector<float> t(static_cast<size_t>(k) * dim, 0.0f);
+    for (int r = 0; r < k; ++r) t[static_cast<size_t>(r) * dim + r] = gain;
+    PutFloats(coa, t);
+    return coa;
+}
+
+TEST_F(FeatTest, TransformReaderChecksDimensionsAndLength) {
+    float *t = HTFeat_CompFeatureReadTranVector(dir_.Write("ok.coa", PickingCoa(3.0f)).c_str());
+    ASSERT_NE(t, nullptr);
+    EXPECT_EQ(t[0], 3.0f);
+    EXPECT_EQ(t[HT_FEAT_DIM + 1], 3.0f);
+    EXPECT_EQ(t[HT_FEAT_DIM], 0.0f);
+    EXPECT_EQ(t[63 * HT_FEAT_DIM + 63], 3.0f);
+    std::free(t);
+    std::string cut = PickingCoa(1.0f);
+    cut.resize(cut.size() - 4);
+    EXPECT_EQ(HTFeat_CompFeatureReadTranVector(dir_.Write("cut.coa", cut).c_str()), nullptr);
+    EXPECT_EQ(HTFeat_CompFeatureReadTranVector(dir_.Write("small.coa", PickingCoa(1.0f, 8, 2)).c_str()), nullptr);
+    EXPECT_EQ(HTFeat_CompFeatureReadTranVector(dir_.File("none.coa").c_str()), nullptr);
+}
+
+TEST_F(FeatTest, CompressionProjectsAndQuantisesWantedRecords) {
+    const std::string orig = Dir("orig"), comp = Dir("comp");
+    const std::string coa = dir_.Write("t.coa", PickingCoa(256.0f));
+    Feature f(HT_FEAT_DIM, 0);
+    for (int i = 0; i < HT_FEAT_DIM; ++i) f[i] = static_cast<std::uint16_t>((i * 7) % 181);
+    std::string records = OriRecord(kCodeB, f) + OriRecord(kUnwanted, f) + OriRecord(kCodeA, Feature(HT_FEAT_DIM, 1));
+    records += std::string(100, '\0');  // a cut last record is ignored
+    dir_.Write("orig/x.ori", records);
+
+    LogCapture log(dir_.File("log"));
+    ASSERT_EQ(HTFeat_CompFeature(orig.c_str(), coa.c_str(), comp.c_str()), 1);
+    const auto out = ReadFeatureRecords(comp + "/x.fec");
+    ASSERT_EQ(out.size(), 2u);
+    EXPECT_EQ(out[0].first, kCodeB);
+    for (int r = 0; r < HT_FEAT_LDA_DIM; ++r) EXPECT_EQ(out[0].second[r], std::min<int>(f[r], 127)) << r;
+    EXPECT_EQ(out[1].first, kCodeA);
+    EXPECT_EQ(out[1].second, std::vector<int>(HT_FEAT_LDA_DIM, 1));
+    EXPECT_NE(log.Text().find("  " + orig + "/x.ori -> " + comp + "/x.fec\n"), std::string::npos);
+    EXPECT_NE(log.Text().find("compress feature finished.\n"), std::string::npos);
+}
+
+TEST_F(FeatTest, CompressionFailsWithoutTransformOrOutputDirectory) {
+    const std::string orig = Dir("orig"), comp = Dir("comp");
+    dir_.Write("orig/x.ori", OriRecord(kCodeA, Feature(HT_FEAT_DIM, 1)));
+    LogCapture log(dir_.File("log"));
+    EXPECT_EQ(HTFeat_CompFeature(orig.c_str(), dir_.File("none.coa").c_str(), comp.c_str()), 0);
+    EXPECT_NE(log.Text().find("compress feature fail.\n"), std::string::npos);
+    EXPECT_TRUE(fs::is_empty(comp));
+    const std::string coa = dir_.Write("t.coa", PickingCoa(1.0f));
+    EXPECT_EQ(HTFeat_CompFeature(orig.c_str(), coa.c_str(), dir_.File("missing").c_str()), 0);
+    EXPECT_EQ(HTFeat_CompFeature(Dir("empty").c_str(), coa.c_str(), comp.c_str()), 1);
+}
+
+// ---- Stage 4 ---------------------------------------------------------------------
+
+// Record n of a code: its index spread over the first two components.
+std::string Numbered(std::uint16_t code, int n) { return FeatureRecord(code, {n % 100, n / 100}); }
+
+class SortTest : public FeatTest {
+protected:
+    int Sort(const std::vector<std::string> &files) {
+        std::vector<std::array<char, HT_PATH_MAX>> list(files.size());
+        for (size_t f = 0; f < files.size(); ++f) std::snprintf(list[f].data(), HT_PATH_MAX, "%s", files[f].c_str());
+        return HTFeat_SortFeatureByFileList(reinterpret_cast<const char(*)[HT_PATH_MAX]>(list.data()),
+                                            static_cast<int>(files.size()), HT_FEAT_LDA_DIM, sort_.c_str());
+    }
+    std::string sort_ = Dir("sort");
+};
+
+TEST_F(SortTest, RecordsOfOneCodeEndInOneFileInReadingOrderAndRerunsDoNotAppend) {
+    std::string first, second;
+    for (int n = 0; n < 1200; ++n) {
+        std::string &file = n < 700 ? first : second;
+        file += Numbered(kCodeA, n);
+        if (n % 100 == 0) file += Numbered(kCodeB, n / 100) + Numbered(kUnwanted, n);
+    }
+    const std::vector<std::string> files = {dir_.Write("1.fec", first), dir_.Write("2.fec", second)};
+    LogCapture log(dir_.File("log"));
+    for (int run = 0; run < 2; ++run) {
+        ASSERT_EQ(Sort(files), 1);
+        const auto a = ReadFeatureRecords(sort_ + "/4e00.fec");
+        ASSERT_EQ(a.size(), 1200u);
+        for (int n = 0; n < 1200; ++n) ASSERT_EQ(a[n].second[0] + 100 * a[n].second[1], n);
+        EXPECT_EQ(ReadFeatureRecords(sort_ + "/4e8c.fec").size(), 12u);
+        EXPECT_FALSE(fs::exists(sort_ + "/4e09.fec"));
+    }
+    // Per run: two flushes of 512 while reading and one of 176 at the end.
+    const std::string text = log.Text(), line = " " + sort_ + "/4e00.fec\n";
+    size_t flushes = 0;
+    for (size_t at = text.find(line); at != std::string::npos; at = text.find(line, at + 1)) ++flushes;
+    EXPECT_EQ(flushes, 6u);
+}
+
+TEST_F(SortTest, UnreadableCompressedFileFailsTheStage) {
+    EXPECT_EQ(Sort({dir_.Write("1.fec", Numbered(kCodeA, 1)), dir_.File("missing.fec")}), 0);
+    EXPECT_EQ(Sort({dir_.Write("2.fec", Numbered(kCodeA, 1))}), 1);
+    EXPECT_EQ(fs::remove_all(sort_), 2u);
+    EXPECT_EQ(Sort({dir_.File("2.fec")}), 0);  // the sorted file cannot be written
+}
+
+// ---- Stage 5 ---------------------------------------------------------------------
+
+TEST(HTFeatRand, TriesDependOnTheRecordCountOfTheClass) {
+    const auto bytes = [](HR_UINT32 records) { return records * HT_FEAT_FEC_RECORD; };
+    EXPECT_EQ(HTFeat_RandFeatureTries(0), 8);
+    EXPECT_EQ(HTFeat_RandFeatureTries(bytes(20000)), 8);
+    EXPECT_EQ(HTFeat_RandFeatureTries(bytes(20001)), 2);
+    EXPECT_EQ(HTFeat_RandFeatureTries(bytes(100000)), 2);
+    EXPECT_EQ(HTFeat_RandFeatureTries(bytes(100001)), 1);
+}
+
+class RandTest : public FeatTest {
+protected:
+    // Items 0..2 are kCodeA, 0x4E01 and kCodeB; 0x4E01 has no sorted file
+    // and kUnwanted has one but no item.
+    void SetUp() override {
+        FeatTest::SetUp();
+        penrune::test::WriteCharsetDir(dir_.File("charset"), {kCodeA, 0x4E01, kCodeB});
+        ASSERT_EQ(HTCode_Initialize(dir_.File("charset").c_str(), 0xFFFF), 1);
+    }
+    void WriteSorted(std::uint16_t code, int records, int tag) {
+        std::string bytes;
+        for (int n = 0; n < records; ++n) bytes += FeatureRecord(code, {tag, n % 100, n / 100});
+        char name[16];
+        std::snprintf(name, sizeof name, "sort/%x.fec", code);
+        dir_.Write(name, bytes);
+    }
+    std::string sort_ = Dir("sort"), rand_ = Dir("rand");
+};
+
+TEST_F(RandTest, BucketsStopAtTheirCapacity) {
+    WriteSorted(kCodeA, 20000, 1);
+    const std::string path = rand_ + "/one.fec";
+    ASSERT_EQ(HTFeat_RandFeatureMakeSet(sort_.c_str(), 7, 10, path.c_str()), 1);
+    const auto records = ReadFeatureRecords(path);
+    // 8 tries for each of 20,000 records give about 16 hits per bucket.
+    EXPECT_LE(records.size(), 1000u);
+    EXPECT_GE(records.size(), 900u);
+    for (const auto &[label, v] : records) {
+        ASSERT_EQ(label, 0);
+        ASSERT_EQ(v[0], 1);
+    }
+    EXPECT_EQ(HTFeat_RandFeatureMakeSet(sort_.c_str(), 7, 10, dir_.File("no/dir.fec").c_str()), 0);
+}
+
+TEST_F(RandTest, SixtySetsLabelRecordsWithTheirItemNumber) {
+    WriteSorted(kCodeA, 3000, 1);
+    WriteSorted(kCodeB, 500, 2);
+    WriteSorted(kUnwanted, 500, 3);
+    LogCapture log(dir_.File("log"));
+    ASSERT_EQ(HTFeat_RandFeature(sort_.c_str(), rand_.c_str()), 1);
+    size_t total = 0;
+    for (int set = 1; set <= HT_FEAT_RAND_SETS; ++set) {
+        char name[32];
+        std::snprintf(name, sizeof name, "/rand_%03d.fec", set);
+        const auto records = ReadFeatureRecords(rand_ + name);
+        total += records.size();
+        std::set<int> labels;
+        for (const auto &[label, v] : records) {
+            labels.insert(label);
+            ASSERT_EQ(v[0], label == 0 ? 1 : 2) << "record of another class";
+        }
+        EXPECT_TRUE(labels.count(1) == 0 && (labels.empty() || *labels.rbegin() <= 2));
+    }
+    // About 8 % of 3,500 records per set.
+    EXPECT_GT(total, 60u * 200);
+    EXPECT_LT(total, 60u * 360);
+    EXPECT_NE(log.Text().find("rand classify finished.\n"), std::string::npos);
+}
+
+// ---- Stages 1 to 5 -----------------------------------------------------------------
+
+TEST_F(FeatTest, StagesOneToFiveLeaveTheirFiles) {
+    penrune::test::SampleSetSpec spec;
+    spec.classes = 12;
+    spec.samplesPerClass = 6;
+    spec.files = 2;
+    const auto codes = penrune::test::WriteSampleSet(dir_.File("samples"), spec);
+    penrune::test::WriteCharsetDir(dir_.File("charset"), codes);
+    ASSERT_EQ(HTCode_Initialize(dir_.File("charset").c_str(), 0xFFFF), 1);
+    const std::string orig = Dir("feat_orig"), coarse = Dir("feat_coarse"), comp = Dir("feat_comp"),
+                      sort = Dir("feat_sort"), rand = Dir("feat_rand"), coa = coarse + "/coarse_training.coa";
+    LogCapture log(dir_.File("log"));
+
+    ASSERT_EQ(HTFeat_OrigFeature(dir_.File("samples").c_str(), orig.c_str()), 1);
+    for (const char *name : {"/samples_000.ori", "/samples_001.ori"}) {
+        EXPECT_EQ(fs::file_size(orig + name), 36u * HT_FEAT_ORI_RECORD);
+    }
+    ASSERT_EQ(HTFeat_Coarse(orig.c_str(), coarse.c_str(), coa.c_str()), 1);
+    EXPECT_EQ(std::distance(fs::directory_iterator(coarse), fs::directory_iterator()), 1);
+    const std::string coaBytes = ReadFile(coa);
+    EXPECT_EQ(LoadU32(coaBytes, 0), 12u);
+    EXPECT_EQ(LoadU32(coaBytes, 4), static_cast<std::uint32_t>(HTFeat_CoarseCodeSlots(codes.back())));
+    // 72 samples cannot make a 1024-dimensional Sw regular.
+    EXPECT_NE(log.Text().find("solving again"), std::string::npos);
+
+    ASSERT_EQ(HTFeat_CompFeature(orig.c_str(), coa.c_str(), comp.c_str()), 1);
+    EXPECT_EQ(ReadFeatureRecords(comp + "/samples_001.fec").size(), 36u);
+    ASSERT_EQ(HTFeat_SortFeature(comp.c_str(), sort.c_str()), 1);
+    for (std::uint16_t code : codes) {
+        char name[16];
+        std::snprintf(name, sizeof name, "/%x.fec", code);
+        const auto records = ReadFeatureRecords(sort + name);
+        ASSERT_EQ(records.size(), 6u);
+        for (const auto &[label, v] : records) EXPECT_EQ(label, code);
+    }
+    ASSERT_EQ(HTFeat_RandFeature(sort.c_str(), rand.c_str()), 1);
+    EXPECT_EQ(std::distance(fs::directory_iterator(rand), fs::directory_iterator()), HT_FEAT_RAND_SETS);
+    for (const auto &entry : fs::directory_iterator(rand)) {
+        for (const auto &[label, v] : ReadFeatureRecords(entry.path().string())) ASSERT_LT(label, 12);
+    }
+}
+
+}  // namespace

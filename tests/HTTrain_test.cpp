@@ -1,0 +1,220 @@
+#include "HTTrain.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "HRKernel.h"
+#include "SampleGen.h"
+#include "TempDir.h"
+
+using penrune_test::ReadFile;
+using penrune_test::TempDir;
+namespace fs = std::filesystem;
+namespace pt = penrune::test;
+
+namespace {
+
+const char *const kStageBegin[HT_TRAIN_STAGES] = {
+    "make original feature begin.", "coarse classify begin.", "compress feature begin.", "sort classify begin.",
+    "rand classify begin.",         "MDC begin.",             "allocate tree begin.",    "test begin.",
+};
+
+int Count(const std::string &text, const std::string &what) {
+    int n = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+    return n;
+}
+
+// One training run over a directory tree: charset, train, test, work, out.
+struct Run {
+    std::string root;
+    std::string Path(const std::string &name) const { return root + "/" + name; }
+    std::string Model() const { return Path("work/model/hrec.dat"); }
+    std::string Log() const { return Path("train.log"); }
+    std::string StepLog() const { return Path("work/train_step.log"); }
+    std::string Train(int retrain, const std::string &out = "out") const {
+        HTTrain_Process(Path("charset").c_str(), (Path("train") + "/").c_str(), Path("test").c_str(), Model().c_str(),
+                        Log().c_str(), Path("work").c_str(), Path(out).c_str(), "t", retrain);
+        return ReadFile(Log());
+    }
+};
+
+void WriteStep(const Run &run, const char *text) {
+    FILE *fp = std::fopen(run.StepLog().c_str(), "wb");
+    ASSERT_NE(fp, nullptr);
+    std::fputs(text, fp);
+    std::fclose(fp);
+}
+
+// Trains one model for the whole suite: 15 classes of distinct stroke
+// shapes, 30 noisy samples each for training and 8 fresh ones for testing.
+class HTTrainTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        trained = new TempDir;
+        base.root = trained->path();
+        pt::SampleSetSpec spec;
+        spec.classes = 15;
+        spec.samplesPerClass = 30;
+        spec.files = 3;
+        auto codes = pt::WriteSampleSet(base.Path("train"), spec);
+        spec.samplesPerClass = 8;
+        spec.files = 1;
+        spec.noiseSeed = 2;
+        pt::WriteSampleSet(base.Path("test"), spec);
+        pt::WriteCharsetDir(base.Path("charset"), codes, 4);
+        firstLog = new std::string(base.Train(0));
+    }
+    static void TearDownTestSuite() {
+        delete firstLog;
+        delete trained;
+    }
+    // A copy of the trained run that a test may change.
+    Run Copy() const {
+        Run run{scratch.path()};
+        for (const char *part : {"charset", "train", "test", "work"})
+            fs::copy(base.Path(part), run.Path(part), fs::copy_options::recursive);
+        return run;
+    }
+
+    static TempDir *trained;
+    static Run base;
+    static std::string *firstLog;
+    TempDir scratch;
+};
+
+TempDir *HTTrainTest::trained = nullptr;
+Run HTTrainTest::base;
+std::string *HTTrainTest::firstLog = nullptr;
+
+TEST_F(HTTrainTest, TrainsAModelThatRecognisesHeldOutSamples) {
+    const std::string &log = *firstLog;
+    for (const char *stage : kStageBegin) EXPECT_EQ(Count(log, stage), 1) << stage;
+    EXPECT_EQ(Count(log, "fail"), 0);
+    EXPECT_EQ(ReadFile(base.StepLog()), "9\r\n");
+
+    std::string model = ReadFile(base.Model());
+    ASSERT_EQ(HRReco_CheckModel((const HR_UINT8 *)model.data(), (HR_UINT32)model.size()), 1);
+    std::vector<HR_UINT64> block(HRReco_GetInstanceSize() / 8 + 1);
+    const HR_UINT8 *image = (const HR_UINT8 *)model.data();
+    _HR_RECO *reco = HRReco_Initialize(block.data(), (HR_UINT32)(block.size() * 8), &image);
+    ASSERT_NE(reco, nullptr);
+
+    std::string samples = ReadFile(base.Path("test/samples_000.dat"));
+    int total = 0, correct = 0;
+    for (size_t at = 0; at + 10 <= samples.size();) {
+        size_t length = (HR_UINT8)samples[at] | ((HR_UINT8)samples[at + 1] << 8);
+        std::vector<HR_UINT8> record(samples.begin() + at, samples.begin() + at + length);
+        HR_UINT16 code = (HR_UINT16)(record[2] | (record[3] << 8));
+        HR_UINT16 codes[5];
+        HRReco_RecognizeByte(reco, (_HR_POINT8 *)(record.data() + 6), (HR_UINT16)((length - 6) / 2), 5, codes, nullptr);
+        ++total;
+        correct += codes[0] == code;
+        at += length;
+    }
+    ASSERT_EQ(total, 15 * 8);
+    EXPECT_GE(correct * 100, total * 90) << correct << " of " << total;
+}
+
+TEST_F(HTTrainTest, PublishesTheModelItsLogAndCompilableSource) {
+    EXPECT_EQ(ReadFile(base.Path("out/hrec_t.dat")), ReadFile(base.Model()));
+    std::string published = ReadFile(base.Path("out/hrec_t.log"));
+    EXPECT_EQ(published.find("train finished"), std::string::npos);  // copied before the closing lines
+    EXPECT_NE(published.find("test finished.\n"), std::string::npos);
+
+    std::string source = base.Path("out/hrec_t.dat.c");
+    ASSERT_TRUE(fs::exists(source));
+    std::string object = scratch.File("model.o");
+    std::string command = "cc -c -Wall -Werror -Wno-ignored-qualifiers -I" PENRUNE_SOURCE_DIR "/include " + source +
+                          " -o " + object;
+    EXPECT_EQ(std::system(command.c_str()), 0) << command;
+}
+
+TEST_F(HTTrainTest, StepLogRecordsTheNextStage) {
+    std::string path = scratch.File("step.log");
+    ASSERT_EQ(HTTrain_SetStepFinish(path.c_str(), 3), 1);
+    EXPECT_EQ(ReadFile(path), std::string("\x34\x0D\x0A"));
+    EXPECT_EQ(HTTrain_GetStep(path.c_str()), 4);
+    EXPECT_EQ(HTTrain_GetStep(scratch.File("none.log").c_str()), 0);
+    EXPECT_EQ(HTTrain_SetStepFinish(scratch.File("no/dir/step.log").c_str(), 3), 0);
+}
+
+TEST_F(HTTrainTest, ResumesFromTheStepLog) {
+    Run run = Copy();
+    WriteStep(run, "4\r\n");
+    std::string log = run.Train(0);
+    size_t sortBegin = log.find("sort classify begin.");
+    ASSERT_NE(sortBegin, std::string::npos);
+    EXPECT_LT(log.find("skip original feature.\nskip coarse class.\nskip compress feature.\n"), sortBegin);
+    EXPECT_EQ(Count(log, "skip "), 3 + 50);  // the three stages, then the 50 snapshots
+    EXPECT_EQ(Count(log, "coarse classify begin."), 0);
+    EXPECT_NE(log.find("Skip MDC\n"), std::string::npos);
+    EXPECT_EQ(ReadFile(run.StepLog()), "9\r\n");
+}
+
+TEST_F(HTTrainTest, RetrainBeyondTheLastStageOnlyPublishes) {
+    Run run = Copy();
+    std::string log = run.Train(12, "out12");
+    EXPECT_EQ(Count(log, "skip "), 8);
+    EXPECT_NE(log.find("skip test.\n"), std::string::npos);
+    for (const char *stage : kStageBegin) EXPECT_EQ(Count(log, stage), 0) << stage;
+    EXPECT_EQ(ReadFile(run.Path("out12/hrec_t.dat")), ReadFile(base.Model()));
+    EXPECT_TRUE(fs::exists(run.Path("out12/hrec_t.dat.c")));
+    EXPECT_EQ(ReadFile(run.StepLog()), "9\r\n");
+}
+
+TEST_F(HTTrainTest, FailedStageStaysInTheStepLog) {
+    // Snapshot 50 and its training file gone: stage 6 fails when resumed.
+    Run run = Copy();
+    fs::remove(run.Path("work/disc_mdc/class_050.mdc"));
+    fs::remove(run.Path("work/feat_rand/rand_050.fec"));
+    WriteStep(run, "6\r\n");
+    std::string log = run.Train(0);
+    EXPECT_NE(log.find("skip rand feature.\nSkip MDC\n"), std::string::npos);
+    EXPECT_NE(log.find("GDC finished.\n"), std::string::npos);
+    EXPECT_EQ(Count(log, "allocate tree begin."), 0);
+    EXPECT_EQ(ReadFile(run.StepLog()), "6\r\n");
+}
+
+TEST_F(HTTrainTest, FirstStageFailureLeavesNoStepAndPublishesAnEmptyModel) {
+    Run run{scratch.path()};
+    fs::create_directories(run.Path("train"));
+    fs::create_directories(run.Path("test"));
+    fs::copy(base.Path("charset"), run.Path("charset"), fs::copy_options::recursive);
+    std::string log = run.Train(0);
+    EXPECT_NE(log.find("make original feature fail.\n"), std::string::npos);
+    EXPECT_FALSE(fs::exists(run.StepLog()));
+    EXPECT_EQ(ReadFile(run.Path("out/hrec_t.dat")), "");
+    EXPECT_NE(ReadFile(run.Path("out/hrec_t.dat.c")).find("return 0;"), std::string::npos);
+}
+
+TEST_F(HTTrainTest, EmptyDirectoryArgumentTouchesNothing) {
+    std::string work = scratch.File("work");
+    EXPECT_EQ(HTTrain_Process(base.Path("charset").c_str(), "/", base.Path("test").c_str(), scratch.File("m.dat").c_str(),
+                              scratch.File("l.log").c_str(), work.c_str(), scratch.File("out").c_str(), "t", 0),
+              0);
+    EXPECT_FALSE(fs::exists(work));
+    EXPECT_FALSE(fs::exists(scratch.File("l.log")));
+}
+
+TEST_F(HTTrainTest, ToolExitCodeFollowsTheStepLog) {
+    Run run = Copy();
+    auto tool = [&](const std::string &args) {
+        std::string command = std::string(PENRUNE_TOOL_PATH) + " train " + args + " > /dev/null 2>&1";
+        return std::system(command.c_str());
+    };
+    std::string common = run.Path("charset") + " " + run.Path("train") + " " + run.Path("test") + " " + run.Model() +
+                         " " + run.Log() + " " + run.Path("work") + " " + run.Path("out") + " t";
+    EXPECT_EQ(tool(common + " 12"), 0);
+    WriteStep(run, "6\r\n");
+    EXPECT_NE(tool(common + " 12"), 0);  // nothing ran, the step log names stage 6
+    EXPECT_NE(tool(run.Path("charset") + " " + run.Path("missing") + " " + run.Path("test") + " m l w o t"), 0);
+    EXPECT_NE(tool(common + " x"), 0);
+}
+
+}  // namespace

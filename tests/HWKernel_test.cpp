@@ -1,0 +1,435 @@
+#include "HWKernel.h"
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "ModelImage.h"
+#include "TempDir.h"
+
+// Segments compare and print in the global namespace, where gtest finds them.
+inline bool operator==(const _HW_SEGMENT &a, const _HW_SEGMENT &b) { return a.first == b.first && a.end == b.end; }
+inline std::ostream &operator<<(std::ostream &os, const _HW_SEGMENT &s) {
+    return os << '(' << s.first << ", " << s.end << ')';
+}
+
+namespace {
+
+using Points = std::vector<_HR_POINT16>;
+
+const _HR_POINT16 kStrokeEnd = {0xFFFF, 0x0000};
+const _HR_POINT16 kDataEnd = {0xFFFF, 0xFFFF};
+
+bool Same(_HR_POINT16 a, _HR_POINT16 b) { return a.x == b.x && a.y == b.y; }
+
+// n points from (x0, y0) to (x1, y1), ended by a stroke-end marker.
+Points Line(int x0, int y0, int x1, int y1, int n = 5) {
+    Points points;
+    for (int i = 0; i < n; ++i)
+        points.push_back({static_cast<HR_UINT16>(x0 + (x1 - x0) * i / (n - 1)),
+                          static_cast<HR_UINT16>(y0 + (y1 - y0) * i / (n - 1))});
+    points.push_back(kStrokeEnd);
+    return points;
+}
+
+struct Candidate {
+    std::u16string text;
+    HR_UINT32 score;
+    bool operator==(const Candidate &o) const { return text == o.text && score == o.score; }
+};
+
+// Everything a host can observe of an instance.
+struct Snapshot {
+    std::vector<_HW_STROKE> strokes;
+    std::vector<HR_UINT32> points;  // x << 16 | y, through the end-of-data point
+    std::vector<Candidate> candidates;
+    bool operator==(const Snapshot &o) const {
+        return points == o.points && candidates == o.candidates && strokes.size() == o.strokes.size() &&
+               std::equal(strokes.begin(), strokes.end(), o.strokes.begin(), [](const _HW_STROKE &a, const _HW_STROKE &b) {
+                   return a.first == b.first && a.length == b.length;
+               });
+    }
+};
+
+class KernelTest : public ::testing::Test {
+protected:
+    // A kernel over the embedded model, or over a small random model whose
+    // characters (digits and the first CJK characters) the lexicon knows.
+    void Start(bool smallModel = false) {
+        if (smallModel) {
+            penrune::test::ModelScale scale;
+            scale.characters = 200;
+            scale.prototypes = 400;
+            scale.centres = 20;
+            scale.memberships = 800;
+            model_ = penrune::test::BuildModelImage(penrune::test::RandomModelSpec(5, scale));
+            modelData_ = model_.data();
+        }
+        block_.assign(HWKernel_GetInstanceSize() / sizeof(HR_UINT64) + 1, 0);
+        kernel_ = HWKernel_Initialize(block_.data(), 0, smallModel ? &modelData_ : nullptr);
+        ASSERT_EQ(static_cast<void *>(kernel_), static_cast<void *>(block_.data()));
+    }
+
+    void TearDown() override {
+        if (kernel_ != nullptr) HWKernel_Terminate(kernel_);
+    }
+
+    int Add(const Points &points) {
+        return HWKernel_AddStroke(kernel_, points.data(), static_cast<HR_UINT32>(points.size()));
+    }
+
+    std::vector<_HW_SEGMENT> Segments(const std::vector<_HW_RECT> &boxes) {
+        kernel_->strokeTotal = static_cast<HR_INT32>(boxes.size());
+        std::copy(boxes.begin(), boxes.end(), kernel_->box);
+        HWKernel_CalcHistogram(kernel_);
+        return std::vector<_HW_SEGMENT>(kernel_->segment, kernel_->segment + kernel_->segmentTotal);
+    }
+
+    std::vector<Candidate> Candidates() const {
+        std::vector<Candidate> list;
+        for (HR_UINT32 i = 0; i < HWKernel_GetCandTotal(kernel_); ++i) {
+            HR_UINT16 text[1100];
+            HR_INT32 n = HWKernel_GetCandItem(kernel_, static_cast<HR_UINT16>(i), text, 1100);
+            list.push_back({std::u16string(text, text + n), PYCand_GetItem(&kernel_->cand, static_cast<HR_UINT16>(i))->score});
+        }
+        return list;
+    }
+
+    Snapshot Observe() const {
+        Snapshot s;
+        s.strokes.assign(kernel_->stroke, kernel_->stroke + kernel_->strokeTotal);
+        for (HR_INT32 i = 0; i <= kernel_->pointTotal; ++i)
+            s.points.push_back(static_cast<HR_UINT32>(kernel_->point[i].x) << 16 | kernel_->point[i].y);
+        s.candidates = Candidates();
+        return s;
+    }
+
+    // Stroke table and point buffer agree with each other.
+    void ExpectConsistentStrokes() const {
+        HR_INT32 next = 0;
+        for (HR_INT32 k = 0; k < kernel_->strokeTotal; ++k) {
+            const _HW_STROKE &s = kernel_->stroke[k];
+            EXPECT_EQ(s.first, next) << k;
+            EXPECT_GE(s.length, 2) << k;
+            EXPECT_NE(kernel_->point[s.first].x, 0xFFFF) << k;
+            for (HR_INT32 i = 0; i + 1 < s.length; ++i) EXPECT_NE(kernel_->point[s.first + i].x, 0xFFFF) << k;
+            EXPECT_EQ(kernel_->point[s.first + s.length - 1].x, 0xFFFF) << k;
+            EXPECT_EQ(HWKernel_GetStrokeDataLen(kernel_, static_cast<HR_UINT16>(k)), s.length);
+            EXPECT_EQ(HWKernel_GetStrokeDataPtr(kernel_, static_cast<HR_UINT16>(k)), &kernel_->point[s.first]);
+            next += s.length;
+        }
+        EXPECT_EQ(kernel_->pointTotal, next);
+        if (kernel_->strokeTotal > 0) {
+            EXPECT_TRUE(Same(kernel_->point[next], kDataEnd));
+        }
+    }
+
+    std::vector<HR_UINT64> block_;
+    std::vector<uint8_t> model_;
+    const HR_UINT8 *modelData_ = nullptr;
+    _HW_KERNEL *kernel_ = nullptr;
+};
+
+using Segs = std::vector<_HW_SEGMENT>;
+
+TEST_F(KernelTest, RefusesCallsThatDoNotFitThePointBuffer) {
+    Start();
+    Points points = Line(0, 0, 100, 100);
+    EXPECT_EQ(HWKernel_AddStroke(kernel_, points.data(), 0), 0);
+    EXPECT_EQ(HWKernel_Recognize(kernel_), 0);
+
+    Points big;
+    for (int i = 0; i < 15999; ++i) big.push_back({static_cast<HR_UINT16>(i % 2000), static_cast<HR_UINT16>(i / 8)});
+    ASSERT_EQ(Add(big), 1);  // no final marker: one is added
+    EXPECT_EQ(kernel_->pointTotal, 16000);
+    EXPECT_EQ(HWKernel_GetStrokeDataLen(kernel_, 0), 16000);
+
+    Points more(383, _HR_POINT16{5, 5});
+    EXPECT_EQ(Add(more), 0);  // 16000 + 383 + 1 > 16383
+    EXPECT_EQ(kernel_->pointTotal, 16000);
+    EXPECT_EQ(HWKernel_GetStrokeTotal(kernel_), 1);
+    more.pop_back();
+    EXPECT_EQ(Add(more), 1);
+    EXPECT_EQ(kernel_->pointTotal, 16383);
+    EXPECT_TRUE(Same(kernel_->point[16383], kDataEnd));
+    ExpectConsistentStrokes();
+}
+
+TEST_F(KernelTest, HoldsAtMost1024StrokesAndRefusesCallsThatWouldExceedIt) {
+    Start();
+    auto dots = [](int n) {
+        Points points;
+        for (int i = 0; i < n; ++i) {
+            points.push_back({static_cast<HR_UINT16>(10 * i), static_cast<HR_UINT16>(i % 7)});
+            points.push_back(kStrokeEnd);
+        }
+        return points;
+    };
+    EXPECT_EQ(Add(dots(1025)), 0);  // refused whole, not stored in part
+    EXPECT_EQ(HWKernel_GetStrokeTotal(kernel_), 0);
+    ASSERT_EQ(Add(dots(1024)), 1);
+    EXPECT_EQ(HWKernel_GetStrokeTotal(kernel_), 1024);
+    ExpectConsistentStrokes();
+    EXPECT_EQ(HWKernel_GetCandTotal(kernel_), 0u);
+    EXPECT_EQ(Add(dots(1)), 0);
+    EXPECT_EQ(Add(Points{{1, 1}}), 0);  // even a call that would store nothing
+    EXPECT_EQ(HWKernel_DelStroke(kernel_), 1);
+    EXPECT_EQ(HWKernel_GetStrokeTotal(kernel_), 1023);
+    EXPECT_EQ(kernel_->cand.strokes, 1023u);
+    EXPECT_EQ(Add(dots(1)), 1);
+    EXPECT_EQ(HWKernel_GetStrokeTotal(kernel_), 1024);
+    HWKernel_Reset(kernel_);
+    EXPECT_EQ(HWKernel_GetStrokeTotal(kernel_), 0);
+    EXPECT_EQ(Add(dots(1)), 1);
+}
+
+TEST_F(KernelTest, StoresStrokesByTheirMarkers) {
+    Start();
+    ASSERT_EQ(Add(Points{{1, 2}, {3, 4}, {5, 6}}), 1);  // no marker: one is appended
+    EXPECT_EQ(HWKernel_GetStrokeDataLen(kernel_, 0), 4);
+    EXPECT_TRUE(Same(HWKernel_GetStrokeDataPtr(kernel_, 0)[3], kStrokeEnd));
+
+    EXPECT_EQ(Add(Points{{7, 8}}), 1);  // a lone point is dropped
+    EXPECT_EQ(HWKernel_GetStrokeTotal(kernel_), 1);
+    EXPECT_EQ(Add(Points{{7, 8}, kStrokeEnd}), 1);
+    EXPECT_EQ(HWKernel_GetStrokeDataLen(kernel_, 1), 2);
+
+    // Two markers in a row: the second is dropped; a host marker is kept as is.
+    const _HR_POINT16 hostEnd = {0xFFFF, 0x1234};
+    ASSERT_EQ(Add(Points{{10, 10}, {20, 20}, kStrokeEnd, kStrokeEnd, {30, 30}, hostEnd}), 1);
+    ASSERT_EQ(HWKernel_GetStrokeTotal(kernel_), 4);
+    EXPECT_EQ(HWKernel_GetStrokeDataLen(kernel_, 2), 3);
+    EXPECT_EQ(HWKernel_GetStrokeDataLen(kernel_, 3), 2);
+    EXPECT_TRUE(Same(HWKernel_GetStrokeDataPtr(kernel_, 3)[0], _HR_POINT16{30, 30}));
+    EXPECT_TRUE(Same(HWKernel_GetStrokeDataPtr(kernel_, 3)[1], hostEnd));
+    EXPECT_EQ(HWKernel_GetStrokeDataPtr(kernel_, 4), nullptr);
+    EXPECT_EQ(HWKernel_GetStrokeDataLen(kernel_, 4), 0);
+    ExpectConsistentStrokes();
+    // Each stored stroke ran its own pass: pass 3 holds three blocks of 8.
+    EXPECT_EQ(kernel_->cand.strokes, 4u);
+    EXPECT_EQ(kernel_->cand.entryRange[3].end - kernel_->cand.entryRange[3].first, 24u);
+}
+
+TEST_F(KernelTest, DelStrokeBringsBackThePreviousStateAndAddingAgainRepeatsIt) {
+    Start(true);
+    EXPECT_EQ(HWKernel_DelStroke(kernel_), 0);
+    const Points strokes[4] = {Line(0, 0, 100, 100), Line(100, 0, 0, 100), Line(300, 0, 300, 100),
+                               Line(250, 50, 350, 50, 9)};
+    for (int i = 0; i < 3; ++i) ASSERT_EQ(Add(strokes[i]), 1);
+    Snapshot three = Observe();
+    ASSERT_EQ(Add(strokes[3]), 1);
+    Snapshot four = Observe();
+    ASSERT_FALSE(four.candidates.empty());
+    ASSERT_FALSE(four.candidates == three.candidates);
+
+    EXPECT_EQ(HWKernel_DelStroke(kernel_), 1);
+    EXPECT_EQ(kernel_->pointTotal, four.strokes[3].first);
+    EXPECT_EQ(HWKernel_GetStrokeDataPtr(kernel_, 3), nullptr);
+    EXPECT_EQ(Observe(), three);
+    ASSERT_EQ(Add(strokes[3]), 1);
+    EXPECT_EQ(Observe(), four);
+
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(HWKernel_DelStroke(kernel_), 1);
+    EXPECT_EQ(kernel_->pointTotal, 0);
+    EXPECT_EQ(HWKernel_GetCandTotal(kernel_), 0u);
+    EXPECT_EQ(HWKernel_DelStroke(kernel_), 0);
+}
+
+TEST_F(KernelTest, SeparatedCharactersPutTheSegmentationCandidateFirst) {
+    Start(true);
+    ASSERT_EQ(Add(Line(0, 0, 100, 100)), 1);
+    ASSERT_EQ(Add(Line(300, 0, 400, 100)), 1);
+    EXPECT_EQ(kernel_->box[1].left, 300);
+    EXPECT_EQ(kernel_->box[1].bottom, 100);
+    EXPECT_EQ(Segs(kernel_->segment, kernel_->segment + kernel_->segmentTotal), (Segs{{0, 1}, {1, 2}}));
+
+    const _PY_CAND &cand = kernel_->cand;
+    const _PY_CAND_ITEM *first = PYCand_GetItem(&cand, 0);
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(first->phraseId, 0u);
+    EXPECT_EQ(first->score, 0u);
+    // The best character of stroke 0 alone, then of stroke 1 alone.
+    HR_UINT16 text[3];
+    ASSERT_EQ(HWKernel_GetCandItem(kernel_, 0, text, 3), 2);
+    EXPECT_EQ(text[0], cand.entry[cand.entryRange[1].first].code);
+    EXPECT_EQ(text[1], cand.entry[cand.entryRange[2].first + 8].code);
+    EXPECT_EQ(text[2], 0);
+}
+
+TEST_F(KernelTest, CandidateGettersNeverWritePastTheCapacity) {
+    Start(true);
+    ASSERT_EQ(Add(Line(0, 0, 100, 100)), 1);
+    ASSERT_EQ(Add(Line(300, 0, 400, 100)), 1);
+    HR_UINT16 units[3] = {7, 7, 7};
+    EXPECT_EQ(HWKernel_GetCandItem(kernel_, 0, units, 0), 2);
+    EXPECT_EQ(units[0], 7);
+    EXPECT_EQ(HWKernel_GetCandItem(kernel_, 0, units, 2), 2);
+    EXPECT_EQ(units[1], 0);
+    EXPECT_EQ(units[2], 7);
+    const HR_UINT16 outOfRange = static_cast<HR_UINT16>(HWKernel_GetCandTotal(kernel_));
+    EXPECT_EQ(HWKernel_GetCandItem(kernel_, outOfRange, units, 3), 0);
+
+    char bytes[16];
+    std::memset(bytes, 'x', sizeof bytes);
+    HR_INT32 needed = HWKernel_GetCandItemUtf8(kernel_, 0, bytes, 0);
+    EXPECT_GE(needed, 2);
+    EXPECT_EQ(bytes[0], 'x');
+    EXPECT_EQ(HWKernel_GetCandItemUtf8(kernel_, 0, bytes, sizeof bytes), needed);
+    EXPECT_EQ(std::strlen(bytes), static_cast<size_t>(needed));
+    EXPECT_EQ(HWKernel_GetCandItemUtf8(kernel_, outOfRange, bytes, sizeof bytes), 0);
+
+    std::vector<char> log(HW_KERNEL_LOG_SIZE);
+    HR_UINT16 length = HWKernel_Log(kernel_, log.data());
+    EXPECT_EQ(std::strlen(log.data()), length);
+    EXPECT_EQ(std::string(log.data(), 2), "0.");
+}
+
+TEST_F(KernelTest, HistogramCutsAtTheMiddleOfWideGaps) {
+    Start();
+    const _HW_RECT a = {0, 0, 100, 100}, b = {300, 0, 400, 100};
+    EXPECT_EQ(Segments({a, b}), (Segs{{0, 1}, {1, 2}}));
+    // A one-bin gap (74, 75) cuts at 298: a stroke ending there lies in the
+    // left box, edges inclusive; one ending a unit later fits no box.
+    EXPECT_EQ(Segments({a, {90, 0, 298, 10}, b}), (Segs{{0, 2}, {2, 3}}));
+    EXPECT_EQ(Segments({a, {90, 0, 299, 10}, b}), (Segs{{0, 1}, {1, 2}, {2, 3}}));
+    // Only gaps as long as 40 % of the biggest stroke cut (here 6 bins of
+    // 100); the 4-bin gap between the first two boxes does not.
+    EXPECT_EQ(Segments({{0, 0, 100, 100}, {120, 0, 220, 100}, {500, 0, 600, 100}}), (Segs{{0, 2}, {2, 3}}));
+}
+
+TEST_F(KernelTest, HistogramKeepsNarrowLinesAndUncutLinesWhole) {
+    Start();
+    EXPECT_EQ(Segments({{0, 0, 100, 100}, {120, 0, 150, 100}, {0, 200, 140, 210}}), (Segs{{0, 3}}));
+    EXPECT_EQ(Segments({{50, 0, 50, 100}, {50, 200, 50, 300}}), (Segs{{0, 2}}));  // W = 0
+    // The dot at the right end falls into no bin: the empty run reaches the
+    // end and is no gap.
+    EXPECT_EQ(Segments({{0, 0, 50, 10}, {1000, 0, 1000, 10}}), (Segs{{0, 2}}));
+    EXPECT_EQ(Segments({{5, 5, 6, 6}}), (Segs{{0, 1}}));
+}
+
+TEST_F(KernelTest, StrokesLeavingTheirBoxStartNewSegmentsInWritingOrder) {
+    Start();
+    const _HW_RECT a = {0, 0, 100, 100}, b = {300, 0, 400, 100};
+    // A narrow stroke across the cut at 200 maps into no bin, so the cut
+    // stays; it fits no box and opens a segment of its own.
+    const _HW_RECT straddle = {200, 0, 203, 100};
+    EXPECT_EQ(Segments({a, straddle, b}), (Segs{{0, 1}, {1, 2}, {2, 3}}));
+    EXPECT_EQ(Segments({straddle, a, b}), (Segs{{0, 2}, {2, 3}}));
+    // Going back into the first box after the second: a new segment.
+    EXPECT_EQ(Segments({a, b, {10, 10, 90, 90}}), (Segs{{0, 1}, {1, 2}, {2, 3}}));
+}
+
+TEST(KernelInRect, EdgesAreInclusive) {
+    const _HW_RECT outer = {0, 0, 10, 10};
+    const _HW_RECT same = outer, wider = {0, 0, 11, 10}, lower = {0, -1, 10, 10};
+    EXPECT_EQ(HWKernel_InRect(&same, &outer), 1);
+    EXPECT_EQ(HWKernel_InRect(&wider, &outer), 0);
+    EXPECT_EQ(HWKernel_InRect(&lower, &outer), 0);
+    EXPECT_EQ(HWKernel_InRect(&outer, &wider), 1);
+}
+
+// The command-line tool, run as a separate process.
+struct ToolRun {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+ToolRun RunTool(const penrune_test::TempDir &dir, const std::string &args) {
+    const std::string out = dir.File("stdout"), err = dir.File("stderr");
+    int raw = std::system((std::string("'") + PENRUNE_TOOL_PATH + "' " + args + " >'" + out + "' 2>'" + err + "'").c_str());
+    EXPECT_TRUE(WIFEXITED(raw)) << args;
+    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, penrune_test::ReadFile(out), penrune_test::ReadFile(err)};
+}
+
+const char kTwoCharacters[] = "[[[0,0],[50,50],[100,100]], [[300,0],[350,50],[400,100]]]";
+
+TEST(RecognizeTool, PrintsRankedCandidatesAfterTheLastOrEveryStroke) {
+    penrune_test::TempDir dir;
+    const std::string file = dir.Write("line.json", kTwoCharacters);
+    ToolRun run = RunTool(dir, "recognize '" + file + "'");
+    ASSERT_EQ(run.status, 0) << run.err;
+    std::istringstream lines(run.out);
+    std::string line;
+    int rank = 0;
+    while (std::getline(lines, line)) {
+        ++rank;
+        EXPECT_EQ(line.rfind(std::to_string(rank) + "\t", 0), 0u) << line;
+    }
+    ASSERT_GE(rank, 1);
+    EXPECT_EQ(run.out.substr(run.out.find('\n') - 2, 2), "\t0");  // the segmentation candidate
+
+    run = RunTool(dir, "recognize --each '" + file + "'");
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out.rfind("stroke 1\n", 0), 0u);
+    EXPECT_NE(run.out.find("stroke 2\n1\t"), std::string::npos);
+}
+
+TEST(RecognizeTool, WritesJson) {
+    penrune_test::TempDir dir;
+    const std::string file = dir.Write("line.json", kTwoCharacters);
+    ToolRun run = RunTool(dir, "recognize '" + file + "' --json");
+    ASSERT_EQ(run.status, 0) << run.err;
+    nlohmann::json last = nlohmann::json::parse(run.out);
+    EXPECT_EQ(last["strokes"], 2);
+    ASSERT_FALSE(last["candidates"].empty());
+    EXPECT_EQ(last["candidates"][0]["rank"], 1);
+    EXPECT_EQ(last["candidates"][0]["score"], 0);
+    EXPECT_TRUE(last["candidates"][0]["text"].is_string());
+
+    run = RunTool(dir, "recognize --json --each '" + file + "'");
+    ASSERT_EQ(run.status, 0) << run.err;
+    nlohmann::json each = nlohmann::json::parse(run.out);
+    ASSERT_EQ(each.size(), 2u);
+    EXPECT_EQ(each[0]["strokes"], 1);
+    EXPECT_EQ(each[1], last);
+}
+
+TEST(RecognizeTool, RejectsBadInputWithOneLineOnStderr) {
+    penrune_test::TempDir dir;
+    const char *bad[] = {"[[[0,0],[5,5]], []]", "[[[0,0.5]]]",       "[[[0,65535]]]", "[[[-1,0]]]",
+                         "[[[0,0,0]]]",         "[[[0,\"1\"]]]",     "[[0,0]]",       "{\"a\":1}",
+                         "[[[0,0]]",            "",                  "[]",            "[[[1,99999999999999999999]]]"};
+    for (const char *content : bad) {
+        const std::string file = dir.Write("bad.json", content);
+        ToolRun run = RunTool(dir, "recognize '" + file + "'");
+        EXPECT_EQ(run.status, 1) << content;
+        EXPECT_TRUE(run.out.empty()) << content;
+        EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << content << ": " << run.err;
+    }
+    ToolRun missing = RunTool(dir, "recognize '" + dir.File("missing.json") + "'");
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_NE(missing.err.find("missing.json"), std::string::npos);
+    EXPECT_EQ(RunTool(dir, "recognize").status, 2);
+}
+
+TEST(LexiconTool, BuildsAnImageThatTheViewReads) {
+    penrune_test::TempDir dir;
+    const std::string phrases = dir.Write("phrases.txt", "中 zhong 100\n中国 zhongguo 60\n国 guo 40\n");
+    const std::string image = dir.File("lex.dat");
+    ToolRun run = RunTool(dir, "lexicon '" + dir.File("none.txt") + "' '" + phrases + "' '" + image + "' '" +
+                                   dir.File("errors.txt") + "'");
+    ASSERT_EQ(run.status, 0) << run.err;
+    std::string bytes = penrune_test::ReadFile(image);
+    ASSERT_GE(bytes.size(), 32u);
+    EXPECT_EQ(bytes.substr(0, 4), "PYS1");
+    EXPECT_FALSE(penrune_test::ReadFile(image + ".c").empty());
+    const HR_UINT8 *data = reinterpret_cast<const HR_UINT8 *>(bytes.data());
+    _PY_LEX lex;
+    PYLex_Initialize(&lex, &data);
+    EXPECT_EQ(PYLex_GetTotal(&lex), 3u);
+
+    run = RunTool(dir, "lexicon x '" + dir.File("missing.txt") + "' '" + image + "' e");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("missing.txt"), std::string::npos);
+    EXPECT_EQ(RunTool(dir, "lexicon a b c").status, 2);
+}
+
+}  // namespace

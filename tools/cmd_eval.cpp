@@ -1,0 +1,47 @@
+// penrune eval: recognises the test sample files of a directory with a model
+// image and prints the rates (HTEval_Reco) on standard output.
+#include <cstdio>
+#include <vector>
+
+#include "Command.h"
+#include "HRKernel.h"
+#include "HTEval.h"
+#include "HTPlatform.h"
+
+namespace {
+
+// Reads the whole model file; false when it cannot be opened or read.
+bool ReadModel(const char *path, std::vector<HR_UINT8> &image) {
+    FILE *fp = std::fopen(path, "rb");
+    if (!fp) return false;
+    image.resize(HT_FileLength(fp));
+    bool ok = std::fread(image.data(), 1, image.size(), fp) == image.size();
+    std::fclose(fp);
+    return ok;
+}
+
+int EvalMain(int argc, char **argv) {
+    if (argc != 2) {
+        std::fputs("usage: penrune eval MODEL_FILE TEST_DIR\n", stderr);
+        return 2;
+    }
+    std::vector<HR_UINT8> image;
+    if (!ReadModel(argv[0], image)) {
+        std::fprintf(stderr, "penrune eval: cannot read model file '%s'\n", argv[0]);
+        return 1;
+    }
+    if (!HRReco_CheckModel(image.data(), (HR_UINT32)image.size())) {
+        std::fprintf(stderr, "penrune eval: '%s' is not a well-formed model image\n", argv[0]);
+        return 1;
+    }
+    if (!HT_IsDir(argv[1])) {
+        std::fprintf(stderr, "penrune eval: test directory '%s' does not exist\n", argv[1]);
+        return 1;
+    }
+    HTEval_Reco(argv[0], argv[1]);
+    return 0;
+}
+
+penrune::RegisterCommand reg("eval", &EvalMain, "MODEL_FILE TEST_DIR -- recognise test samples with a model and print the rates");
+
+}  // namespace

@@ -1,0 +1,59 @@
+// penrune train: trains a recognition model from handwriting sample files and
+// publishes it (HTTrain_Process). The exit code tells whether the run got
+// through all stages, which the step log of the working directory records.
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "Command.h"
+#include "HTPlatform.h"
+#include "HTTrain.h"
+
+namespace {
+
+const char kUsage[] =
+    "usage: penrune train CHARSET_DIR SAMPLE_DIR TEST_DIR MODEL_FILE LOG_FILE WORK_DIR OUT_DIR NAME [RETRAIN]\n";
+
+bool ParseStage(const char *text, int &stage) {
+    char *end = nullptr;
+    errno = 0;
+    long value = std::strtol(text, &end, 10);
+    if (errno != 0 || end == text || *end != '\0' || value < -1000000 || value > 1000000) return false;
+    stage = (int)value;
+    return true;
+}
+
+int TrainMain(int argc, char **argv) {
+    if (argc != 8 && argc != 9) {
+        std::fputs(kUsage, stderr);
+        return 2;
+    }
+    int retrain = 0;
+    if (argc == 9 && !ParseStage(argv[8], retrain)) {
+        std::fprintf(stderr, "penrune train: RETRAIN '%s' is not a stage number\n", argv[8]);
+        return 2;
+    }
+    const char *kinds[] = {"charset", "sample", "test"};
+    for (int i = 0; i < 3; ++i) {
+        if (!HT_IsDir(argv[i])) {
+            std::fprintf(stderr, "penrune train: %s directory '%s' does not exist\n", kinds[i], argv[i]);
+            return 1;
+        }
+    }
+    HTTrain_Process(argv[0], argv[1], argv[2], argv[3], argv[4], argv[5], argv[6], argv[7], retrain);
+    std::string stepLog = std::string(argv[5]) + "/train_step.log";
+    int step = HTTrain_GetStep(stepLog.c_str());
+    if (step < HT_TRAIN_STEP_DONE) {
+        std::fprintf(stderr, "penrune train: the run did not finish (step log '%s' at stage %d); see '%s'\n",
+                     stepLog.c_str(), step, argv[4]);
+        return 1;
+    }
+    return 0;
+}
+
+penrune::RegisterCommand reg("train", &TrainMain,
+                             "CHARSET_DIR SAMPLE_DIR TEST_DIR MODEL_FILE LOG_FILE WORK_DIR OUT_DIR NAME [RETRAIN] -- "
+                             "train a model (RETRAIN: 0 resumes, k starts at stage k)");
+
+}  // namespace
