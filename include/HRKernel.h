@@ -12,7 +12,9 @@
  *
  * The model image (see HRReco_CheckModel for its layout rules) is read in
  * place: the instance keeps pointers into it, so it must stay unchanged for
- * as long as the instance is used. Recognition allocates nothing and uses
+ * as long as the instance is used, and it must start at an even address
+ * (the projection matrix is read as int16; heap blocks and the embedded
+ * image are suitably aligned). Recognition allocates nothing and uses
  * integer arithmetic only.
  *
  * Distances are sums over 64 dimensions of squared differences between the
@@ -124,14 +126,16 @@ PENRUNE_API HR_UINT32 HRReco_CountDistanceShortCutByMax(const HR_INT16 *q, const
  * distance. */
 PENRUNE_API void HRReco_SortCands(HR_UINT16 *distances, HR_UINT16 *codes, int count);
 
-/* Index from indices (count entries) of the prototype nearest to q by full
+/* Index from indices (count entries) of the prototype nearest to q (64
+ * compressed values 0..255, each taken by its low 8 bits) by full
  * distance, the first one on ties. A one-element list returns its element
  * unexamined. Entries that are not prototype indices of the model are
  * skipped. Returns -1 when count <= 0 or no distance is below 60000. */
 PENRUNE_API int HRReco_GetNearestModelIndex(_HR_RECO *reco, const HR_INT16 *q, int count,
                                             const HR_UINT16 *indices);
 
-/* Tree coverage probe for prototype k and its sample q: keeps the branches
+/* Tree coverage probe for prototype k and its sample q (compressed values
+ * as for HRReco_GetNearestModelIndex): keeps the branches
  * (at most 128) nearest centres and counts in stats[k] whether k is a
  * member of one of them, through the caller's member offsets (T + 1
  * entries, as in the image). The instance's distances and kept centres are

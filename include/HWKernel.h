@@ -36,8 +36,9 @@ PENRUNE_EXTERN_C_BEGIN
 #define HW_POINT_LIMIT 0x3FFF
 /* Character segments of one segmentation. */
 #define HW_SEGMENT_MAX 1024
-/* Candidates asked of the recognizer for every character hypothesis. */
-#define HW_RECO_CANDIDATES 8
+/* Candidates asked of the recognizer for every character hypothesis: one
+ * block of the candidate builder. */
+#define HW_RECO_CANDIDATES PY_CAND_BLOCK
 /* Bins of the projection histogram over the line's width. */
 #define HW_HISTOGRAM_BINS 100
 /* Bytes of the text buffer HWKernel_Log needs, terminator included. */

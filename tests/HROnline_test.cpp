@@ -70,13 +70,6 @@ TEST(HROnlineCostTable, IsTheSquaredDifferenceAroundTheMiddle) {
     EXPECT_EQ(sizeof(_HR_ONLINE_STORE), 133128u);
 }
 
-TEST_F(HROnlineTest, EmptyStoreGivesNoResult) {
-    HR_UINT16 code = 7, distance = 7;
-    EXPECT_EQ(Recognize(characters_[0], &code, &distance), 0);
-    EXPECT_EQ(code, 7);
-    EXPECT_EQ(distance, 7);
-}
-
 TEST_F(HROnlineTest, StoredSamplesAreRecognisedBack) {
     for (size_t i = 0; i < characters_.size(); ++i) ASSERT_EQ(Add(0x4E00 + i, characters_[i]), 1);
     EXPECT_EQ(store_->count, 6);
@@ -129,10 +122,11 @@ TEST_F(HROnlineTest, FirstStoredSampleWinsATie) {
     EXPECT_GT(distance, 0);  // the tie is decided at the last dimension, not by an early stop
 }
 
-TEST_F(HROnlineTest, CodeZeroOrNothingBelowTheLimitGivesNoResult) {
+TEST_F(HROnlineTest, EmptyStoreCodeZeroOrNothingBelowTheLimitGivesNoResult) {
+    HR_UINT16 code = 7, distance = 7;
+    EXPECT_EQ(Recognize(characters_[0], &code, &distance), 0);
     ASSERT_EQ(Add(0, characters_[0]), 1);
     ASSERT_EQ(Add(0x4E01, characters_[3]), 1);
-    HR_UINT16 code = 7, distance = 7;
     EXPECT_EQ(Recognize(characters_[0], &code, &distance), 0);  // code 0 is nearest
     EXPECT_EQ(code, 7);
 

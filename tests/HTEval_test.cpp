@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -103,6 +104,24 @@ TEST_F(HTEvalTest, UnreadableModelStillReportsSuccessWithoutCandidateLine) {
 TEST_F(HTEvalTest, MissingTestFileIsReported) {
     EXPECT_EQ(HTTest_RecoFile(dir.File("none.dat").c_str(), nullptr), 0);
     EXPECT_EQ(g_nSampleTotal, 0.0f);
+}
+
+TEST_F(HTEvalTest, ToolChecksTheModelBeforeEvaluating) {
+    dir.Write("test/a.dat", Sample('B'));
+    auto tool = [&](const std::string &args, const std::string &out) {
+        std::string command = std::string(PENRUNE_TOOL_PATH) + " eval " + args + " > " + out + " 2>&1";
+        return std::system(command.c_str());
+    };
+    std::string out = dir.File("out.txt");
+    ASSERT_EQ(tool(model + " " + dir.File("test"), out), 0);
+    EXPECT_NE(ReadFile(out).find("stat cand[1]=1.000000"), std::string::npos);
+
+    std::string bad = dir.Write("bad.dat", std::string(64, '\x07'));
+    EXPECT_NE(tool(bad + " " + dir.File("test"), out), 0);
+    EXPECT_NE(ReadFile(out).find("is not a well-formed model image"), std::string::npos);
+    EXPECT_NE(tool(dir.File("missing.dat") + " " + dir.File("test"), out), 0);
+    EXPECT_NE(tool(model + " " + dir.File("nowhere"), out), 0);
+    EXPECT_NE(ReadFile(out).find("does not exist"), std::string::npos);
 }
 
 }  // namespace

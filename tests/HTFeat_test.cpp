@@ -151,6 +151,26 @@ TEST(HTFeatQuantize, RoundsToNearestWithHalvesAwayFromZeroAndClamps) {
     for (const auto &c : cases) EXPECT_EQ(HTFeat_CompFeatureQuantize(c.y), c.byte) << c.y;
 }
 
+TEST(HTFeatTransform, ProjectionSumsEveryRowInAscendingOrder) {
+    // Rows are summed in groups; counts of rows that do not fill a group
+    // must give the same sums as one row at a time.
+    std::mt19937 rng(2);
+    const int dim = 37;
+    std::vector<HR_INT16> x(dim);
+    for (auto &v : x) v = static_cast<HR_INT16>(rng() % 181);
+    for (int k : {1, 3, 8, 11}) {
+        std::vector<float> t(static_cast<size_t>(k) * dim), out(k + 1, -7.0f);
+        for (float &v : t) v = static_cast<float>(static_cast<int>(rng() % 2001) - 1000) / 37.0f;
+        HTFeat_CompFeatureTran(t.data(), x.data(), dim, out.data(), k);
+        for (int r = 0; r < k; ++r) {
+            float sum = 0.0f;
+            for (int j = 0; j < dim; ++j) sum += static_cast<float>(x[j]) * t[static_cast<size_t>(r) * dim + j];
+            EXPECT_EQ(out[r], sum) << "k " << k << " row " << r;
+        }
+        EXPECT_EQ(out[k], -7.0f) << "wrote past the output";
+    }
+}
+
 // ---- Stage 1 ----------------------------------------------------------------
 
 TEST_F(FeatTest, SampleFileGivesRecognizerFeaturesOfWantedRecords) {

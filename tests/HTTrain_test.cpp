@@ -31,7 +31,7 @@ int Count(const std::string &text, const std::string &what) {
 }
 
 // One training run over a directory tree: charset, train, test, work, out.
-struct Run {
+struct TrainRun {
     std::string root;
     std::string Path(const std::string &name) const { return root + "/" + name; }
     std::string Model() const { return Path("work/model/hrec.dat"); }
@@ -44,7 +44,7 @@ struct Run {
     }
 };
 
-void WriteStep(const Run &run, const char *text) {
+void WriteStep(const TrainRun &run, const char *text) {
     FILE *fp = std::fopen(run.StepLog().c_str(), "wb");
     ASSERT_NE(fp, nullptr);
     std::fputs(text, fp);
@@ -75,21 +75,21 @@ protected:
         delete trained;
     }
     // A copy of the trained run that a test may change.
-    Run Copy() const {
-        Run run{scratch.path()};
+    TrainRun Copy() const {
+        TrainRun run{scratch.path()};
         for (const char *part : {"charset", "train", "test", "work"})
             fs::copy(base.Path(part), run.Path(part), fs::copy_options::recursive);
         return run;
     }
 
     static TempDir *trained;
-    static Run base;
+    static TrainRun base;
     static std::string *firstLog;
     TempDir scratch;
 };
 
 TempDir *HTTrainTest::trained = nullptr;
-Run HTTrainTest::base;
+TrainRun HTTrainTest::base;
 std::string *HTTrainTest::firstLog = nullptr;
 
 TEST_F(HTTrainTest, TrainsAModelThatRecognisesHeldOutSamples) {
@@ -145,7 +145,7 @@ TEST_F(HTTrainTest, StepLogRecordsTheNextStage) {
 }
 
 TEST_F(HTTrainTest, ResumesFromTheStepLog) {
-    Run run = Copy();
+    TrainRun run = Copy();
     WriteStep(run, "4\r\n");
     std::string log = run.Train(0);
     size_t sortBegin = log.find("sort classify begin.");
@@ -158,7 +158,7 @@ TEST_F(HTTrainTest, ResumesFromTheStepLog) {
 }
 
 TEST_F(HTTrainTest, RetrainBeyondTheLastStageOnlyPublishes) {
-    Run run = Copy();
+    TrainRun run = Copy();
     std::string log = run.Train(12, "out12");
     EXPECT_EQ(Count(log, "skip "), 8);
     EXPECT_NE(log.find("skip test.\n"), std::string::npos);
@@ -170,7 +170,7 @@ TEST_F(HTTrainTest, RetrainBeyondTheLastStageOnlyPublishes) {
 
 TEST_F(HTTrainTest, FailedStageStaysInTheStepLog) {
     // Snapshot 50 and its training file gone: stage 6 fails when resumed.
-    Run run = Copy();
+    TrainRun run = Copy();
     fs::remove(run.Path("work/disc_mdc/class_050.mdc"));
     fs::remove(run.Path("work/feat_rand/rand_050.fec"));
     WriteStep(run, "6\r\n");
@@ -182,7 +182,7 @@ TEST_F(HTTrainTest, FailedStageStaysInTheStepLog) {
 }
 
 TEST_F(HTTrainTest, FirstStageFailureLeavesNoStepAndPublishesAnEmptyModel) {
-    Run run{scratch.path()};
+    TrainRun run{scratch.path()};
     fs::create_directories(run.Path("train"));
     fs::create_directories(run.Path("test"));
     fs::copy(base.Path("charset"), run.Path("charset"), fs::copy_options::recursive);
@@ -203,7 +203,7 @@ TEST_F(HTTrainTest, EmptyDirectoryArgumentTouchesNothing) {
 }
 
 TEST_F(HTTrainTest, ToolExitCodeFollowsTheStepLog) {
-    Run run = Copy();
+    TrainRun run = Copy();
     auto tool = [&](const std::string &args) {
         std::string command = std::string(PENRUNE_TOOL_PATH) + " train " + args + " > /dev/null 2>&1";
         return std::system(command.c_str());

@@ -39,22 +39,14 @@ Points Line(int x0, int y0, int x1, int y1, int n = 5) {
     return points;
 }
 
-struct Candidate {
-    std::u16string text;
-    HR_UINT32 score;
-    bool operator==(const Candidate &o) const { return text == o.text && score == o.score; }
-};
-
-// Everything a host can observe of an instance.
+// Everything a host can observe of an instance: the stroke table, the points
+// through the end-of-data point (x << 16 | y) and the candidates with scores.
 struct Snapshot {
-    std::vector<_HW_STROKE> strokes;
-    std::vector<HR_UINT32> points;  // x << 16 | y, through the end-of-data point
-    std::vector<Candidate> candidates;
+    std::vector<std::pair<HR_INT32, HR_INT32>> strokes;
+    std::vector<HR_UINT32> points;
+    std::vector<std::pair<std::u16string, HR_UINT32>> candidates;
     bool operator==(const Snapshot &o) const {
-        return points == o.points && candidates == o.candidates && strokes.size() == o.strokes.size() &&
-               std::equal(strokes.begin(), strokes.end(), o.strokes.begin(), [](const _HW_STROKE &a, const _HW_STROKE &b) {
-                   return a.first == b.first && a.length == b.length;
-               });
+        return strokes == o.strokes && points == o.points && candidates == o.candidates;
     }
 };
 
@@ -92,22 +84,16 @@ protected:
         return std::vector<_HW_SEGMENT>(kernel_->segment, kernel_->segment + kernel_->segmentTotal);
     }
 
-    std::vector<Candidate> Candidates() const {
-        std::vector<Candidate> list;
-        for (HR_UINT32 i = 0; i < HWKernel_GetCandTotal(kernel_); ++i) {
-            HR_UINT16 text[1100];
-            HR_INT32 n = HWKernel_GetCandItem(kernel_, static_cast<HR_UINT16>(i), text, 1100);
-            list.push_back({std::u16string(text, text + n), PYCand_GetItem(&kernel_->cand, static_cast<HR_UINT16>(i))->score});
-        }
-        return list;
-    }
-
     Snapshot Observe() const {
         Snapshot s;
-        s.strokes.assign(kernel_->stroke, kernel_->stroke + kernel_->strokeTotal);
+        for (HR_INT32 k = 0; k < kernel_->strokeTotal; ++k) s.strokes.push_back({kernel_->stroke[k].first, kernel_->stroke[k].length});
         for (HR_INT32 i = 0; i <= kernel_->pointTotal; ++i)
             s.points.push_back(static_cast<HR_UINT32>(kernel_->point[i].x) << 16 | kernel_->point[i].y);
-        s.candidates = Candidates();
+        for (HR_UINT16 i = 0; i < HWKernel_GetCandTotal(kernel_); ++i) {
+            HR_UINT16 text[1100];
+            HR_INT32 n = HWKernel_GetCandItem(kernel_, i, text, 1100);
+            s.candidates.push_back({std::u16string(text, text + n), PYCand_GetItem(&kernel_->cand, i)->score});
+        }
         return s;
     }
 
@@ -118,7 +104,6 @@ protected:
             const _HW_STROKE &s = kernel_->stroke[k];
             EXPECT_EQ(s.first, next) << k;
             EXPECT_GE(s.length, 2) << k;
-            EXPECT_NE(kernel_->point[s.first].x, 0xFFFF) << k;
             for (HR_INT32 i = 0; i + 1 < s.length; ++i) EXPECT_NE(kernel_->point[s.first + i].x, 0xFFFF) << k;
             EXPECT_EQ(kernel_->point[s.first + s.length - 1].x, 0xFFFF) << k;
             EXPECT_EQ(HWKernel_GetStrokeDataLen(kernel_, static_cast<HR_UINT16>(k)), s.length);
@@ -251,39 +236,21 @@ TEST_F(KernelTest, SeparatedCharactersPutTheSegmentationCandidateFirst) {
     EXPECT_EQ(Segs(kernel_->segment, kernel_->segment + kernel_->segmentTotal), (Segs{{0, 1}, {1, 2}}));
 
     const _PY_CAND &cand = kernel_->cand;
-    const _PY_CAND_ITEM *first = PYCand_GetItem(&cand, 0);
-    ASSERT_NE(first, nullptr);
-    EXPECT_EQ(first->phraseId, 0u);
-    EXPECT_EQ(first->score, 0u);
-    // The best character of stroke 0 alone, then of stroke 1 alone.
-    HR_UINT16 text[3];
+    EXPECT_EQ(PYCand_GetItem(&cand, 0)->phraseId, 0u);
+    EXPECT_EQ(PYCand_GetItem(&cand, 0)->score, 0u);
+    // The best character of stroke 0 alone, then of stroke 1 alone; the
+    // getter writes no more than its capacity.
+    HR_UINT16 text[4] = {7, 7, 7, 7};
+    EXPECT_EQ(HWKernel_GetCandItem(kernel_, 0, text, 0), 2);
+    EXPECT_EQ(text[0], 7);
+    EXPECT_EQ(HWKernel_GetCandItem(kernel_, 0, text, 2), 2);
+    EXPECT_EQ(text[1], 0);
     ASSERT_EQ(HWKernel_GetCandItem(kernel_, 0, text, 3), 2);
     EXPECT_EQ(text[0], cand.entry[cand.entryRange[1].first].code);
     EXPECT_EQ(text[1], cand.entry[cand.entryRange[2].first + 8].code);
     EXPECT_EQ(text[2], 0);
-}
-
-TEST_F(KernelTest, CandidateGettersNeverWritePastTheCapacity) {
-    Start(true);
-    ASSERT_EQ(Add(Line(0, 0, 100, 100)), 1);
-    ASSERT_EQ(Add(Line(300, 0, 400, 100)), 1);
-    HR_UINT16 units[3] = {7, 7, 7};
-    EXPECT_EQ(HWKernel_GetCandItem(kernel_, 0, units, 0), 2);
-    EXPECT_EQ(units[0], 7);
-    EXPECT_EQ(HWKernel_GetCandItem(kernel_, 0, units, 2), 2);
-    EXPECT_EQ(units[1], 0);
-    EXPECT_EQ(units[2], 7);
-    const HR_UINT16 outOfRange = static_cast<HR_UINT16>(HWKernel_GetCandTotal(kernel_));
-    EXPECT_EQ(HWKernel_GetCandItem(kernel_, outOfRange, units, 3), 0);
-
-    char bytes[16];
-    std::memset(bytes, 'x', sizeof bytes);
-    HR_INT32 needed = HWKernel_GetCandItemUtf8(kernel_, 0, bytes, 0);
-    EXPECT_GE(needed, 2);
-    EXPECT_EQ(bytes[0], 'x');
-    EXPECT_EQ(HWKernel_GetCandItemUtf8(kernel_, 0, bytes, sizeof bytes), needed);
-    EXPECT_EQ(std::strlen(bytes), static_cast<size_t>(needed));
-    EXPECT_EQ(HWKernel_GetCandItemUtf8(kernel_, outOfRange, bytes, sizeof bytes), 0);
+    EXPECT_EQ(text[3], 7);
+    EXPECT_EQ(HWKernel_GetCandItem(kernel_, static_cast<HR_UINT16>(HWKernel_GetCandTotal(kernel_)), text, 4), 0);
 
     std::vector<char> log(HW_KERNEL_LOG_SIZE);
     HR_UINT16 length = HWKernel_Log(kernel_, log.data());
@@ -324,15 +291,6 @@ TEST_F(KernelTest, StrokesLeavingTheirBoxStartNewSegmentsInWritingOrder) {
     EXPECT_EQ(Segments({straddle, a, b}), (Segs{{0, 2}, {2, 3}}));
     // Going back into the first box after the second: a new segment.
     EXPECT_EQ(Segments({a, b, {10, 10, 90, 90}}), (Segs{{0, 1}, {1, 2}, {2, 3}}));
-}
-
-TEST(KernelInRect, EdgesAreInclusive) {
-    const _HW_RECT outer = {0, 0, 10, 10};
-    const _HW_RECT same = outer, wider = {0, 0, 11, 10}, lower = {0, -1, 10, 10};
-    EXPECT_EQ(HWKernel_InRect(&same, &outer), 1);
-    EXPECT_EQ(HWKernel_InRect(&wider, &outer), 0);
-    EXPECT_EQ(HWKernel_InRect(&lower, &outer), 0);
-    EXPECT_EQ(HWKernel_InRect(&outer, &wider), 1);
 }
 
 // The command-line tool, run as a separate process.

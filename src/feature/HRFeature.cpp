@@ -55,10 +55,13 @@ constexpr int kFrame = HR_FEATURE_GRID * HR_FEATURE_CELL;
  * this city-block distance; otherwise the corner is cut by the chord. */
 constexpr int kPathCornerDistance = 7;
 /* Samples taken within one segment never exceed the scratch: the longest
- * span of 8-bit coordinates sampled at step 1, plus the end point. */
-constexpr HR_INT32 kMaxStep = 256;
+ * span of 8-bit coordinates sampled at the smallest step, plus the end
+ * point. A step beyond the span gives one sample like any larger one. */
+constexpr HR_INT32 kMinStep = 1;
 constexpr HR_INT32 kMaxSpan = 255;
-static_assert(kMaxSpan / 1 + 1 <= HR_FEATURE_SCRATCH_POINTS, "scratch too small for a segment");
+constexpr HR_INT32 kMaxStep = kMaxSpan + 1;
+static_assert((kMaxSpan + kMinStep - 1) / kMinStep + 1 <= HR_FEATURE_SCRATCH_POINTS,
+              "scratch too small for a segment");
 /* Largest square-root result; also the feature vector's largest value. */
 constexpr HR_UINT16 kMaxRoot = HR_FEATURE_MAX_VALUE;
 constexpr HR_UINT32 kProjectionShift = 16;
@@ -413,7 +416,7 @@ void HRFeature_CountEightDirectionFeature(const _HR_POINT8 *samples, HR_INT32 co
 void HRFeature_ExtractEightDirectionFeatureBetweenTwoPoint(_HR_POINT8 p, _HR_POINT8 q,
                                                            HR_INT32 includeEnd, HR_INT32 step,
                                                            _HR_POINT8 *scratch, HR_INT16 *plane) {
-    if (step < 1) step = 1;
+    if (step < kMinStep) step = kMinStep;
     if (step > kMaxStep) step = kMaxStep;
     QuarterGrid grid{};
     ExtractSegment(p, q, includeEnd != 0, step, scratch, grid);

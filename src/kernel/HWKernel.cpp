@@ -8,9 +8,6 @@ namespace {
 
 const _HR_POINT16 kStrokeEnd = {HR_MARKER16, 0x0000};
 const _HR_POINT16 kDataEnd = {HR_MARKER16, 0xFFFF};
-// Filler of a candidate slot the recognizer left empty.
-const HR_UINT16 kEmptyCode = 0xFFFF;
-const HR_UINT16 kEmptyDistance = 60000;
 
 bool IsMarker(const _HR_POINT16 &p) { return p.x == HR_MARKER16; }
 
@@ -57,15 +54,15 @@ void ComputeBox(_HW_KERNEL *kernel, HR_INT32 index) {
     kernel->box[index] = box;
 }
 
-// Recognises strokes `first`..newest as one character into 8 codes and
-// distances; slots the recognizer does not fill stay empty, so every block
-// of the builder holds exactly HW_RECO_CANDIDATES entries.
+// Recognises the points from index `first` through the end-of-data point as
+// one character. Slots the recognizer does not fill stay empty, so every
+// block of the builder holds exactly HW_RECO_CANDIDATES entries.
 void RecognizeFrom(_HW_KERNEL *kernel, HR_INT32 first, HR_UINT16 *codes, HR_UINT16 *distances) {
     HR_UINT32 n = static_cast<HR_UINT32>(kernel->pointTotal - first + 1);
     HR_memcpy(kernel->scratch, &kernel->point[first], n * sizeof(_HR_POINT16));
     for (int i = 0; i < HW_RECO_CANDIDATES; ++i) {
-        codes[i] = kEmptyCode;
-        distances[i] = kEmptyDistance;
+        codes[i] = HR_RECO_EMPTY_CODE;
+        distances[i] = HR_RECO_EMPTY_DISTANCE;
     }
     HRReco_RecognizeShort(kernel->reco, kernel->scratch, static_cast<HR_UINT16>(n), HW_RECO_CANDIDATES, codes,
                           distances);

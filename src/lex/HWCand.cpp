@@ -99,8 +99,10 @@ HR_INT32 WorstMultiCharSlot(const _PY_CAND *cand, HR_UINT32 base, HR_UINT32 *mul
     return worst;
 }
 
-// Offers lexicon phrase r, spelled through the lattice with score s, to the
-// list that starts at base.
+// Offers a lexicon phrase that spelled through the lattice with `score` to
+// the list that starts at base: merged into a slot of the same text, kept
+// beside at most PY_CAND_PHRASE_KEEP other multi-character slots, or put in
+// place of the worst of them when strictly better.
 void OfferWholeInput(_PY_CAND *cand, HR_UINT32 base, HR_UINT32 phraseId, const HR_UINT16 *text,
                      HR_UINT32 length, HR_UINT16 code, HR_UINT32 score, HR_UINT16 weight) {
     if (!HasFreeSlot(cand)) return;

@@ -29,7 +29,6 @@ struct BlockFree {
 // ---------------------------------------------------------------------------
 // Reading the phrase list
 
-// One line as read, with its line end, or false at the end of the file.
 // The rest of a stream, read in blocks.
 std::string ReadAll(FILE *fp) {
     std::string content;
@@ -221,6 +220,43 @@ bool PoolFits(const std::vector<_PHRASE_ITEM> &list) {
     return true;
 }
 
+// Reads the phrase lines into the list and the pool (which starts with the
+// first phrase's weight slot), reporting rejected lines. Returns the sum of
+// the accepted frequencies.
+HR_INT64 ReadPhrases(const std::string &text, FILE *errors, std::vector<_PHRASE_ITEM> &list,
+                     std::vector<HR_UINT16> &pool) {
+    std::set<std::string> seen;
+    HR_INT64 total = 0;
+    size_t at = 0;
+    std::string line;
+    HR_UINT16 units[PYLEX_MAX_FIELD + 1];
+    for (int number = 1; NextLine(text, at, line); ++number) {
+        // Past the 24-bit pool offsets no image can be written; stop before
+        // offsets grow further.
+        if (!list.empty() && static_cast<HR_UINT32>(list.back().offset) > PYLEX_MAX_POOL_OFFSET) break;
+        std::vector<std::string> fields = SplitFields(line);
+        if (fields.size() < 3) continue;
+        if (!IsValidLine(line, fields)) {
+            ReportError(errors, number, line);
+            continue;
+        }
+        const std::string &phrase = fields[0];
+        if (!seen.insert(phrase).second) {
+            ReportRepeat(number, line);
+            continue;
+        }
+        int n = HR_utf8_to_utf16(phrase.data(), static_cast<int>(phrase.size()), units, PYLEX_MAX_FIELD + 1);
+        if (n == 0) {
+            ReportError(errors, number, line);
+            continue;
+        }
+        HR_INT32 frequency = ParseFrequency(fields[2]);
+        AddPhrase(units, n, frequency, list, pool);
+        total += frequency;
+    }
+    return total;
+}
+
 }  // namespace
 
 bool PYLex_FreqSort(const _PHRASE_ITEM &a, const _PHRASE_ITEM &b) { return a.frequency > b.frequency; }
@@ -240,36 +276,11 @@ int PYLex_LoadPhrase(PYLexGroups &firstGroups, PYLexGroups &lastGroups, std::vec
     if (!input || !errors) return 0;
 
     pool.push_back(0);  // weight slot of the first phrase
-    std::set<std::string> seen;
-    HR_INT64 total = 0;
-    const std::string text = ReadAll(input.get());
-    size_t at = 0;
-    std::string line;
-    HR_UINT16 units[PYLEX_MAX_FIELD + 1];
-    for (int number = 1; NextLine(text, at, line); ++number) {
-        std::vector<std::string> fields = SplitFields(line);
-        if (fields.size() < 3) continue;
-        if (!IsValidLine(line, fields)) {
-            ReportError(errors.get(), number, line);
-            continue;
-        }
-        const std::string &phrase = fields[0];
-        if (!seen.insert(phrase).second) {
-            ReportRepeat(number, line);
-            continue;
-        }
-        int n = HR_utf8_to_utf16(phrase.data(), static_cast<int>(phrase.size()), units, PYLEX_MAX_FIELD + 1);
-        if (n == 0) {
-            ReportError(errors.get(), number, line);
-            continue;
-        }
-        HR_INT32 frequency = ParseFrequency(fields[2]);
-        AddPhrase(units, n, frequency, list, pool);
-        total += frequency;
-    }
-    pool.pop_back();  // the weight slot after the last phrase
+    HR_INT64 total = ReadPhrases(ReadAll(input.get()), errors.get(), list, pool);
+    pool.pop_back();    // the weight slot after the last phrase
 
     ComputeWeights(list, pool, total);
+    // Stable, so phrases of equal frequency keep their input order.
     std::stable_sort(list.begin(), list.end(), PYLex_FreqSort);
     for (const _PHRASE_ITEM &item : list) firstGroups[item.firstGroup].push_back(item);
     for (const _PHRASE_ITEM &item : list) lastGroups[item.lastGroup].push_back(item);

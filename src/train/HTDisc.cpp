@@ -308,23 +308,30 @@ bool RunMdc(const char *sortDir, FILE *out) {
 
 // ---- MCE distances --------------------------------------------------------
 
-typedef float LaneVector __attribute__((vector_size(HT_DISC_LANES * sizeof(float))));
+// Four lanes: the width every x86-64 processor has (SSE2).
+typedef float Lanes4 __attribute__((vector_size(4 * sizeof(float))));
+constexpr int kLanesPerVector = 4;
+constexpr int kVectorsPerBlock = HT_DISC_LANES / kLanesPerVector;
 
 // Distances of x to the 8 * B prototypes of B consecutive lane-major blocks.
 // Each lane sums its own prototype's terms in component order, exactly as
-// the scalar formula does.
+// the scalar formula does; the 2 * B independent sums keep the pipeline busy.
 template <int B>
 void BlockDistances(const float *x, int dim, const float *blocks, float *out) {
-    LaneVector acc[B];
-    for (int b = 0; b < B; ++b) acc[b] = LaneVector{} + kProtoDistanceBase;
+    constexpr int V = B * kVectorsPerBlock;
+    Lanes4 acc[V];
+    for (int v = 0; v < V; ++v) acc[v] = Lanes4{} + kProtoDistanceBase;
     for (int j = 0; j < dim; ++j) {
-        LaneVector xj = LaneVector{} + x[j];
-        for (int b = 0; b < B; ++b) {
-            LaneVector p;
-            std::memcpy(&p, blocks + (size_t)b * kBlockFloats + (size_t)j * HT_DISC_LANES, sizeof p);
-            LaneVector d = xj - p;
-            LaneVector sq = d * d;
-            acc[b] += sq;
+        Lanes4 xj = Lanes4{} + x[j];
+        const float *row = blocks + (size_t)j * HT_DISC_LANES;
+#pragma GCC unroll 8
+        for (int v = 0; v < V; ++v) {
+            Lanes4 p;
+            std::memcpy(&p, row + (size_t)(v / kVectorsPerBlock) * kBlockFloats + (v % kVectorsPerBlock) * kLanesPerVector,
+                        sizeof p);
+            Lanes4 d = xj - p;
+            Lanes4 sq = d * d;
+            acc[v] += sq;
         }
     }
     std::memcpy(out, acc, sizeof acc);
@@ -373,13 +380,24 @@ float ClassFactor(const _HT_PROTO_SET *set, int c, int t, int n) {
     return (float)std::pow((double)(g / set->classDistSingle[c]), 10.0) / (float)(n - 1);
 }
 
+// pow(q, 1/9) for the prototype counts 0 .. 16.
+struct CountPowers {
+    float value[HT_DISC_PROTO_MAX + 1];
+    CountPowers() {
+        for (int q = 0; q <= HT_DISC_PROTO_MAX; ++q) value[q] = (float)std::pow((double)q, kNinth);
+    }
+};
+
 // Weight of prototype k (1-based) of class c: the share of the class's
-// generalized mean that this prototype carries.
-float ProtoWeight(const _HT_PROTO_SET *set, int c, int k, int q, float qPower) {
+// generalized mean that this prototype carries. The terms k2 = k and the
+// single-prototype class are pow of 1.0, which is exactly 1.
+float ProtoWeight(const _HT_PROTO_SET *set, int c, int k, int q) {
+    static const CountPowers powers;
+    if (q == 1) return 1.0f;
     const double *dist = set->protoDist[c];
     float sum = 0.0f;
-    for (int k2 = 0; k2 < q; ++k2) sum += (float)std::pow(dist[k - 1] / dist[k2], 9.0);
-    return (float)std::pow((double)sum, kWeightPower) * qPower;
+    for (int k2 = 0; k2 < q; ++k2) sum += k2 == k - 1 ? 1.0f : (float)std::pow(dist[k - 1] / dist[k2], 9.0);
+    return (float)std::pow((double)sum, kWeightPower) * powers.value[q];
 }
 
 // Competitor mean g, nearest competitor m and the loss slope of the sample.
@@ -705,13 +723,13 @@ extern "C" int HTDisc_Grade(_HT_PROTO_SET *set, int trueClass, const float *x, i
         if (q < 1) continue;
         float sign = c == trueClass ? -2.0f : 2.0f;
         float factor = ClassFactor(set, c, trueClass, n);
-        float qPower = (float)std::pow((double)q, kNinth);
         for (int k = 1; k <= q; ++k) {
-            float step = slope * sign * factor * ProtoWeight(set, c, k, q, qPower);
+            float step = slope * sign * factor * ProtoWeight(set, c, k, q);
+            float *p = HTDisc_ProtoAt(set, c, k, 0);  // components HT_DISC_LANES apart
             for (int j = 0; j < dim; ++j) {
-                float *p = HTDisc_ProtoAt(set, c, k, j);
-                float pull = (x[j] - *p) * step;
-                *p = *p - pull * rate;
+                float &pj = p[(size_t)j * HT_DISC_LANES];
+                float pull = (x[j] - pj) * step;
+                pj = pj - pull * rate;
             }
         }
     }

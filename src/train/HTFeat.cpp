@@ -42,6 +42,8 @@ constexpr int kRowPad = 8;
 // Four doubles at any 8-byte aligned address; vector types may alias their
 // element type.
 typedef double HtVec4 __attribute__((vector_size(32), aligned(8)));
+// Transform rows projected side by side.
+constexpr int kTranRows = 8;
 // Quantisation of a projected value: 1/256 in float32 and the clamp limit.
 constexpr float kQuantStep = 0.00390625f;
 constexpr float kQuantLimit = 32512.0f;
@@ -811,11 +813,18 @@ extern "C" float *HTFeat_CompFeatureReadTranVector(const char *coaPath) {
 
 extern "C" void HTFeat_CompFeatureTran(const float *tran, const HR_INT16 *vector, int dim, float *out,
                                        int k) {
-    for (int r = 0; r < k; ++r) {
-        const float *row = tran + static_cast<size_t>(r) * dim;
-        float sum = 0.0f;
-        for (int j = 0; j < dim; ++j) sum += static_cast<float>(vector[j]) * row[j];
-        out[r] = sum;
+    // kTranRows sums advance side by side so that they do not wait on each
+    // other; each still adds its terms in ascending j. A last, partial group
+    // repeats the last row and keeps only the sums it needs.
+    for (int r0 = 0; r0 < k; r0 += kTranRows) {
+        const float *row[kTranRows];
+        for (int q = 0; q < kTranRows; ++q) row[q] = tran + static_cast<size_t>(std::min(r0 + q, k - 1)) * dim;
+        float sum[kTranRows] = {};
+        for (int j = 0; j < dim; ++j) {
+            const auto x = static_cast<float>(vector[j]);
+            for (int q = 0; q < kTranRows; ++q) sum[q] += x * row[q][j];
+        }
+        for (int q = 0; q < kTranRows && r0 + q < k; ++q) out[r0 + q] = sum[q];
     }
 }
 
