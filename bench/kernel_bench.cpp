@@ -38,8 +38,8 @@ std::vector<Stroke> LineOfStrokes(int count) {
     std::mt19937 rng(11);
     std::vector<Stroke> strokes;
     for (int c = 0; static_cast<int>(strokes.size()) < count; ++c) {
-        std::vector<_HR_POINT16> points = penrune::test::RandomCharacter(
-            rng, kStrokesPerCharacter, kPointsPerStroke, c * kCharacterPitch, 0, kCharacterSize);
+        std::vector<_HR_POINT16> points = penrune::test::RandomCharacter(rng, kStrokesPerCharacter, kPointsPerStroke,
+                                                                         c * kCharacterPitch, 0, kCharacterSize);
         Stroke stroke;
         for (const _HR_POINT16 &p : points) {
             if (p.x == HR_MARKER16 && p.y == HR_MARKER16) break;

@@ -75,20 +75,20 @@ typedef struct _PY_CAND_RANGE {
 /* Builder state. Ranges are indexed by stroke count; the tables hold the
  * passes of stroke counts 1..current one after another. */
 typedef struct _PY_CAND {
-    const _PY_LEX *lex;                             /* read-only lexicon view */
-    HR_UINT32 candTotal;                            /* slots in use over all stroke counts */
-    _PY_CAND_RANGE candRange[PY_CAND_STROKE_MAX];   /* list of stroke count N: slots candRange[N] */
-    _PY_CAND_ITEM cand[PY_CAND_SLOT_MAX];           /* candidate table */
-    HR_UINT32 strokes;                              /* current stroke count */
-    HR_UINT32 segmentCount;                         /* characters of the latest segmentation candidate */
-    HR_UINT16 segText[PY_CAND_SEG_TEXT_MAX];        /* segmentation texts, one run per stroke count */
-    HR_UINT32 segTextTotal;                         /* units of segText in use */
-    HR_UINT32 segTextFirst[PY_CAND_STROKE_MAX];     /* start of the segmentation text of stroke count N */
-    HR_UINT32 entryTotal;                           /* entries in use over all stroke counts */
-    _PY_CAND_RANGE entryRange[PY_CAND_STROKE_MAX];  /* entries of pass N */
-    _PY_RECO_ITEM entry[PY_CAND_ENTRY_MAX];         /* recognition table */
-    HR_UINT32 passOpen;                             /* 1 between a successful BeginStroke and its FinishStroke */
-    HR_UINT32 beyond;                               /* 1 when the stroke count outgrew the tables; the list is empty */
+    const _PY_LEX *lex;                            /* read-only lexicon view */
+    HR_UINT32 candTotal;                           /* slots in use over all stroke counts */
+    _PY_CAND_RANGE candRange[PY_CAND_STROKE_MAX];  /* list of stroke count N: slots candRange[N] */
+    _PY_CAND_ITEM cand[PY_CAND_SLOT_MAX];          /* candidate table */
+    HR_UINT32 strokes;                             /* current stroke count */
+    HR_UINT32 segmentCount;                        /* characters of the latest segmentation candidate */
+    HR_UINT16 segText[PY_CAND_SEG_TEXT_MAX];       /* segmentation texts, one run per stroke count */
+    HR_UINT32 segTextTotal;                        /* units of segText in use */
+    HR_UINT32 segTextFirst[PY_CAND_STROKE_MAX];    /* start of the segmentation text of stroke count N */
+    HR_UINT32 entryTotal;                          /* entries in use over all stroke counts */
+    _PY_CAND_RANGE entryRange[PY_CAND_STROKE_MAX]; /* entries of pass N */
+    _PY_RECO_ITEM entry[PY_CAND_ENTRY_MAX];        /* recognition table */
+    HR_UINT32 passOpen;                            /* 1 between a successful BeginStroke and its FinishStroke */
+    HR_UINT32 beyond;                              /* 1 when the stroke count outgrew the tables; the list is empty */
 } _PY_CAND;
 
 /* Stores the lexicon view and empties the builder. Returns 1. */
@@ -126,21 +126,19 @@ PENRUNE_API const _PY_CAND_ITEM *PYCand_GetItem(const _PY_CAND *cand, HR_UINT16 
  * gets the first capacity - 1 units and the 0, capacity 0 gets nothing.
  * Returns L (so a result >= capacity means the text was cut), 0 out of
  * range. */
-PENRUNE_API int PYCand_GetItemString(const _PY_CAND *cand, HR_UINT16 index, HR_UINT16 *buffer,
-                                     HR_UINT16 capacity);
+PENRUNE_API int PYCand_GetItemString(const _PY_CAND *cand, HR_UINT16 index, HR_UINT16 *buffer, HR_UINT16 capacity);
 /* Converts candidate index to UTF-8 into buffer: the longest prefix of whole
  * characters that fits in capacity - 1 bytes, then a terminating 0 (nothing
  * for capacity 0). Returns the bytes the whole text needs (>= capacity: the
  * text was cut), 0 out of range. */
-PENRUNE_API HR_UINT16 PYCand_GetItemStringUtf8(const _PY_CAND *cand, HR_UINT16 index, char *buffer,
-                                               HR_UINT16 capacity);
+PENRUNE_API HR_UINT16 PYCand_GetItemStringUtf8(const _PY_CAND *cand, HR_UINT16 index, char *buffer, HR_UINT16 capacity);
 
 /* Spells length units of text backwards through the lattice from entry
  * position `entry` (its own code stands for the last unit). Returns 1 when
  * the spelling reaches stroke 0 with every unit placed, and stores the sum of
  * distances in *score; 0 otherwise. */
-PENRUNE_API int PYCand_IsMatch(const _PY_CAND *cand, HR_UINT32 entry, const HR_UINT16 *text,
-                               HR_UINT32 length, HR_UINT32 *score);
+PENRUNE_API int PYCand_IsMatch(const _PY_CAND *cand, HR_UINT32 entry, const HR_UINT16 *text, HR_UINT32 length,
+                               HR_UINT32 *score);
 /* Sort order of the list: lower score first, then lower weight. */
 PENRUNE_API int PYCand_PhraseCompare(const _PY_CAND_ITEM *a, const _PY_CAND_ITEM *b);
 

@@ -54,17 +54,17 @@ typedef struct _HW_STROKE {
 /* The instance. The recognizer's storage, HRReco_GetInstanceSize() bytes,
  * follows the structure directly. */
 typedef struct _HW_KERNEL {
-    _HR_RECO *reco;                       /* recognizer instance in the storage after this record */
-    _PY_CAND cand;                        /* phrase candidate builder */
-    _PY_LEX lex;                          /* view of the embedded lexicon */
-    HR_INT32 strokeTotal;                 /* strokes held, 0..HW_STROKE_MAX */
-    HR_INT32 pointTotal;                  /* points held, markers included, end-of-data point excluded */
-    _HW_STROKE stroke[HW_STROKE_MAX];     /* stroke table */
-    _HW_RECT box[HW_STROKE_MAX];          /* bounding box of each stroke's real points, edges inclusive */
-    _HR_POINT16 point[HW_POINT_MAX];      /* strokes back to back, then the end-of-data point */
-    _HR_POINT16 scratch[HW_POINT_MAX];    /* the recognizer's input copy: it converts points in place */
-    HR_INT32 segmentTotal;                /* segments of the latest segmentation */
-    _HW_SEGMENT segment[HW_SEGMENT_MAX];  /* character segments [first, end) of strokes */
+    _HR_RECO *reco;                      /* recognizer instance in the storage after this record */
+    _PY_CAND cand;                       /* phrase candidate builder */
+    _PY_LEX lex;                         /* view of the embedded lexicon */
+    HR_INT32 strokeTotal;                /* strokes held, 0..HW_STROKE_MAX */
+    HR_INT32 pointTotal;                 /* points held, markers included, end-of-data point excluded */
+    _HW_STROKE stroke[HW_STROKE_MAX];    /* stroke table */
+    _HW_RECT box[HW_STROKE_MAX];         /* bounding box of each stroke's real points, edges inclusive */
+    _HR_POINT16 point[HW_POINT_MAX];     /* strokes back to back, then the end-of-data point */
+    _HR_POINT16 scratch[HW_POINT_MAX];   /* the recognizer's input copy: it converts points in place */
+    HR_INT32 segmentTotal;               /* segments of the latest segmentation */
+    _HW_SEGMENT segment[HW_SEGMENT_MAX]; /* character segments [first, end) of strokes */
 } _HW_KERNEL;
 
 /* Bytes the host must allocate for one instance. */

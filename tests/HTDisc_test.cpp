@@ -28,7 +28,7 @@ constexpr int kDim = HT_DISC_DIM;
 
 using Vector = std::vector<int>;
 
-// Samples of `dims` leading components (the rest 0) as the int8 block that
+// Points given by their leading components (the rest 0) as the int8 block that
 // HTCluster_KMean takes.
 std::vector<HR_INT8> Samples(const std::vector<Vector> &points) {
     std::vector<HR_INT8> out(points.size() * kDim, 0);

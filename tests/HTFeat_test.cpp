@@ -125,7 +125,7 @@ private:
 };
 
 // Every test starts with the exist flags of kCodeA and kCodeB set only.
-class FeatTest : public ::testing::Test {
+class HTFeatStage : public ::testing::Test {
 protected:
     void SetUp() override {
         std::memset(g_bCodeExist, 0, sizeof(HR_INT32) * HT_FEAT_CODE_SLOTS);
@@ -173,7 +173,7 @@ TEST(HTFeatTransform, ProjectionSumsEveryRowInAscendingOrder) {
 
 // ---- Stage 1 ----------------------------------------------------------------
 
-TEST_F(FeatTest, SampleFileGivesRecognizerFeaturesOfWantedRecords) {
+TEST_F(HTFeatStage, SampleFileGivesRecognizerFeaturesOfWantedRecords) {
     const std::string a = Sample(kCodeA, 1), dropped = Sample(kUnwanted, 2);
     std::string b = Sample(kCodeB, 3);
     // Stored end points that are not markers are replaced by them.
@@ -191,7 +191,7 @@ TEST_F(FeatTest, SampleFileGivesRecognizerFeaturesOfWantedRecords) {
     EXPECT_LE(*std::max_element(out[0].values.begin(), out[0].values.end()), 180);
 }
 
-TEST_F(FeatTest, RecordLengthsUpTo49150AreReadAndLongerOnesFailAfterEarlierRecords) {
+TEST_F(HTFeatStage, RecordLengthsUpTo49150AreReadAndLongerOnesFailAfterEarlierRecords) {
     const std::string longRecord = Sample(kCodeA, 4, (49150 - 24) / 2);
     ASSERT_EQ(LoadU16(longRecord, 0), 49150);
     std::string tooLong;
@@ -206,7 +206,7 @@ TEST_F(FeatTest, RecordLengthsUpTo49150AreReadAndLongerOnesFailAfterEarlierRecor
     EXPECT_EQ(out[1].values, Expected(longRecord, longRecord.size() - 6));
 }
 
-TEST_F(FeatTest, MalformedRecordsAreSkippedAndTruncatedLastRecordUsedAsRead) {
+TEST_F(HTFeatStage, MalformedRecordsAreSkippedAndTruncatedLastRecordUsedAsRead) {
     std::string junk;
     PutU16(junk, 0);  // a length that covers not even itself
     PutU16(junk, 8);  // too short for a header and the two markers
@@ -229,7 +229,7 @@ TEST_F(FeatTest, MalformedRecordsAreSkippedAndTruncatedLastRecordUsedAsRead) {
     EXPECT_EQ(out[1].values, Expected(truncated, truncated.size() - 6));
 }
 
-TEST_F(FeatTest, EmptyOrUnwantedSampleFilesGiveEmptyOutputsAndMissingOnesFail) {
+TEST_F(HTFeatStage, EmptyOrUnwantedSampleFilesGiveEmptyOutputsAndMissingOnesFail) {
     for (const std::string &content : {std::string(), Sample(kUnwanted, 9)}) {
         const std::string in = dir_.Write("s.dat", content);
         EXPECT_EQ(HTFeat_OrigFeatureByFile(in.c_str(), dir_.File("s.ori").c_str()), 1);
@@ -240,7 +240,7 @@ TEST_F(FeatTest, EmptyOrUnwantedSampleFilesGiveEmptyOutputsAndMissingOnesFail) {
     EXPECT_EQ(HTFeat_OrigFeatureByFile(dir_.File("s.dat").c_str(), dir_.File("no/dir.ori").c_str()), 0);
 }
 
-TEST_F(FeatTest, SampleDirectoryGivesOneNamedOutputPerFile) {
+TEST_F(HTFeatStage, SampleDirectoryGivesOneNamedOutputPerFile) {
     const std::string samples = Dir("samples"), orig = Dir("orig");
     for (const char *name : {"a.dat", "b.set.txt", "c"}) {
         dir_.Write(std::string("samples/") + name, Sample(kCodeA, 10));
@@ -292,7 +292,7 @@ TEST(HTFeatScatter, BlockedOuterProductsEqualOneSampleAtATimeExactly) {
 }
 
 // Runs the counting and accumulation passes over the given .ori files.
-class StatisTest : public FeatTest {
+class HTFeatStatis : public HTFeatStage {
 protected:
     void Gather(const std::vector<std::string> &files) {
         list_.assign(files.size(), {});
@@ -306,7 +306,7 @@ protected:
     }
     void TearDown() override {
         HTFeat_CoarseFreeMemory(&state_);
-        FeatTest::TearDown();
+        HTFeatStage::TearDown();
     }
     double Sw(int i, int j) const { return state_.sw[Packed(i, j)]; }
     double Sb(int i, int j) const { return state_.sb[Packed(i, j)]; }
@@ -319,7 +319,7 @@ protected:
     _HT_COARSE state_{};
 };
 
-TEST_F(StatisTest, TwoSingleSampleClassesGiveZeroSwAndQuarterOuterProductSb) {
+TEST_F(HTFeatStatis, TwoSingleSampleClassesGiveZeroSwAndQuarterOuterProductSb) {
     std::mt19937 rng(3);
     const Feature u = RandomFeature(rng), v = RandomFeature(rng);
     Gather({dir_.Write("a.ori", OriRecord(kCodeA, u) + OriRecord(kUnwanted, v) + OriRecord(kCodeB, v))});
@@ -335,7 +335,7 @@ TEST_F(StatisTest, TwoSingleSampleClassesGiveZeroSwAndQuarterOuterProductSb) {
     }
 }
 
-TEST_F(StatisTest, ScattersAverageTheClassCovariancesAndMeans) {
+TEST_F(HTFeatStatis, ScattersAverageTheClassCovariancesAndMeans) {
     // Class A: 40 random samples over two files; class B: 5 equal samples,
     // which add nothing to Sw.
     std::mt19937 rng(5);
@@ -378,7 +378,7 @@ TEST(HTFeatCoa, CodeSlotsAreTheNextEvenNumberAboveTheLargestCode) {
     EXPECT_EQ(HTFeat_CoarseCodeSlots(0), 2);
 }
 
-class CoaTest : public FeatTest {
+class HTFeatCoaFile : public HTFeatStage {
 protected:
     static constexpr int kD = 4, kK = 2;
     // LDA file with eigenvector rows e0 + e1, 2 e2, e3 and e0.
@@ -395,7 +395,7 @@ protected:
     std::string means_;
 };
 
-TEST_F(CoaTest, PrototypesAreScaledProjectedMeansPerCodeSlot) {
+TEST_F(HTFeatCoaFile, PrototypesAreScaledProjectedMeansPerCodeSlot) {
     g_bCodeExist[0x9FA5] = g_bCodeExist[0xFFFE] = 1;
     WriteLda();
     AddMean(kCodeB, {1, 2, 3, 4});           // projection (3, 6)
@@ -429,7 +429,7 @@ TEST_F(CoaTest, PrototypesAreScaledProjectedMeansPerCodeSlot) {
     EXPECT_EQ(values, expected);
 }
 
-TEST_F(CoaTest, MissingInputsOrNoWantedMeansWriteNoFile) {
+TEST_F(HTFeatCoaFile, MissingInputsOrNoWantedMeansWriteNoFile) {
     AddMean(kUnwanted, {1, 2, 3, 4});
     const std::string meanPath = dir_.Write("means", means_);
     EXPECT_EQ(HTFeat_CoarseSaveCoaFile(lda_.c_str(), meanPath.c_str(), kD, kK, coa_.c_str()), 0);
@@ -439,7 +439,7 @@ TEST_F(CoaTest, MissingInputsOrNoWantedMeansWriteNoFile) {
     EXPECT_FALSE(fs::exists(coa_));
 }
 
-TEST_F(FeatTest, CoarseStageWithoutWantedSamplesFailsAndLeavesNoCoa) {
+TEST_F(HTFeatStage, CoarseStageWithoutWantedSamplesFailsAndLeavesNoCoa) {
     const std::string orig = Dir("orig"), coarse = Dir("coarse"), coa = coarse + "/c.coa";
     std::mt19937 rng(1);
     dir_.Write("orig/a.ori", OriRecord(kUnwanted, RandomFeature(rng)));
@@ -463,7 +463,7 @@ std::string PickingCoa(float gain, int dim = HT_FEAT_DIM, int k = HT_FEAT_LDA_DI
     return coa;
 }
 
-TEST_F(FeatTest, TransformReaderChecksDimensionsAndLength) {
+TEST_F(HTFeatStage, TransformReaderChecksDimensionsAndLength) {
     float *t = HTFeat_CompFeatureReadTranVector(dir_.Write("ok.coa", PickingCoa(3.0f)).c_str());
     ASSERT_NE(t, nullptr);
     EXPECT_EQ(t[0], 3.0f);
@@ -478,7 +478,7 @@ TEST_F(FeatTest, TransformReaderChecksDimensionsAndLength) {
     EXPECT_EQ(HTFeat_CompFeatureReadTranVector(dir_.File("none.coa").c_str()), nullptr);
 }
 
-TEST_F(FeatTest, CompressionProjectsAndQuantisesWantedRecords) {
+TEST_F(HTFeatStage, CompressionProjectsAndQuantisesWantedRecords) {
     const std::string orig = Dir("orig"), comp = Dir("comp");
     const std::string coa = dir_.Write("t.coa", PickingCoa(256.0f));
     Feature f(HT_FEAT_DIM, 0);
@@ -499,7 +499,7 @@ TEST_F(FeatTest, CompressionProjectsAndQuantisesWantedRecords) {
     EXPECT_NE(log.Text().find("compress feature finished.\n"), std::string::npos);
 }
 
-TEST_F(FeatTest, CompressionFailsWithoutTransformOrOutputDirectory) {
+TEST_F(HTFeatStage, CompressionFailsWithoutTransformOrOutputDirectory) {
     const std::string orig = Dir("orig"), comp = Dir("comp");
     dir_.Write("orig/x.ori", OriRecord(kCodeA, Feature(HT_FEAT_DIM, 1)));
     LogCapture log(dir_.File("log"));
@@ -516,7 +516,7 @@ TEST_F(FeatTest, CompressionFailsWithoutTransformOrOutputDirectory) {
 // Record n of a code: its index spread over the first two components.
 std::string Numbered(std::uint16_t code, int n) { return FeatureRecord(code, {n % 100, n / 100}); }
 
-class SortTest : public FeatTest {
+class HTFeatSort : public HTFeatStage {
 protected:
     int Sort(const std::vector<std::string> &files) {
         std::vector<std::array<char, HT_PATH_MAX>> list(files.size());
@@ -527,7 +527,7 @@ protected:
     std::string sort_ = Dir("sort");
 };
 
-TEST_F(SortTest, RecordsOfOneCodeEndInOneFileInReadingOrderAndRerunsDoNotAppend) {
+TEST_F(HTFeatSort, RecordsOfOneCodeEndInOneFileInReadingOrderAndRerunsDoNotAppend) {
     std::string first, second;
     for (int n = 0; n < 1200; ++n) {
         std::string &file = n < 700 ? first : second;
@@ -551,7 +551,7 @@ TEST_F(SortTest, RecordsOfOneCodeEndInOneFileInReadingOrderAndRerunsDoNotAppend)
     EXPECT_EQ(flushes, 6u);
 }
 
-TEST_F(SortTest, UnreadableCompressedFileFailsTheStage) {
+TEST_F(HTFeatSort, UnreadableCompressedFileFailsTheStage) {
     EXPECT_EQ(Sort({dir_.Write("1.fec", Numbered(kCodeA, 1)), dir_.File("missing.fec")}), 0);
     EXPECT_EQ(Sort({dir_.Write("2.fec", Numbered(kCodeA, 1))}), 1);
     EXPECT_EQ(fs::remove_all(sort_), 2u);
@@ -569,12 +569,12 @@ TEST(HTFeatRand, TriesDependOnTheRecordCountOfTheClass) {
     EXPECT_EQ(HTFeat_RandFeatureTries(bytes(100001)), 1);
 }
 
-class RandTest : public FeatTest {
+class HTFeatRandSets : public HTFeatStage {
 protected:
     // Items 0..2 are kCodeA, 0x4E01 and kCodeB; 0x4E01 has no sorted file
     // and kUnwanted has one but no item.
     void SetUp() override {
-        FeatTest::SetUp();
+        HTFeatStage::SetUp();
         penrune::test::WriteCharsetDir(dir_.File("charset"), {kCodeA, 0x4E01, kCodeB});
         ASSERT_EQ(HTCode_Initialize(dir_.File("charset").c_str(), 0xFFFF), 1);
     }
@@ -588,7 +588,7 @@ protected:
     std::string sort_ = Dir("sort"), rand_ = Dir("rand");
 };
 
-TEST_F(RandTest, BucketsStopAtTheirCapacity) {
+TEST_F(HTFeatRandSets, BucketsStopAtTheirCapacity) {
     WriteSorted(kCodeA, 20000, 1);
     const std::string path = rand_ + "/one.fec";
     ASSERT_EQ(HTFeat_RandFeatureMakeSet(sort_.c_str(), 7, 10, path.c_str()), 1);
@@ -603,7 +603,7 @@ TEST_F(RandTest, BucketsStopAtTheirCapacity) {
     EXPECT_EQ(HTFeat_RandFeatureMakeSet(sort_.c_str(), 7, 10, dir_.File("no/dir.fec").c_str()), 0);
 }
 
-TEST_F(RandTest, SixtySetsLabelRecordsWithTheirItemNumber) {
+TEST_F(HTFeatRandSets, SixtySetsLabelRecordsWithTheirItemNumber) {
     WriteSorted(kCodeA, 3000, 1);
     WriteSorted(kCodeB, 500, 2);
     WriteSorted(kUnwanted, 500, 3);
@@ -630,7 +630,7 @@ TEST_F(RandTest, SixtySetsLabelRecordsWithTheirItemNumber) {
 
 // ---- Stages 1 to 5 -----------------------------------------------------------------
 
-TEST_F(FeatTest, StagesOneToFiveLeaveTheirFiles) {
+TEST_F(HTFeatStage, StagesOneToFiveLeaveTheirFiles) {
     penrune::test::SampleSetSpec spec;
     spec.classes = 12;
     spec.samplesPerClass = 6;

@@ -50,8 +50,8 @@ std::vector<HR_UINT8> BuildLexicon(const std::vector<Phrase> &phrases) {
     }
     sections.emplace_back(pool.size() / 2);
     std::memcpy(sections.back().data(), pool.data(), 2 * pool.size());
-    const HR_UINT32 tags[5] = {PYLEX_TAG_FIRST_INDEX, PYLEX_TAG_FIRST_ITEMS, PYLEX_TAG_LAST_INDEX,
-                               PYLEX_TAG_LAST_ITEMS, PYLEX_TAG_POOL};
+    const HR_UINT32 tags[5] = {PYLEX_TAG_FIRST_INDEX, PYLEX_TAG_FIRST_ITEMS, PYLEX_TAG_LAST_INDEX, PYLEX_TAG_LAST_ITEMS,
+                               PYLEX_TAG_POOL};
     std::vector<HR_UINT32> words = {0x31535950 /* "PYS1" */, 1, 0, 0x12012120, 5, 32, 32 + 5 * 16, 0};
     for (HR_UINT32 s = 0, offset = 0; s < 5; offset += 4 * static_cast<HR_UINT32>(sections[s++].size()))
         words.insert(words.end(), {tags[s], offset, 4 * static_cast<HR_UINT32>(sections[s].size()), 0});
@@ -180,11 +180,10 @@ TEST_F(CandTest, KeepsFiveMultiCharacterPhrasesAndOnlyAStrictlyBetterOneDisplace
         Pass(2, {{}, {{kGuo, 100}}});
         return List();
     };
-    EXPECT_EQ(run(5), (std::vector<Item>{{u"六国", 105, 105},
-                                         {u"一国", 110, 100},
-                                         {u"二国", 120, 101},
-                                         {u"三国", 130, 102},
-                                         {u"四国", 140, 103}}));
+    EXPECT_EQ(
+        run(5),
+        (std::vector<Item>{
+            {u"六国", 105, 105}, {u"一国", 110, 100}, {u"二国", 120, 101}, {u"三国", 130, 102}, {u"四国", 140, 103}}));
     std::vector<Item> firstFive = {
         {u"一国", 110, 100}, {u"二国", 120, 101}, {u"三国", 130, 102}, {u"四国", 140, 103}, {u"五国", 150, 104}};
     EXPECT_EQ(run(50), firstFive);
@@ -202,8 +201,8 @@ TEST_F(CandTest, KeepsFiveCompletionsAndOnlyAMoreFrequentOneDisplacesTheRarest) 
         Pass(1, {{{kZhong, 100}, {kRen, 120}}});
         return List();
     };
-    std::vector<Item> kept = {{u"中", 100, 100}, {u"中一", 101, 1000}, {u"中二", 101, 1001},
-                              {u"中三", 101, 1002}, {u"中四", 101, 1003}};
+    std::vector<Item> kept = {
+        {u"中", 100, 100}, {u"中一", 101, 1000}, {u"中二", 101, 1001}, {u"中三", 101, 1002}, {u"中四", 101, 1003}};
     std::vector<Item> displaced = kept;
     displaced.insert(displaced.end(), {{u"人", 120, 200}, {u"人山", 121, 500}});
     EXPECT_EQ(run(500), displaced);
@@ -266,9 +265,13 @@ TEST_F(CandTest, DumpWritesTheListThenTheEntriesOfEveryPass) {
     EXPECT_EQ(Dump(), "\r\n\r\n");
     Pass(1, {{{kZhong, 100}}});
     Pass(2, {{{kRen, 300}}, {{kGuo, 200}}}, {{0, 1}, {1, 2}});
-    EXPECT_EQ(Dump(), "0.中国 0 0x00000000 | 1.人 300 0x01000001 | \r\n\r\n"
-                      "中" + Fillers(7) + "\r\n"
-                      "人" + Fillers(7) + "国" + Fillers(7) + "\r\n");
+    EXPECT_EQ(Dump(),
+              "0.中国 0 0x00000000 | 1.人 300 0x01000001 | \r\n\r\n"
+              "中" +
+                  Fillers(7) +
+                  "\r\n"
+                  "人" +
+                  Fillers(7) + "国" + Fillers(7) + "\r\n");
 }
 
 TEST_F(CandTest, DumpCutsLongTextsAndStopsAtTheCapacity) {
@@ -313,8 +316,7 @@ TEST_F(CandTest, FullRecognitionTableRefusesResultsAndDropsTheSegmentation) {
 
 TEST_F(CandTest, CandidateTableIsNeverOverrun) {
     std::vector<Phrase> phrases = {{u"中", 100}};
-    for (char16_t c : std::u16string(u"一二三四五"))
-        phrases.push_back({std::u16string(1, kZhong) + c, 200});
+    for (char16_t c : std::u16string(u"一二三四五")) phrases.push_back({std::u16string(1, kZhong) + c, 200});
     UseLexicon(phrases);
     const HR_UINT16 code = kZhong, distance = 10;
     // Every pass of one stroke adds the character and its five completions.

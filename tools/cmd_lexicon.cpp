@@ -31,5 +31,5 @@ int Main(int argc, char **argv) {
 }  // namespace
 
 static penrune::RegisterCommand reg("lexicon", &Main,
-                             "DESCRIPTION PHRASES OUTPUT ERRORS -- build the phrase lexicon image OUTPUT "
-                             "and its C source OUTPUT.c from a phrase list");
+                                    "DESCRIPTION PHRASES OUTPUT ERRORS -- build the phrase lexicon image OUTPUT "
+                                    "and its C source OUTPUT.c from a phrase list");

@@ -6,12 +6,11 @@
 // points with integer coordinates 0..65534.
 #include <cstdio>
 #include <fstream>
+#include <nlohmann/json.hpp>
 #include <sstream>
 #include <stdexcept>
 #include <string>
 #include <vector>
-
-#include <nlohmann/json.hpp>
 
 #include "Command.h"
 #include "HWKernel.h"
@@ -103,7 +102,8 @@ public:
         HR_UINT32 total = HWKernel_GetCandTotal(kernel_);
         for (HR_UINT32 i = 0; i < total; ++i) {
             HR_UINT16 index = static_cast<HR_UINT16>(i);
-            list.push_back({{"rank", i + 1}, {"text", Text(index)}, {"score", PYCand_GetItem(&kernel_->cand, index)->score}});
+            list.push_back(
+                {{"rank", i + 1}, {"text", Text(index)}, {"score", PYCand_GetItem(&kernel_->cand, index)->score}});
         }
         return list;
     }

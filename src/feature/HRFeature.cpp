@@ -120,27 +120,57 @@ inline int QuadrantAngle(int dx, int dy) {
     return ComputeQuadrantAngle(static_cast<HR_UINT32>(dx), static_cast<HR_UINT32>(dy));
 }
 
+/* The direction of a step as base + sign * (first-quadrant angle), by the
+ * signs of dx and dy (index 3 * (sign dx + 1) + sign dy + 1; y grows
+ * downward). Steps along an axis ignore the quadrant angle. Looking the
+ * case up instead of branching keeps the random directions of a character
+ * from defeating branch prediction. */
+struct AngleCase {
+    HR_INT16 base;
+    HR_INT16 sign;
+};
+constexpr AngleCase kAngleCases[9] = {
+    {180, -1}, {180, 0}, {180, 1},              /* left: up, level, down */
+    {90, 0},   {kAngleOfSamePoint, 0}, {270, 0}, /* vertical: up, none, down */
+    {0, 1},    {0, 0},   {kFullCircle, -1},     /* right: up, level, down */
+};
+
+constexpr int Sign(int v) { return (v > 0) - (v < 0); }
+
 HR_UINT16 TwoPointAngle(_HR_POINT8 p, _HR_POINT8 q) {
-    if (p.x == q.x) {
-        if (p.y == q.y) return kAngleOfSamePoint;
-        return p.y < q.y ? 270 : 90;
-    }
-    if (p.y == q.y) return q.x < p.x ? 180 : 0;
-    const int a = QuadrantAngle(Abs(q.x - p.x), Abs(q.y - p.y));
-    const bool right = q.x > p.x, up = q.y < p.y;
-    if (up) return static_cast<HR_UINT16>(right ? a : 180 - a);
-    return static_cast<HR_UINT16>(right ? kFullCircle - a : 180 + a);
+    const int dx = q.x - p.x, dy = q.y - p.y;
+    const AngleCase c = kAngleCases[3 * (Sign(dx) + 1) + Sign(dy) + 1];
+    return static_cast<HR_UINT16>(c.base + c.sign * QuadrantAngle(Abs(dx), Abs(dy)));
 }
 
-HR_INT16 TwoPointSlope(_HR_POINT8 p, _HR_POINT8 q) {
+/* c ? a : b as bit operations, for choices that depend on a step's
+ * direction: a character's several hundred short steps point every which
+ * way, and a branch there would keep being mispredicted. */
+constexpr int Select(bool c, int a, int b) {
+    const int mask = -static_cast<int>(c);
+    return (a & mask) | (b & ~mask);
+}
+
+/* A step seen along its major axis (y when steeper than 45 degrees, else
+ * x): the signed extents along both axes. */
+struct MajorStep {
+    bool yMajor;
+    int major;
+    int minor;
+};
+
+MajorStep MajorStepOf(_HR_POINT8 p, _HR_POINT8 q) {
     const int dx = q.x - p.x, dy = q.y - p.y;
-    if (dx == 0) {
-        if (dy == 0) return kSamePointSlope;
-        return dy > 0 ? kAxisSlope : -kAxisSlope;
-    }
-    if (dy == 0) return dx < 0 ? -kAxisSlope : kAxisSlope;
-    if (Abs(dx) >= Abs(dy)) return static_cast<HR_INT16>(dx * kSlopeUnit / dy);
-    return static_cast<HR_INT16>(dy * kSlopeUnit / dx);
+    const bool yMajor = Abs(dy) > Abs(dx);
+    return {yMajor, Select(yMajor, dy, dx), Select(yMajor, dx, dy)};
+}
+
+/* Major over minor extent in slope units; +-32000 (the sign of the major
+ * extent) along an axis, 128 for no step at all. */
+HR_INT16 SlopeOf(const MajorStep &m) {
+    const int ratio = m.major * kSlopeUnit / (m.minor != 0 ? m.minor : 1);
+    const int axis = m.major > 0 ? kAxisSlope : m.major < 0 ? -kAxisSlope : kSamePointSlope;
+    return static_cast<HR_INT16>(m.minor != 0 ? ratio : axis);
 }
 
 /* Weight of a slot at distance d degrees from the direction. */
@@ -205,14 +235,10 @@ void AddSlots(HR_UINT16 *slots, SlotVector w) {
     memcpy(slots, &sum, sizeof sum);
 }
 
-void AccumulateSamples(const _HR_POINT8 *samples, HR_INT32 count, SlotVector weights,
-                       QuarterGrid &grid) {
-    for (HR_INT32 i = 0; i < count; ++i) {
-        const _HR_POINT8 s = samples[i];
-        if (s.x >= kFrame || s.y >= kFrame) continue;
-        const int quarter = (s.y >> kQuarterShift) * kQuarterGrid + (s.x >> kQuarterShift);
-        AddSlots(grid.slots + quarter * HR_FEATURE_SLOTS, weights);
-    }
+void AccumulateSample(_HR_POINT8 s, SlotVector weights, QuarterGrid &grid) {
+    if (s.x >= kFrame || s.y >= kFrame) return;
+    const int quarter = (s.y >> kQuarterShift) * kQuarterGrid + (s.x >> kQuarterShift);
+    AddSlots(grid.slots + quarter * HR_FEATURE_SLOTS, weights);
 }
 
 void AddCell(HR_INT16 *plane, int row, int column, SlotVector w) {
@@ -241,73 +267,56 @@ void SpreadQuarter(HR_INT16 *plane, int quarterRow, int quarterColumn, SlotVecto
     if (columnOk) AddCell(plane, sideRow, sideColumn, sum * kDiagonalCellFactor);
 }
 
-bool IsZero(SlotVector v) {
-    HR_UINT64 halves[2];
-    memcpy(halves, &v, sizeof halves);
-    return (halves[0] | halves[1]) == 0;
-}
-
-/* Most quarters of a character hold no ink; spreading a zero sum would add
- * nothing, so they are skipped. */
 void SpreadQuarters(const QuarterGrid &grid, HR_INT16 *plane) {
     for (int qr = 0; qr < kQuarterGrid; ++qr) {
         for (int qc = 0; qc < kQuarterGrid; ++qc) {
-            const SlotVector sum = LoadSlots(grid.slots + (qr * kQuarterGrid + qc) * HR_FEATURE_SLOTS);
-            if (!IsZero(sum)) SpreadQuarter(plane, qr, qc, sum);
+            SpreadQuarter(plane, qr, qc, LoadSlots(grid.slots + (qr * kQuarterGrid + qc) * HR_FEATURE_SLOTS));
         }
     }
 }
 
-/* Major and minor coordinates of points along one axis. */
-template <bool kYMajor>
-struct Axis {
-    static int Major(_HR_POINT8 p) { return kYMajor ? p.y : p.x; }
-    static int Minor(_HR_POINT8 p) { return kYMajor ? p.x : p.y; }
-    static _HR_POINT8 Point(int major, int minor) {
-        const auto a = static_cast<HR_UINT8>(major), b = static_cast<HR_UINT8>(minor);
-        return kYMajor ? _HR_POINT8{b, a} : _HR_POINT8{a, b};
+/* Where the samples of one segment go: the scratch list and, with the
+ * segment's direction weights, the quarter grid. */
+struct SampleSink {
+    _HR_POINT8 *scratch;
+    int count;
+    SlotVector weights;
+    QuarterGrid &grid;
+
+    void Emit(_HR_POINT8 s) {
+        scratch[count++] = s;
+        AccumulateSample(s, weights, grid);
     }
 };
 
 /* Samples p -> q every step units along the major axis, p included and q
- * excluded; returns the number written to scratch (at most
- * ceil(kMaxSpan / step)). The slope division is needed only from the second
- * sample on, which most segments of a character never reach. */
-template <bool kYMajor>
-int InterpolateAlong(_HR_POINT8 p, _HR_POINT8 q, HR_INT32 step, _HR_POINT8 *scratch) {
-    using A = Axis<kYMajor>;
-    const int distance = A::Major(q) - A::Major(p);
-    const int span = Abs(distance);
-    if (span == 0) return 0;
-    scratch[0] = p;
-    if (span <= step) return 1;
-    const int delta = distance > 0 ? step : -step;
-    const int slope = TwoPointSlope(p, q);
-    int count = 1;
+ * excluded (at most ceil(kMaxSpan / step) samples). Most segments of a
+ * character have one sample, p itself, and need no division. */
+void Interpolate(_HR_POINT8 p, _HR_POINT8 q, HR_INT32 step, SampleSink &sink) {
+    const MajorStep m = MajorStepOf(p, q);
+    const int span = Abs(m.major);
+    if (span == 0) return;
+    sink.Emit(p);
+    if (span <= step) return;
+    const int major0 = m.yMajor ? p.y : p.x, minor0 = m.yMajor ? p.x : p.y;
+    const int delta = m.major > 0 ? step : -step;
+    const int slope = SlopeOf(m);
     for (int offset = delta; Abs(offset) < span; offset += delta) {
-        scratch[count++] = A::Point(A::Major(p) + offset, A::Minor(p) + offset * kSlopeUnit / slope);
+        const auto major = static_cast<HR_UINT8>(major0 + offset);
+        const auto minor = static_cast<HR_UINT8>(minor0 + offset * kSlopeUnit / slope);
+        sink.Emit(m.yMajor ? _HR_POINT8{minor, major} : _HR_POINT8{major, minor});
     }
-    return count;
 }
 
-/* The major axis is y when the segment is steeper than 45 degrees, else x. */
-int Interpolate(_HR_POINT8 p, _HR_POINT8 q, HR_INT32 step, _HR_POINT8 *scratch) {
-    if (Abs(q.y - p.y) > Abs(q.x - p.x)) return InterpolateAlong<true>(p, q, step, scratch);
-    return InterpolateAlong<false>(p, q, step, scratch);
-}
-
-/* Samples of segment p -> q into scratch; returns their number. */
-int SegmentSamples(_HR_POINT8 p, _HR_POINT8 q, bool includeEnd, HR_INT32 step,
-                   _HR_POINT8 *scratch) {
-    int count = Interpolate(p, q, step, scratch);
-    if (includeEnd) scratch[count++] = q;
-    return count;
-}
-
-void ExtractSegment(_HR_POINT8 p, _HR_POINT8 q, bool includeEnd, HR_INT32 step,
-                    _HR_POINT8 *scratch, QuarterGrid &grid) {
-    const int count = SegmentSamples(p, q, includeEnd, step, scratch);
-    AccumulateSamples(scratch, count, DirectionWeights(TwoPointAngle(p, q)), grid);
+/* Samples segment p -> q (and q itself when includeEnd) into scratch and,
+ * weighted by the segment's direction, into the grid. Returns the number of
+ * samples. */
+int ExtractSegment(_HR_POINT8 p, _HR_POINT8 q, bool includeEnd, HR_INT32 step,
+                   _HR_POINT8 *scratch, QuarterGrid &grid) {
+    SampleSink sink{scratch, 0, DirectionWeights(TwoPointAngle(p, q)), grid};
+    Interpolate(p, q, step, sink);
+    if (includeEnd) sink.Emit(q);
+    return sink.count;
 }
 
 int CityBlock(_HR_POINT8 a, _HR_POINT8 b) { return Abs(a.x - b.x) + Abs(a.y - b.y); }
@@ -399,7 +408,7 @@ HR_INT32 HRFeature_GetAngleValue(HR_UINT8 dx, HR_UINT8 dy) { return QuadrantAngl
 
 HR_UINT16 HRFeature_GetTwoPointAngle(_HR_POINT8 p, _HR_POINT8 q) { return TwoPointAngle(p, q); }
 
-HR_INT16 HRFeature_GetTwoPointSlope(_HR_POINT8 p, _HR_POINT8 q) { return TwoPointSlope(p, q); }
+HR_INT16 HRFeature_GetTwoPointSlope(_HR_POINT8 p, _HR_POINT8 q) { return SlopeOf(MajorStepOf(p, q)); }
 
 void HRFeature_EightDirectionMapping(HR_UINT16 angle, HR_UINT16 *weights) {
     const SlotVector w = DirectionWeights(angle);
@@ -409,7 +418,8 @@ void HRFeature_EightDirectionMapping(HR_UINT16 angle, HR_UINT16 *weights) {
 void HRFeature_CountEightDirectionFeature(const _HR_POINT8 *samples, HR_INT32 count,
                                           const HR_UINT16 *weights, HR_INT16 *plane) {
     QuarterGrid grid{};
-    AccumulateSamples(samples, count, LoadSlots(weights), grid);
+    const SlotVector w = LoadSlots(weights);
+    for (HR_INT32 i = 0; i < count; ++i) AccumulateSample(samples[i], w, grid);
     SpreadQuarters(grid, plane);
 }
 

@@ -68,16 +68,15 @@ void ApplyDifferences(const HR_UINT16 *differences, HR_UINT16 *profile) {
     }
 }
 
-/* Deposits the density of segment a-b, unless it has zero length. */
+/* Deposits the density of segment a-b; a segment of zero length deposits
+ * nothing. Selects rather than branches: segments point every which way. */
 void AddSegmentDensity(_HR_POINT8 a, _HR_POINT8 b, ProfileDifferences &d) {
     const int dx = AbsDiff(a.x, b.x), dy = AbsDiff(a.y, b.y);
-    if (dx == 0 && dy == 0) return;
-    HR_UINT16 xWeight = kSegmentWeight, yWeight = kSegmentWeight;
-    if (dx < dy) {
-        xWeight = CrossAxisWeight(dy, dx);
-    } else {
-        yWeight = CrossAxisWeight(dx, dy);
-    }
+    const bool steep = dx < dy;
+    const HR_UINT16 cross = CrossAxisWeight(steep ? dy : dx, steep ? dx : dy);
+    const bool empty = dx == 0 && dy == 0;
+    const HR_UINT16 xWeight = empty ? 0 : steep ? cross : kSegmentWeight;
+    const HR_UINT16 yWeight = empty ? 0 : steep ? kSegmentWeight : cross;
     AddSegmentRanges(d, a, b, xWeight, yWeight);
 }
 

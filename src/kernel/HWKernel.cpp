@@ -108,8 +108,7 @@ int FindGaps(const HR_INT32 *bins, Gap *gaps) {
 
 // Cuts the union box at the middle of every gap at least `threshold` bins
 // long; returns the number of boxes.
-int CutBoxes(const _HW_RECT &all, HR_INT32 width, const Gap *gaps, int gapCount, HR_INT32 threshold,
-             _HW_RECT *boxes) {
+int CutBoxes(const _HW_RECT &all, HR_INT32 width, const Gap *gaps, int gapCount, HR_INT32 threshold, _HW_RECT *boxes) {
     int count = 0;
     HR_INT32 x0 = all.left;
     for (int g = 0; g < gapCount; ++g) {
@@ -198,7 +197,7 @@ int HWKernel_AddStroke(_HW_KERNEL *kernel, const _HR_POINT16 *points, HR_UINT32 
 int HWKernel_DelStroke(_HW_KERNEL *kernel) {
     if (kernel->strokeTotal <= 0) return 0;
     kernel->strokeTotal -= 1;
-    kernel->pointTotal = kernel->strokeTotal > 0 ? kernel->stroke[kernel->strokeTotal].first : 0;
+    kernel->pointTotal = kernel->stroke[kernel->strokeTotal].first;  // 0 for the first stroke
     if (kernel->strokeTotal > 0) kernel->point[kernel->pointTotal] = kDataEnd;
     return PYCand_DelLastStroke(&kernel->cand);
 }

@@ -14,8 +14,7 @@ bool SameText(const _PY_CAND_ITEM &slot, const HR_UINT16 *text, HR_UINT32 length
 }
 
 // First slot in [from, to) with the same text, or -1.
-HR_INT32 FindSameText(const _PY_CAND *cand, HR_UINT32 from, HR_UINT32 to, const HR_UINT16 *text,
-                      HR_UINT32 length) {
+HR_INT32 FindSameText(const _PY_CAND *cand, HR_UINT32 from, HR_UINT32 to, const HR_UINT16 *text, HR_UINT32 length) {
     for (HR_UINT32 i = from; i < to; ++i)
         if (SameText(cand->cand[i], text, length)) return static_cast<HR_INT32>(i);
     return -1;
@@ -43,8 +42,8 @@ HR_UINT32 ItemTextUtf8(const _PY_CAND_ITEM &item, char *out, HR_UINT32 capacity)
 
 bool HasFreeSlot(const _PY_CAND *cand) { return cand->candTotal < PY_CAND_SLOT_MAX; }
 
-void SetPhrase(_PY_CAND_ITEM *slot, HR_UINT32 phraseId, const HR_UINT16 *text, HR_UINT32 length,
-               HR_UINT16 code, HR_UINT32 score, HR_UINT16 weight) {
+void SetPhrase(_PY_CAND_ITEM *slot, HR_UINT32 phraseId, const HR_UINT16 *text, HR_UINT32 length, HR_UINT16 code,
+               HR_UINT32 score, HR_UINT16 weight) {
     slot->text = text;
     slot->code = code;
     slot->length = static_cast<HR_UINT16>(length);
@@ -54,8 +53,8 @@ void SetPhrase(_PY_CAND_ITEM *slot, HR_UINT32 phraseId, const HR_UINT16 *text, H
 }
 
 // Appends a slot; the caller has checked HasFreeSlot.
-void AppendPhrase(_PY_CAND *cand, HR_UINT32 phraseId, const HR_UINT16 *text, HR_UINT32 length,
-                  HR_UINT16 code, HR_UINT32 score, HR_UINT16 weight) {
+void AppendPhrase(_PY_CAND *cand, HR_UINT32 phraseId, const HR_UINT16 *text, HR_UINT32 length, HR_UINT16 code,
+                  HR_UINT32 score, HR_UINT16 weight) {
     SetPhrase(&cand->cand[cand->candTotal++], phraseId, text, length, code, score, weight);
 }
 
@@ -103,8 +102,8 @@ HR_INT32 WorstMultiCharSlot(const _PY_CAND *cand, HR_UINT32 base, HR_UINT32 *mul
 // the list that starts at base: merged into a slot of the same text, kept
 // beside at most PY_CAND_PHRASE_KEEP other multi-character slots, or put in
 // place of the worst of them when strictly better.
-void OfferWholeInput(_PY_CAND *cand, HR_UINT32 base, HR_UINT32 phraseId, const HR_UINT16 *text,
-                     HR_UINT32 length, HR_UINT16 code, HR_UINT32 score, HR_UINT16 weight) {
+void OfferWholeInput(_PY_CAND *cand, HR_UINT32 base, HR_UINT32 phraseId, const HR_UINT16 *text, HR_UINT32 length,
+                     HR_UINT16 code, HR_UINT32 score, HR_UINT16 weight) {
     if (!HasFreeSlot(cand)) return;
     HR_INT32 same = FindSameText(cand, base, cand->candTotal, text, length);
     if (same >= 0) {
@@ -237,7 +236,6 @@ HR_UINT32 FormatHex8(char *dst, HR_UINT32 value) {
     return 8;
 }
 
-
 // "%d.%s %d 0x%08x | ": position in the list, text, score, phrase id.
 void DumpItem(DumpText *out, HR_UINT32 position, const _PY_CAND_ITEM &item) {
     char scratch[PY_CAND_DUMP_TEXT_MAX];
@@ -327,8 +325,7 @@ int PYCand_AddRecoResult(_PY_CAND *cand, HR_UINT16 count, const HR_UINT16 *codes
     return 1;
 }
 
-int PYCand_IsMatch(const _PY_CAND *cand, HR_UINT32 entry, const HR_UINT16 *text, HR_UINT32 length,
-                   HR_UINT32 *score) {
+int PYCand_IsMatch(const _PY_CAND *cand, HR_UINT32 entry, const HR_UINT16 *text, HR_UINT32 length, HR_UINT32 *score) {
     if (entry >= cand->entryTotal || length == 0) return 0;
     HR_UINT32 start = cand->entry[entry].start;
     HR_UINT32 sum = cand->entry[entry].distance;
@@ -364,8 +361,8 @@ int PYCand_FinishStroke(_PY_CAND *cand, HR_UINT16 strokeCount, int segmentCount,
     for (HR_UINT32 c = base; c < completions; ++c) AddCompletions(cand, base, completions, c);
 
     cand->candRange[strokeCount].end = cand->candTotal;
-    HR_quicksort(cand->cand + base, static_cast<int>(cand->candTotal - base), sizeof(_PY_CAND_ITEM),
-                 CompareSlots, nullptr);
+    HR_quicksort(cand->cand + base, static_cast<int>(cand->candTotal - base), sizeof(_PY_CAND_ITEM), CompareSlots,
+                 nullptr);
     return 1;
 }
 

@@ -19,29 +19,37 @@
 #include "HTLda.h"
 #include "HTLog.h"
 
-// The scatter accumulation is the cost of the coarse stage. On x86-64 Linux
-// its kernel is also compiled for AVX2 and picked at load time; without FMA
-// the AVX2 clone rounds exactly like the baseline one, so the statistics do
-// not depend on the machine.
-#if defined(__GNUC__) && defined(__x86_64__) && defined(__linux__)
-#define HT_FEAT_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
-#else
-#define HT_FEAT_VECTOR_CLONES
+// The scatter accumulation is the cost of the coarse stage. Its kernel works
+// on vectors of two doubles (SSE2, every x86-64), and on x86-64 with GCC or
+// Clang also on vectors of four (AVX2), chosen at run time. Neither uses
+// fused multiply-add, so both round exactly alike and the statistics do not
+// depend on the machine.
+#if defined(__GNUC__) && defined(__x86_64__)
+#define HT_FEAT_HAVE_AVX2_KERNEL 1
 #endif
 
 namespace {
 
 constexpr int kTimerSlot = 1;
 // Samples whose outer products are added to the scatter triangle in one
-// sweep, and the register tile of the sweep: kRowTile rows x kColTile
-// columns, two vectors of four doubles per row.
+// sweep, rows of the register tile of the sweep (each row two vectors wide),
+// and the padding between the sample rows of a block.
 constexpr int kOuterBlock = 32;
 constexpr int kRowTile = 4;
-constexpr int kColTile = 8;
 constexpr int kRowPad = 8;
-// Four doubles at any 8-byte aligned address; vector types may alias their
-// element type.
-typedef double HtVec4 __attribute__((vector_size(32), aligned(8)));
+// A vector of kLanes doubles at any 8-byte aligned address; vector types may
+// alias their element type. (A member typedef keeps the alignment attribute,
+// which a template argument would drop.)
+template <int kLanes>
+struct DoubleVec;
+template <>
+struct DoubleVec<2> {
+    typedef double Type __attribute__((vector_size(16), aligned(8)));
+};
+template <>
+struct DoubleVec<4> {
+    typedef double Type __attribute__((vector_size(32), aligned(8)));
+};
 // Transform rows projected side by side.
 constexpr int kTranRows = 8;
 // Quantisation of a projected value: 1/256 in float32 and the clamp limit.
@@ -89,7 +97,8 @@ void StoreI32(HR_UINT8 *p, HR_INT32 value) {
 bool Wanted(HR_UINT16 code) { return g_bCodeExist[code] != 0; }
 
 bool WriteAll(FILE *fp, const void *data, size_t size, size_t count) {
-    return std::fwrite(data, size, count, fp) == count;
+    // An empty container may hand over a null pointer, which fwrite rejects.
+    return count == 0 || std::fwrite(data, size, count, fp) == count;
 }
 
 bool ReadAll(FILE *fp, void *data, size_t size, size_t count) {
@@ -187,11 +196,14 @@ void AddElement(double &element, const double *a, const double *const *x, int j)
 // packed[i][j] += w[s] * x[s][i] * x[s][j] for one block of kOuterBlock
 // samples. Every element receives the products of the samples in sample
 // order, exactly as if the samples were added one at a time; the block only
-// saves memory traffic. The bulk of the triangle goes in tiles of
-// kRowTile rows x kColTile columns held in vector registers.
-HT_FEAT_VECTOR_CLONES
-void AddOuterBlock(double *__restrict packed, int dim, const double *const *x,
-                   const double *weights) {
+// saves memory traffic. The bulk of the triangle goes in tiles of kRowTile
+// rows x two vectors held in registers.
+template <int kLanes>
+__attribute__((always_inline)) inline void AddOuterBlockWith(double *__restrict packed, int dim,
+                                                             const double *const *x,
+                                                             const double *weights) {
+    using Vec = typename DoubleVec<kLanes>::Type;
+    constexpr int kColTile = 2 * kLanes;
     double a[kRowTile][kOuterBlock];
     double *row[kRowTile];  // row[r][j] is element (i0 + r, j)
     for (int i0 = 0; i0 < dim; i0 += kRowTile) {
@@ -208,28 +220,47 @@ void AddOuterBlock(double *__restrict packed, int dim, const double *const *x,
         if (rows < kRowTile) break;
         int j = cornerEnd;
         for (; j + kColTile <= dim; j += kColTile) {
-            HtVec4 c[kRowTile][2];
+            Vec c[kRowTile][2];
             for (int r = 0; r < kRowTile; ++r) {
-                c[r][0] = *reinterpret_cast<const HtVec4 *>(row[r] + j);
-                c[r][1] = *reinterpret_cast<const HtVec4 *>(row[r] + j + 4);
+                c[r][0] = *reinterpret_cast<const Vec *>(row[r] + j);
+                c[r][1] = *reinterpret_cast<const Vec *>(row[r] + j + kLanes);
             }
             for (int s = 0; s < kOuterBlock; ++s) {
-                const HtVec4 v0 = *reinterpret_cast<const HtVec4 *>(x[s] + j);
-                const HtVec4 v1 = *reinterpret_cast<const HtVec4 *>(x[s] + j + 4);
+                const Vec v0 = *reinterpret_cast<const Vec *>(x[s] + j);
+                const Vec v1 = *reinterpret_cast<const Vec *>(x[s] + j + kLanes);
                 for (int r = 0; r < kRowTile; ++r) {
                     c[r][0] += a[r][s] * v0;
                     c[r][1] += a[r][s] * v1;
                 }
             }
             for (int r = 0; r < kRowTile; ++r) {
-                *reinterpret_cast<HtVec4 *>(row[r] + j) = c[r][0];
-                *reinterpret_cast<HtVec4 *>(row[r] + j + 4) = c[r][1];
+                *reinterpret_cast<Vec *>(row[r] + j) = c[r][0];
+                *reinterpret_cast<Vec *>(row[r] + j + kLanes) = c[r][1];
             }
         }
         for (; j < dim; ++j) {
             for (int r = 0; r < kRowTile; ++r) AddElement(row[r][j], a[r], x, j);
         }
     }
+}
+
+#ifdef HT_FEAT_HAVE_AVX2_KERNEL
+__attribute__((target("avx2"))) void AddOuterBlockAvx2(double *__restrict packed, int dim,
+                                                       const double *const *x,
+                                                       const double *weights) {
+    AddOuterBlockWith<4>(packed, dim, x, weights);
+}
+#endif
+
+void AddOuterBlock(double *__restrict packed, int dim, const double *const *x, const double *weights) {
+#ifdef HT_FEAT_HAVE_AVX2_KERNEL
+    static const bool avx2 = __builtin_cpu_supports("avx2");
+    if (avx2) {
+        AddOuterBlockAvx2(packed, dim, x, weights);
+        return;
+    }
+#endif
+    AddOuterBlockWith<2>(packed, dim, x, weights);
 }
 
 // Applies f(packed element, i, j) to every element of a packed triangle.
@@ -918,6 +949,7 @@ extern "C" int HTFeat_RandFeatureMakeSet(const char *sortDir, int set, HR_UINT32
                 return 0;
             }
         }
+        HTLog_Print("  %s\n", randPath);
         File out = Open(randPath, "wb");
         if (!out || !buckets.Write(out.get())) {
             HTLog_Print("  cannot write %s\n", randPath);
@@ -933,7 +965,6 @@ extern "C" int HTFeat_RandFeature(const char *sortDir, const char *randDir) {
         for (int set = 1; set <= HT_FEAT_RAND_SETS; ++set) {
             char path[HT_PATH_MAX];
             if (!HT_FormatPath(path, "%s/rand_%03d.fec", randDir, set)) return 0;
-            HTLog_Print("  %s\n", path);
             if (!HTFeat_RandFeatureMakeSet(sortDir, set, HT_FEAT_RAND_BUCKET_CAPACITY, path)) return 0;
         }
         return 1;

@@ -181,9 +181,10 @@ void Optimizer::ListFiles() {
 
 bool Optimizer::LoadImage(const char *treePath) {
     FILE *fp = std::fopen(treePath, "rb");
-    HR_UINT32 size = fp ? HT_FileLength(fp) : 0;
-    if (fp) std::fclose(fp);
-    if (!fp || !HTDict_LoadFile(treePath, image_.data(), (int)image_.size())) {
+    bool opened = fp != nullptr;
+    HR_UINT32 size = opened ? HT_FileLength(fp) : 0;
+    if (opened) std::fclose(fp);
+    if (!opened || !HTDict_LoadFile(treePath, image_.data(), (int)image_.size())) {
         HTLog_Print("  cannot load %s\n", treePath);
         return false;
     }

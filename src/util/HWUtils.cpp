@@ -42,14 +42,12 @@ void SwapBytes(char *a, char *b, int size) {
 // Moves the element at from down to position to (to <= from), shifting the
 // elements in between up by one; done byte by byte without a buffer.
 void RotateDown(char *to, char *from, int size) {
-    for (char *trav = from + size - 1; trav >= from; --trav) {
-        char c = *trav;
-        char *hi = trav;
-        for (char *lo = trav - size; lo >= to; lo -= size) {
-            *hi = *lo;
-            hi = lo;
-        }
-        *hi = c;
+    const long steps = (from - to) / size;
+    for (int b = size - 1; b >= 0; --b) {
+        char c = from[b];
+        char *p = from + b;
+        for (long k = 0; k < steps; ++k, p -= size) *p = *(p - size);
+        *p = c;
     }
 }
 
@@ -82,9 +80,12 @@ struct Sorter {
         char *mid = MedianOfThree(lo, hi);
         char *l = lo + size;
         char *r = hi - size;
+        // The median of three stops both scans inside [lo, hi]; the bounds
+        // tests only keep a comparator that is not a consistent order from
+        // leading them out of the array.
         do {
-            while (Before(l, mid)) l += size;
-            while (Before(mid, r)) r -= size;
+            while (l < hi && Before(l, mid)) l += size;
+            while (r > lo && Before(mid, r)) r -= size;
             if (l < r) {
                 SwapBytes(l, r, size);
                 if (mid == l) {
@@ -143,7 +144,8 @@ struct Sorter {
     // Insertion sort over the whole array. The smallest of the first
     // HR_QSORT_THRESHOLD + 1 elements goes to the front first; the quick
     // phase guarantees the overall minimum is among them, so it stops every
-    // leftward scan without a bounds test.
+    // leftward scan (the bounds test only guards against inconsistent
+    // comparators).
     void InsertionPhase(char *base, int count) const {
         char *end = base + static_cast<long>(count - 1) * size;
         char *thresh = base + static_cast<long>(HR_QSORT_THRESHOLD) * size;
@@ -155,9 +157,8 @@ struct Sorter {
         if (smallest != base) SwapBytes(smallest, base, size);
         // Element 1 is not below the sentinel, so insertion starts at 2.
         for (char *run = base + 2 * static_cast<long>(size); run <= end; run += size) {
-            char *pos = run - size;
-            while (Before(run, pos)) pos -= size;
-            pos += size;
+            char *pos = run;
+            while (pos > base && Before(run, pos - size)) pos -= size;
             if (pos != run) RotateDown(pos, run, size);
         }
     }
