@@ -247,17 +247,15 @@ TEST(QuickSort, HandlesOrderedAndConstantInputs) {
     EXPECT_EQ(descending, ascending);
 }
 
-int CompareAtRandom(const void *, const void *, void *context) {
-    return static_cast<int>((*static_cast<std::mt19937 *>(context))() % 3) - 1;
-}
+int AlwaysBefore(const void *, const void *, void *) { return -1; }
 
-// A comparator that is no order must not lead the sort out of the array:
-// the elements still come back as a permutation.
+// A comparator that is no order (here every element comes before every
+// other) must not lead the sort out of the array: the elements still come
+// back as a permutation.
 TEST(QuickSort, SurvivesAnInconsistentComparator) {
-    std::mt19937 rng(7);
     std::vector<int> values(1000);
     std::iota(values.begin(), values.end(), 0);
-    HR_quicksort(values.data(), 1000, sizeof(int), CompareAtRandom, &rng);
+    HR_quicksort(values.data(), 1000, sizeof(int), AlwaysBefore, nullptr);
     std::sort(values.begin(), values.end());
     for (int i = 0; i < 1000; ++i) ASSERT_EQ(values[static_cast<size_t>(i)], i);
 }

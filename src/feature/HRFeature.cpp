@@ -165,8 +165,8 @@ MajorStep MajorStepOf(_HR_POINT8 p, _HR_POINT8 q) {
     return {yMajor, Select(yMajor, dy, dx), Select(yMajor, dx, dy)};
 }
 
-/* Major over minor extent in slope units; +-32000 (the sign of the major
- * extent) along an axis, 128 for no step at all. */
+/* Major over minor extent in slope units, truncated toward zero; +-32000
+ * (the sign of the major extent) along an axis, 128 for no step at all. */
 HR_INT16 SlopeOf(const MajorStep &m) {
     const int ratio = m.major * kSlopeUnit / (m.minor != 0 ? m.minor : 1);
     const int axis = m.major > 0 ? kAxisSlope : m.major < 0 ? -kAxisSlope : kSamePointSlope;
@@ -248,10 +248,6 @@ void AddCell(HR_INT16 *plane, int row, int column, SlotVector w) {
 
 bool OnGrid(int index) { return index >= 0 && index < HR_FEATURE_GRID; }
 
-/* Spreads the sum of one quarter cell over its own cell (factor 32) and the
- * nearest side column and side row cells (16) and the diagonal cell (8). A
- * lower-left quarter reaches the row below only in the upper half of the
- * grid: the trained prototypes were made with that rule. */
 void SpreadQuarter(HR_INT16 *plane, int quarterRow, int quarterColumn, SlotVector sum) {
     const int row = quarterRow / 2, column = quarterColumn / 2;
     const bool left = quarterColumn % 2 == 0, upper = quarterRow % 2 == 0;
@@ -311,8 +307,9 @@ void Interpolate(_HR_POINT8 p, _HR_POINT8 q, HR_INT32 step, SampleSink &sink) {
 /* Samples segment p -> q (and q itself when includeEnd) into scratch and,
  * weighted by the segment's direction, into the grid. Returns the number of
  * samples. */
-int ExtractSegment(_HR_POINT8 p, _HR_POINT8 q, bool includeEnd, HR_INT32 step,
-                   _HR_POINT8 *scratch, QuarterGrid &grid) {
+int ExtractSegment(_HR_POINT8 p, _HR_POINT8 q,
+                                                        bool includeEnd, HR_INT32 step,
+                                                        _HR_POINT8 *scratch, QuarterGrid &grid) {
     SampleSink sink{scratch, 0, DirectionWeights(TwoPointAngle(p, q)), grid};
     Interpolate(p, q, step, sink);
     if (includeEnd) sink.Emit(q);

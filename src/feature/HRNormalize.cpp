@@ -17,10 +17,12 @@ constexpr int kSegmentWeight = 5;
 constexpr int kRatioShift = 6;
 /* Bins up to this density spread narrowly with a peak, heavier bins flat. */
 constexpr HR_UINT16 kLightBinLimit = 240;
-constexpr int kLightRadius = 4;
-constexpr int kHeavyRadius = 5;
-constexpr HR_UINT16 kLightSpread[2 * kLightRadius + 1] = {2, 4, 4, 8, 10, 8, 4, 4, 2};
-constexpr HR_UINT16 kHeavySpread[2 * kHeavyRadius + 1] = {4, 4, 4, 4, 5, 5, 5, 4, 4, 4, 4};
+/* Both spreads over the wider reach; the light one (+-4) has zero weights at
+ * the ends, which add nothing. */
+constexpr int kSpreadRadius = 5;
+constexpr int kSpreadWidth = 2 * kSpreadRadius + 1;
+constexpr HR_UINT16 kLightSpread[kSpreadWidth] = {0, 2, 4, 4, 8, 10, 8, 4, 4, 2, 0};
+constexpr HR_UINT16 kHeavySpread[kSpreadWidth] = {4, 4, 4, 4, 5, 5, 5, 4, 4, 4, 4};
 
 bool IsMarker(_HR_POINT8 p) { return p.x == HR_MARKER8; }
 
@@ -78,16 +80,6 @@ void AddSegmentDensity(_HR_POINT8 a, _HR_POINT8 b, ProfileDifferences &d) {
     const HR_UINT16 xWeight = empty ? 0 : steep ? cross : kSegmentWeight;
     const HR_UINT16 yWeight = empty ? 0 : steep ? kSegmentWeight : cross;
     AddSegmentRanges(d, a, b, xWeight, yWeight);
-}
-
-/* Adds value * spread[k] to profile[center - radius + k], dropping targets
- * outside the profile. */
-void Spread(HR_UINT16 *profile, int center, HR_UINT16 value, const HR_UINT16 *spread, int radius) {
-    for (int k = -radius; k <= radius; ++k) {
-        const int target = center + k;
-        if (target < 0 || target >= kSize) continue;
-        profile[target] = static_cast<HR_UINT16>(profile[target] + value * spread[k + radius]);
-    }
 }
 
 /* Replaces a profile by its cumulative share scaled to 0..63. */
@@ -156,18 +148,17 @@ void HRNormalize_MappingInAscendOrder(_HR_POINT8 a, _HR_POINT8 b, HR_UINT16 xWei
 }
 
 void HRNormalize_DiffuseGaussianWeight(HR_UINT16 *profile) {
-    HR_UINT16 source[kSize];
+    /* Spread into margins as wide as the reach and keep the inside: targets
+     * beyond the profile are dropped without a test per addition. */
+    HR_UINT16 padded[kSpreadRadius + kSize + kSpreadRadius] = {};
     for (int i = 0; i < kSize; ++i) {
-        source[i] = profile[i];
-        profile[i] = 0;
-    }
-    for (int i = 0; i < kSize; ++i) {
-        if (source[i] <= kLightBinLimit) {
-            Spread(profile, i, source[i], kLightSpread, kLightRadius);
-        } else {
-            Spread(profile, i, source[i], kHeavySpread, kHeavyRadius);
+        const HR_UINT16 value = profile[i];
+        const HR_UINT16 *spread = value <= kLightBinLimit ? kLightSpread : kHeavySpread;
+        for (int k = 0; k < kSpreadWidth; ++k) {
+            padded[i + k] = static_cast<HR_UINT16>(padded[i + k] + value * spread[k]);
         }
     }
+    for (int i = 0; i < kSize; ++i) profile[i] = padded[kSpreadRadius + i];
 }
 
 void HRNormalize_CalculateMapping(HR_UINT16 *xProfile, HR_UINT16 *yProfile) {

@@ -15,11 +15,16 @@
 #include "HTPlatform.h"
 
 // Distances and updates must round exactly as written, one operation at a
-// time: a fused multiply-add would change the trained prototypes.
+// time: a fused multiply-add (on targets that have one) would change the
+// trained prototypes. GCC contracts across statements, so the functions that
+// multiply and add carry HT_NO_CONTRACT.
 #if defined(__clang__)
 #pragma STDC FP_CONTRACT OFF
+#define HT_NO_CONTRACT
 #elif defined(__GNUC__)
-#pragma GCC optimize("fp-contract=off")
+#define HT_NO_CONTRACT __attribute__((optimize("fp-contract=off")))
+#else
+#define HT_NO_CONTRACT
 #endif
 
 namespace {
@@ -317,7 +322,7 @@ constexpr int kVectorsPerBlock = HT_DISC_LANES / kLanesPerVector;
 // Each lane sums its own prototype's terms in component order, exactly as
 // the scalar formula does; the 2 * B independent sums keep the pipeline busy.
 template <int B>
-void BlockDistances(const float *x, int dim, const float *blocks, float *out) {
+HT_NO_CONTRACT void BlockDistances(const float *x, int dim, const float *blocks, float *out) {
     constexpr int V = B * kVectorsPerBlock;
     Lanes4 acc[V];
     for (int v = 0; v < V; ++v) acc[v] = Lanes4{} + kProtoDistanceBase;
@@ -341,8 +346,9 @@ void BlockDistances(const float *x, int dim, const float *blocks, float *out) {
 // equal ones; the last entry drops out.
 void InsertCandidate(_HT_CAND_LIST *list, int c, float d) {
     if (!(d < list->item[HT_DISC_CAND_MAX - 1].distance)) return;
-    int pos = 0;
-    while (list->item[pos].distance < d) ++pos;
+    const _HT_CAND *at = std::lower_bound(list->item, list->item + HT_DISC_CAND_MAX - 1, d,
+                                          [](const _HT_CAND &e, float v) { return e.distance < v; });
+    int pos = (int)(at - list->item);
     std::memmove(&list->item[pos + 1], &list->item[pos], sizeof(_HT_CAND) * (HT_DISC_CAND_MAX - 1 - pos));
     list->item[pos].classIndex = (HR_UINT16)c;
     list->item[pos].distance = d;
@@ -425,6 +431,16 @@ void ComputeLoss(_HT_PROTO_SET *set, int t) {
     set->lossSlope = (float)((1.0 - s) * s);
 }
 
+// p[j] -= (x[j] - p[j]) * step * rate for the components of one prototype,
+// which lie HT_DISC_LANES floats apart.
+HT_NO_CONTRACT void MovePrototype(float *p, const float *x, int dim, float step, float rate) {
+    for (int j = 0; j < dim; ++j) {
+        float &pj = p[(size_t)j * HT_DISC_LANES];
+        float pull = (x[j] - pj) * step;
+        pj = pj - pull * rate;
+    }
+}
+
 void RecordToSample(const HR_UINT8 *record, float *x) {
     for (int j = 0; j < HT_DISC_DIM; ++j) x[j] = (float)(HR_INT8)record[2 + j];
 }
@@ -501,7 +517,7 @@ extern "C" HR_INT32 HTDisc_CountDistanceShortCutByMax(const HR_INT16 *a, const H
     return (HR_INT32)sum;
 }
 
-extern "C" float HTDisc_CountDistanceFloatCutByMax(const HR_INT16 *a, const float *b, int n, float limit) {
+extern "C" HT_NO_CONTRACT float HTDisc_CountDistanceFloatCutByMax(const HR_INT16 *a, const float *b, int n, float limit) {
     float sum = 0.0f;
     for (int i = 0; i < n; ++i) {
         float d = (float)a[i] - b[i];
@@ -725,12 +741,7 @@ extern "C" int HTDisc_Grade(_HT_PROTO_SET *set, int trueClass, const float *x, i
         float factor = ClassFactor(set, c, trueClass, n);
         for (int k = 1; k <= q; ++k) {
             float step = slope * sign * factor * ProtoWeight(set, c, k, q);
-            float *p = HTDisc_ProtoAt(set, c, k, 0);  // components HT_DISC_LANES apart
-            for (int j = 0; j < dim; ++j) {
-                float &pj = p[(size_t)j * HT_DISC_LANES];
-                float pull = (x[j] - pj) * step;
-                pj = pj - pull * rate;
-            }
+            MovePrototype(HTDisc_ProtoAt(set, c, k, 0), x, dim, step, rate);
         }
     }
     return 1;

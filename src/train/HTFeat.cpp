@@ -56,6 +56,8 @@ constexpr int kTranRows = 8;
 constexpr float kQuantStep = 0.00390625f;
 constexpr float kQuantLimit = 32512.0f;
 constexpr HR_INT8 kQuantMax = 127;
+// Range of the draws of the random sets.
+constexpr int kRandRange = 10000;
 // Codes that mark empty slots elsewhere and get no prototype.
 constexpr unsigned kFirstReservedCode = 0xFFFE;
 // Last two points of every sample record: stroke end and end of data.
@@ -369,6 +371,7 @@ struct CoaPrototypes {
     HR_UINT16 largestCode = 0;
     float maximum = -100000.0f;
     float minimum = 100000.0f;
+    bool finite = true;  // false when a projection overflowed or met a NaN
 };
 
 // Projects the wanted records of the mean file with t (k x dim).
@@ -390,6 +393,7 @@ bool ProjectMeans(const char *meanPath, const std::vector<float> &t, int dim, in
             float p = 0.0f;
             for (int j = 0; j < dim; ++j) p += t[static_cast<size_t>(r) * dim + j] * mean[j];
             values.push_back(p);
+            protos.finite = protos.finite && std::isfinite(p);
             protos.maximum = std::fmax(protos.maximum, p);
             protos.minimum = std::fmin(protos.minimum, p);
         }
@@ -493,10 +497,11 @@ class RandBuckets {
 public:
     explicit RandBuckets(HR_UINT32 capacity) : capacity_(capacity), buckets_(HT_FEAT_RAND_BUCKETS) {}
 
-    // Gives one record `tries` draws at the set's slice of 0..9999.
+    // Gives one record `tries` draws; set r owns the draws 100 r .. 100 r + 99
+    // of 0..kRandRange-1, one per bucket.
     void Draw(const HR_UINT8 *record, HR_UINT16 label, int tries, int set) {
         for (int t = 0; t < tries; ++t) {
-            const int v = std::rand() % 10000 - HT_FEAT_RAND_BUCKETS * set;
+            const int v = std::rand() % kRandRange - HT_FEAT_RAND_BUCKETS * set;
             if (v < 0 || v >= HT_FEAT_RAND_BUCKETS) continue;
             std::vector<HR_UINT8> &bucket = buckets_[v];
             if (bucket.size() / HT_FEAT_FEC_RECORD >= capacity_) continue;
@@ -545,7 +550,7 @@ extern "C" int HTFeat_OrigFeatureByFile(const char *samplePath, const char *oriP
     while (ReadAll(in.get(), head, sizeof head, 1)) {
         const unsigned length = LoadU16(head);
         if (length > HT_FEAT_SAMPLE_MAX_LENGTH) {
-            HTLog_Print("  record of length %u in %s\n", length, samplePath);
+            HTLog_Print("  record length %u above %u in %s\n", length, HT_FEAT_SAMPLE_MAX_LENGTH, samplePath);
             return 0;
         }
         const size_t wanted = length >= 2 ? length - 2 : 0;
@@ -775,7 +780,7 @@ extern "C" int HTFeat_CoarseSaveCoaFile(const char *ldaPath, const char *meanPat
             return 0;
         }
         const float largest = std::fmax(std::fabs(protos.maximum), std::fabs(protos.minimum));
-        if (protos.records == 0 || !(largest > 0.0f) || !std::isfinite(largest)) {
+        if (protos.records == 0 || !protos.finite || !(largest > 0.0f)) {
             HTLog_Print("  no usable class means in %s\n", meanPath);
             return 0;
         }

@@ -1,5 +1,7 @@
 #include "ModelImage.h"
 
+#include "HRFeature.h"
+
 #include <algorithm>
 #include <cmath>
 #include <numeric>
@@ -45,6 +47,23 @@ ModelVector Around(std::mt19937 &rng, const ModelVector &centre, double spread) 
     std::normal_distribution<double> noise(0.0, spread);
     ModelVector v;
     for (int d = 0; d < kModelDim; ++d) v[d] = ClampByte(centre[d] + noise(rng));
+    return v;
+}
+
+// The projected value y (compressed feature minus 128) of a random
+// character of 10 to 15 strokes.
+ModelVector ProjectedCharacter(std::mt19937 &rng, const std::vector<int16_t> &matrix) {
+    std::uniform_int_distribution<int> strokes(10, 15);
+    std::vector<_HR_POINT16> points = RandomCharacter(rng, strokes(rng), 25);
+    std::vector<_HR_POINT8> bytes(points.size());
+    const auto n = static_cast<HR_UINT16>(points.size());
+    HRFeature_Point16ToPoint8(points.data(), n, bytes.data());
+    int16_t feature[kModelFeatureDim];
+    int16_t projected[kModelDim];
+    HRFeature_Extract1024DimFeature(bytes.data(), n, feature);
+    HRFeature_Transform(feature, kModelFeatureDim, projected, kModelDim, matrix.data());
+    ModelVector v;
+    for (int d = 0; d < kModelDim; ++d) v[d] = static_cast<int8_t>(projected[d] - 128);
     return v;
 }
 
@@ -160,18 +179,23 @@ std::vector<int16_t> RandomMatrix(uint32_t seed) {
 ModelSpec RandomModelSpec(uint32_t seed, const ModelScale &scale) {
     std::mt19937 rng(seed);
     ModelSpec spec;
+    // A random matrix of the trained range spreads characters much further
+    // apart than a trained one, whose weight sits in a few directions; a
+    // third of it gives distances of the trained model's order.
     spec.matrix = RandomMatrix(seed);
+    for (int16_t &w : spec.matrix) w = static_cast<int16_t>(w / 3);
 
-    const ModelVector origin{};
-    for (int c = 0; c < scale.centres; ++c) spec.centres.push_back(Around(rng, origin, 40.0));
+    // Centres are the projections of random pen characters, so real input
+    // lands near some of them and the fine search has work to do.
+    for (int c = 0; c < scale.centres; ++c) spec.centres.push_back(ProjectedCharacter(rng, spec.matrix));
     std::uniform_int_distribution<int> pickCentre(0, scale.centres - 1);
     const std::vector<int> counts = PrototypeCounts(rng, scale);
     for (int i = 0; i < scale.characters; ++i) {
         const bool digit = i < 10;
         const uint16_t code = static_cast<uint16_t>(digit ? 0x30 + i : 0x4E00 + i - 10);
-        const ModelVector home = Around(rng, spec.centres[pickCentre(rng)], 15.0);
+        const ModelVector home = Around(rng, spec.centres[pickCentre(rng)], 6.0);
         for (int k = 0; k < counts[i]; ++k)
-            spec.prototypes.push_back({code, static_cast<uint16_t>(digit ? 0x01 : 0x0C), Around(rng, home, 8.0)});
+            spec.prototypes.push_back({code, static_cast<uint16_t>(digit ? 0x01 : 0x0C), Around(rng, home, 3.0)});
     }
     AssignMembers(spec, scale.memberships);
     return spec;

@@ -75,7 +75,9 @@ struct ModelScale {
 // A well-formed random model: the first ten characters are the digits
 // (charset 0x0001), the rest run from U+4E00 (charset 0x000C); prototypes
 // lie in clusters around the centres, each is a member of its nearest
-// centres, and the matrix elements are within +-3100.
+// centres. The centres are projections of random pen characters and the
+// matrix elements lie within +-1033, so that random pen input finds
+// candidates at distances of a trained model's order.
 ModelSpec RandomModelSpec(uint32_t seed, const ModelScale &scale = ModelScale());
 
 // A random character of 16-bit points inside the square [left, left + size)
