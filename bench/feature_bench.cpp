@@ -30,7 +30,8 @@ std::vector<std::vector<_HR_POINT8>> MakeCharacters() {
     std::vector<std::vector<_HR_POINT8>> out;
     while (out.size() < kCharacters) {
         const int s = strokes(rng);
-        const int perStroke = std::uniform_int_distribution<int>(kMinPoints / s, kMaxPoints / s)(rng);
+        const int perStroke =
+            std::uniform_int_distribution<int>(kMinPoints / s, kMaxPoints / s)(rng);
         out.push_back(penrune::test::SmoothCharacter(rng, s, perStroke));
     }
     return out;

@@ -45,8 +45,7 @@ PENRUNE_EXTERN_C_BEGIN
  * (255, 0) for y = 0 and (255, 255) otherwise; other points are translated to
  * the bounding box origin and, only when the box is 255 units or more, scaled
  * down to 0..254. out may be points itself (in-place, front to back). */
-PENRUNE_API void HRFeature_Point16ToPoint8(const _HR_POINT16 *points, HR_UINT16 n,
-                                           _HR_POINT8 *out);
+PENRUNE_API void HRFeature_Point16ToPoint8(const _HR_POINT16 *points, HR_UINT16 n, _HR_POINT8 *out);
 
 /* Angle in degrees of the vector (dx, dy) in the first quadrant, 2..88; 45
  * when dx = dy. dx and dy are 1..255; a zero component gives the limit of the
@@ -76,9 +75,11 @@ PENRUNE_API void HRFeature_CountEightDirectionFeature(const _HR_POINT8 *samples,
  * included, q only if includeEnd is nonzero) into scratch, which must hold
  * HR_FEATURE_SCRATCH_POINTS points, and counts the samples into plane with
  * the weights of the segment's direction. step is taken within 1..256. */
-PENRUNE_API void HRFeature_ExtractEightDirectionFeatureBetweenTwoPoint(
-    _HR_POINT8 p, _HR_POINT8 q, HR_INT32 includeEnd, HR_INT32 step, _HR_POINT8 *scratch,
-    HR_INT16 *plane);
+PENRUNE_API void HRFeature_ExtractEightDirectionFeatureBetweenTwoPoint(_HR_POINT8 p, _HR_POINT8 q,
+                                                                       HR_INT32 includeEnd,
+                                                                       HR_INT32 step,
+                                                                       _HR_POINT8 *scratch,
+                                                                       HR_INT16 *plane);
 
 /* Square-root compression in place: v becomes the largest c with c² < v,
  * at most 180; values <= 0 become 0. */

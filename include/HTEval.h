@@ -50,6 +50,11 @@ int HTTest_RecoFile(const char *path, _HR_RECO *instance);
 /* Logs the per-character table, ascending rate, equal rates in code order. */
 void HTTest_PrintResult(void);
 
+/* Whether the file at path can be used as a model: 1 when it was read and is
+ * a well-formed model image, 0 when it cannot be read, -1 when it is not a
+ * well-formed image. */
+int HTEval_CheckModelFile(const char *path);
+
 /* Clears all counters. */
 void HTEval_ResetCounters(void);
 

@@ -237,8 +237,9 @@ int HTFeat_RandFeatureTries(HR_UINT32 length);
  * of the code table's items into randPath: every record of item i gets
  * HTFeat_RandFeatureTries chances to land, labelled i, in one of the
  * HT_FEAT_RAND_BUCKETS buckets, each holding at most bucketCapacity records;
- * the buckets are written one after another. Uses rand(). Returns 0 when
- * memory is short or a file cannot be read or written. */
+ * the buckets are written one after another. Logs randPath and uses rand().
+ * Only items whose exist flag is set are drawn. Returns 0 when memory is
+ * short or a file cannot be read or written. */
 int HTFeat_RandFeatureMakeSet(const char *sortDir, int set, HR_UINT32 bucketCapacity,
                               const char *randPath);
 

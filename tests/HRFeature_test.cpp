@@ -246,7 +246,7 @@ TEST(HRFeatureAngle, AxesDiagonalsAndSamePoint) {
 TEST(HRFeatureAngle, ObliqueDirectionsUseTheTangentTable) {
     EXPECT_EQ(Angle({0, 0}, {20, 10}), 333);  // t = 256, k = 18
     EXPECT_EQ(Angle({20, 10}, {0, 0}), 153);
-    EXPECT_EQ(Angle({0, 20}, {10, 0}), 63);   // steep: 45 + 18
+    EXPECT_EQ(Angle({0, 20}, {10, 0}), 63);  // steep: 45 + 18
     EXPECT_EQ(Angle({10, 20}, {0, 0}), 117);
     EXPECT_EQ(HRFeature_GetAngleValue(255, 254), 45);  // t = 128: no entry below
     EXPECT_EQ(HRFeature_GetAngleValue(1, 255), 88);
@@ -325,16 +325,16 @@ TEST(HRFeatureCells, LowerLeftQuarterReachesDownOnlyInTheUpperHalf) {
 
 TEST(HRFeatureCells, AdditionsWrapAndOutsideSamplesAreIgnored) {
     Points samples(2048, _HR_POINT8{20, 20});  // lower-right quarter of cell (2, 2)
-    samples.push_back({64, 10});
-    samples.push_back({10, 200});
+    samples.push_back({64, 10});               // past the last column
+    samples.push_back({10, 200});              // far below the last row
     const Weights w = OnlySlots({{k0, 1}});
     Plane plane{};
     HRFeature_CountEightDirectionFeature(samples.data(), static_cast<HR_INT32>(samples.size()),
                                          w.data(), plane.data());
-    EXPECT_EQ(plane[CellIndex(2, 2)], 0);           // 32 * 2048 wraps to 0
-    EXPECT_EQ(plane[CellIndex(2, 3)], -32768);      // 16 * 2048
-    EXPECT_EQ(plane[CellIndex(3, 3)], 16384);       // 8 * 2048
-    EXPECT_EQ(plane[CellIndex(1, 1)], 0);
+    // 32 * 2048 wraps to 0, 16 * 2048 to -32768.
+    EXPECT_EQ(plane, CellsWith(w, {{2, 2, 32 * 2048}, {2, 3, 16 * 2048}, {3, 2, 16 * 2048},
+                                   {3, 3, 8 * 2048}}));
+    EXPECT_EQ(plane[CellIndex(2, 3)], -32768);
 }
 
 TEST(HRFeatureSegment, SamplesEveryStepAlongTheMajorAxis) {
@@ -395,8 +395,8 @@ TEST(HRFeatureCoxBox, AllSixteenBitValues) {
 }
 
 TEST(HRFeaturePoint16, SmallCharacterIsOnlyTranslated) {
-    const std::vector<_HR_POINT16> in = {{1000, 2000}, {1100, 2050}, {0xFFFF, 0}, {1050, 2001},
-                                         {0xFFFF, 0}, {0xFFFF, 0xFFFF}};
+    const std::vector<_HR_POINT16> in = {{1000, 2000}, {1100, 2050}, {0xFFFF, 0},
+                                         {1050, 2001}, {0xFFFF, 0},  {0xFFFF, 0xFFFF}};
     Points out(in.size());
     HRFeature_Point16ToPoint8(in.data(), static_cast<HR_UINT16>(in.size()), out.data());
     EXPECT_EQ(out, (Points{{0, 0}, {100, 50}, kStrokeEnd, {50, 1}, kStrokeEnd, kDataEnd}));
@@ -439,8 +439,8 @@ TEST(HRFeaturePoint16, DividerMatchesIntegerDivision) {
     for (HR_UINT32 d = 1; d <= penrune::HRDivider::kDivisorLimit; ++d) {
         const penrune::HRDivider divider(d);
         const HR_UINT32 topMultiple = (kLimit - 1) / d * d;
-        for (HR_UINT32 n : {0u, 1u, d - 1, d, 255 * d - 1, topMultiple - 1, topMultiple,
-                            kLimit - 1}) {
+        for (HR_UINT32 n :
+             {0u, 1u, d - 1, d, 255 * d - 1, topMultiple - 1, topMultiple, kLimit - 1}) {
             ASSERT_EQ(divider.Divide(n), n / d) << n << " / " << d;
         }
     }
@@ -448,7 +448,8 @@ TEST(HRFeaturePoint16, DividerMatchesIntegerDivision) {
 
 TEST(HRFeatureExtract, StrokeEndsAndPenUpMoves) {
     // Two horizontal strokes, the second below and left of the first one's end.
-    const Points character = {{0, 0}, {100, 0}, kStrokeEnd, {0, 60}, {100, 60}, kStrokeEnd, kDataEnd};
+    const Points character = {{0, 0},    {100, 0},   kStrokeEnd, {0, 60},
+                              {100, 60}, kStrokeEnd, kDataEnd};
     const Vector v = Features(character);
     long penDownSlant = 0, penPathSlant = 0;
     for (int cell = 0; cell < HR_FEATURE_GRID * HR_FEATURE_GRID; ++cell) {
@@ -475,9 +476,9 @@ TEST(HRFeatureExtract, StrokeEndsAndPenUpMoves) {
 TEST(HRFeatureExtract, MatchesTheReferenceOnRandomCharacters) {
     std::mt19937 rng(2024);
     for (int trial = 0; trial < 300; ++trial) {
-        const Points character = trial % 2 == 0
-                                     ? penrune::test::SmoothCharacter(rng, 1 + trial % 15, 4 + trial % 30)
-                                     : penrune::test::JumbleCharacter(rng, 120);
+        const Points character =
+            trial % 2 == 0 ? penrune::test::SmoothCharacter(rng, 1 + trial % 15, 4 + trial % 30)
+                           : penrune::test::JumbleCharacter(rng, 120);
         const Vector v = Features(character);
         ASSERT_EQ(v, reference::Extract(character)) << "trial " << trial;
         for (HR_INT16 value : v) {
@@ -529,7 +530,8 @@ TEST(HRFeatureTransform, MatchesTheReferenceIncludingOverflow) {
         for (auto &value : matrix) value = static_cast<HR_INT16>(any(rng));
         HRFeature_Transform(x.data(), static_cast<HR_UINT16>(nIn), out.data(), nOut, matrix.data());
         for (int r = 0; r < nOut; ++r) {
-            ASSERT_EQ(out[r], reference::Project(&matrix[static_cast<size_t>(r) * nIn], x.data(), nIn))
+            ASSERT_EQ(out[r],
+                      reference::Project(&matrix[static_cast<size_t>(r) * nIn], x.data(), nIn))
                 << nIn << ' ' << r;
         }
     }

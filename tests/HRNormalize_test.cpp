@@ -50,8 +50,7 @@ TEST(HRNormalizeLinear, ScalesEachAxisUnlessElongated) {
     EXPECT_EQ(LinearNormalized({{30, 0}, {50, 200}, kDataEnd}),
               (Points{{0, 0}, {6, 62}, kDataEnd}));
     // Exactly four times as wide still counts as ordinary.
-    EXPECT_EQ(LinearNormalized({{0, 0}, {80, 20}, kDataEnd}),
-              (Points{{0, 0}, {62, 60}, kDataEnd}));
+    EXPECT_EQ(LinearNormalized({{0, 0}, {80, 20}, kDataEnd}), (Points{{0, 0}, {62, 60}, kDataEnd}));
 }
 
 TEST(HRNormalizeLinear, MarkersStayAndDoNotWidenTheBox) {
@@ -65,8 +64,9 @@ TEST(HRNormalizeProcess, FlatStrokeMovesToTheHeavyRow) {
 }
 
 TEST(HRNormalizeProcess, CrossingDiagonalsFillTheFrame) {
-    EXPECT_EQ(Normalized({{10, 10}, {50, 50}, kStrokeEnd, {50, 10}, {10, 50}, kStrokeEnd, kDataEnd}),
-              (Points{{0, 0}, {62, 62}, kStrokeEnd, {62, 0}, {0, 62}, kStrokeEnd, kDataEnd}));
+    EXPECT_EQ(
+        Normalized({{10, 10}, {50, 50}, kStrokeEnd, {50, 10}, {10, 50}, kStrokeEnd, kDataEnd}),
+        (Points{{0, 0}, {62, 62}, kStrokeEnd, {62, 0}, {0, 62}, kStrokeEnd, kDataEnd}));
 }
 
 TEST(HRNormalizeProcess, RepeatedPointsAddNoDensity) {

@@ -51,7 +51,7 @@ void WriteStep(const TrainRun &run, const char *text) {
     std::fclose(fp);
 }
 
-// Trains one model for the whole suite: 15 classes of distinct stroke
+// Trains one model for the suite (each test process trains once): 15 classes of distinct stroke
 // shapes, 30 noisy samples each for training and 8 fresh ones for testing.
 class HTTrainTest : public ::testing::Test {
 protected:
@@ -92,7 +92,7 @@ TempDir *HTTrainTest::trained = nullptr;
 TrainRun HTTrainTest::base;
 std::string *HTTrainTest::firstLog = nullptr;
 
-TEST_F(HTTrainTest, TrainsAModelThatRecognisesHeldOutSamples) {
+TEST_F(HTTrainTest, TrainsPublishesAndRecognisesHeldOutSamples) {
     const std::string &log = *firstLog;
     for (const char *stage : kStageBegin) EXPECT_EQ(Count(log, stage), 1) << stage;
     EXPECT_EQ(Count(log, "fail"), 0);
@@ -104,7 +104,6 @@ TEST_F(HTTrainTest, TrainsAModelThatRecognisesHeldOutSamples) {
     const HR_UINT8 *image = (const HR_UINT8 *)model.data();
     _HR_RECO *reco = HRReco_Initialize(block.data(), (HR_UINT32)(block.size() * 8), &image);
     ASSERT_NE(reco, nullptr);
-
     std::string samples = ReadFile(base.Path("test/samples_000.dat"));
     int total = 0, correct = 0;
     for (size_t at = 0; at + 10 <= samples.size();) {
@@ -119,33 +118,28 @@ TEST_F(HTTrainTest, TrainsAModelThatRecognisesHeldOutSamples) {
     }
     ASSERT_EQ(total, 15 * 8);
     EXPECT_GE(correct * 100, total * 90) << correct << " of " << total;
-}
 
-TEST_F(HTTrainTest, PublishesTheModelItsLogAndCompilableSource) {
-    EXPECT_EQ(ReadFile(base.Path("out/hrec_t.dat")), ReadFile(base.Model()));
+    // Published: the model, the log as it stood before the closing lines,
+    // and source text that compiles as the embedded model.
+    EXPECT_EQ(ReadFile(base.Path("out/hrec_t.dat")), model);
     std::string published = ReadFile(base.Path("out/hrec_t.log"));
-    EXPECT_EQ(published.find("train finished"), std::string::npos);  // copied before the closing lines
+    EXPECT_EQ(published.find("train finished"), std::string::npos);
     EXPECT_NE(published.find("test finished.\n"), std::string::npos);
-
-    std::string source = base.Path("out/hrec_t.dat.c");
-    ASSERT_TRUE(fs::exists(source));
-    std::string object = scratch.File("model.o");
-    std::string command = "cc -c -Wall -Werror -Wno-ignored-qualifiers -I" PENRUNE_SOURCE_DIR "/include " + source +
-                          " -o " + object;
+    std::string command = "cc -c -Wall -Werror -Wno-ignored-qualifiers -I" PENRUNE_SOURCE_DIR "/include " +
+                          base.Path("out/hrec_t.dat.c") + " -o " + scratch.File("model.o");
     EXPECT_EQ(std::system(command.c_str()), 0) << command;
 }
 
-TEST_F(HTTrainTest, StepLogRecordsTheNextStage) {
-    std::string path = scratch.File("step.log");
-    ASSERT_EQ(HTTrain_SetStepFinish(path.c_str(), 3), 1);
-    EXPECT_EQ(ReadFile(path), std::string("\x34\x0D\x0A"));
-    EXPECT_EQ(HTTrain_GetStep(path.c_str()), 4);
-    EXPECT_EQ(HTTrain_GetStep(scratch.File("none.log").c_str()), 0);
-    EXPECT_EQ(HTTrain_SetStepFinish(scratch.File("no/dir/step.log").c_str(), 3), 0);
-}
-
-TEST_F(HTTrainTest, ResumesFromTheStepLog) {
+TEST_F(HTTrainTest, ResumesFromTheStepLogAndReportsTheOutcome) {
     TrainRun run = Copy();
+    auto tool = [&](const std::string &args) {
+        std::string command = std::string(PENRUNE_TOOL_PATH) + " train " + args + " > /dev/null 2>&1";
+        return std::system(command.c_str());
+    };
+    std::string common = run.Path("charset") + " " + run.Path("train") + " " + run.Path("test") + " " + run.Model() +
+                         " " + run.Log() + " " + run.Path("work") + " " + run.Path("out") + " t";
+
+    // Step log 4: three skip lines, then the run goes on from the sort stage.
     WriteStep(run, "4\r\n");
     std::string log = run.Train(0);
     size_t sortBegin = log.find("sort classify begin.");
@@ -155,37 +149,48 @@ TEST_F(HTTrainTest, ResumesFromTheStepLog) {
     EXPECT_EQ(Count(log, "coarse classify begin."), 0);
     EXPECT_NE(log.find("Skip MDC\n"), std::string::npos);
     EXPECT_EQ(ReadFile(run.StepLog()), "9\r\n");
-}
 
-TEST_F(HTTrainTest, RetrainBeyondTheLastStageOnlyPublishes) {
-    TrainRun run = Copy();
-    std::string log = run.Train(12, "out12");
+    // Retrain 12: every stage skipped, the files published all the same.
+    log = run.Train(12, "out12");
     EXPECT_EQ(Count(log, "skip "), 8);
     EXPECT_NE(log.find("skip test.\n"), std::string::npos);
     for (const char *stage : kStageBegin) EXPECT_EQ(Count(log, stage), 0) << stage;
-    EXPECT_EQ(ReadFile(run.Path("out12/hrec_t.dat")), ReadFile(base.Model()));
+    EXPECT_EQ(ReadFile(run.Path("out12/hrec_t.dat")), ReadFile(run.Model()));
     EXPECT_TRUE(fs::exists(run.Path("out12/hrec_t.dat.c")));
     EXPECT_EQ(ReadFile(run.StepLog()), "9\r\n");
-}
+    EXPECT_EQ(tool(common + " 12"), 0);
 
-TEST_F(HTTrainTest, FailedStageStaysInTheStepLog) {
-    // Snapshot 50 and its training file gone: stage 6 fails when resumed.
-    TrainRun run = Copy();
+    // Snapshot 50 and its training file gone: stage 6 fails when resumed and
+    // stays in the step log; the tool reports the unfinished run.
     fs::remove(run.Path("work/disc_mdc/class_050.mdc"));
     fs::remove(run.Path("work/feat_rand/rand_050.fec"));
     WriteStep(run, "6\r\n");
-    std::string log = run.Train(0);
+    log = run.Train(0);
     EXPECT_NE(log.find("skip rand feature.\nSkip MDC\n"), std::string::npos);
     EXPECT_NE(log.find("GDC finished.\n"), std::string::npos);
     EXPECT_EQ(Count(log, "allocate tree begin."), 0);
     EXPECT_EQ(ReadFile(run.StepLog()), "6\r\n");
+    EXPECT_NE(tool(common + " 12"), 0);
+    EXPECT_NE(tool(run.Path("charset") + " " + run.Path("missing") + " " + run.Path("test") + " m l w o t"), 0);
+    EXPECT_NE(tool(common + " x"), 0);
 }
 
-TEST_F(HTTrainTest, FirstStageFailureLeavesNoStepAndPublishesAnEmptyModel) {
-    TrainRun run{scratch.path()};
+TEST(HTTrainDriver, StepLogRecordsTheNextStage) {
+    TempDir dir;
+    std::string path = dir.File("step.log");
+    ASSERT_EQ(HTTrain_SetStepFinish(path.c_str(), 3), 1);
+    EXPECT_EQ(ReadFile(path), std::string("\x34\x0D\x0A"));
+    EXPECT_EQ(HTTrain_GetStep(path.c_str()), 4);
+    EXPECT_EQ(HTTrain_GetStep(dir.File("none.log").c_str()), 0);
+    EXPECT_EQ(HTTrain_SetStepFinish(dir.File("no/dir/step.log").c_str(), 3), 0);
+}
+
+TEST(HTTrainDriver, FirstStageFailureLeavesNoStepAndPublishesAnEmptyModel) {
+    TempDir dir;
+    TrainRun run{dir.path()};
     fs::create_directories(run.Path("train"));
     fs::create_directories(run.Path("test"));
-    fs::copy(base.Path("charset"), run.Path("charset"), fs::copy_options::recursive);
+    pt::WriteCharsetDir(run.Path("charset"), {0x4E00, 0x4E01});
     std::string log = run.Train(0);
     EXPECT_NE(log.find("make original feature fail.\n"), std::string::npos);
     EXPECT_FALSE(fs::exists(run.StepLog()));
@@ -193,28 +198,14 @@ TEST_F(HTTrainTest, FirstStageFailureLeavesNoStepAndPublishesAnEmptyModel) {
     EXPECT_NE(ReadFile(run.Path("out/hrec_t.dat.c")).find("return 0;"), std::string::npos);
 }
 
-TEST_F(HTTrainTest, EmptyDirectoryArgumentTouchesNothing) {
-    std::string work = scratch.File("work");
-    EXPECT_EQ(HTTrain_Process(base.Path("charset").c_str(), "/", base.Path("test").c_str(), scratch.File("m.dat").c_str(),
-                              scratch.File("l.log").c_str(), work.c_str(), scratch.File("out").c_str(), "t", 0),
+TEST(HTTrainDriver, EmptyDirectoryArgumentTouchesNothing) {
+    TempDir dir;
+    std::string work = dir.File("work");
+    EXPECT_EQ(HTTrain_Process(dir.path().c_str(), "/", dir.path().c_str(), dir.File("m.dat").c_str(),
+                              dir.File("l.log").c_str(), work.c_str(), dir.File("out").c_str(), "t", 0),
               0);
     EXPECT_FALSE(fs::exists(work));
-    EXPECT_FALSE(fs::exists(scratch.File("l.log")));
-}
-
-TEST_F(HTTrainTest, ToolExitCodeFollowsTheStepLog) {
-    TrainRun run = Copy();
-    auto tool = [&](const std::string &args) {
-        std::string command = std::string(PENRUNE_TOOL_PATH) + " train " + args + " > /dev/null 2>&1";
-        return std::system(command.c_str());
-    };
-    std::string common = run.Path("charset") + " " + run.Path("train") + " " + run.Path("test") + " " + run.Model() +
-                         " " + run.Log() + " " + run.Path("work") + " " + run.Path("out") + " t";
-    EXPECT_EQ(tool(common + " 12"), 0);
-    WriteStep(run, "6\r\n");
-    EXPECT_NE(tool(common + " 12"), 0);  // nothing ran, the step log names stage 6
-    EXPECT_NE(tool(run.Path("charset") + " " + run.Path("missing") + " " + run.Path("test") + " m l w o t"), 0);
-    EXPECT_NE(tool(common + " x"), 0);
+    EXPECT_FALSE(fs::exists(dir.File("l.log")));
 }
 
 }  // namespace

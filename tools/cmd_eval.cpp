@@ -1,36 +1,24 @@
 // penrune eval: recognises the test sample files of a directory with a model
 // image and prints the rates (HTEval_Reco) on standard output.
 #include <cstdio>
-#include <vector>
 
 #include "Command.h"
-#include "HRKernel.h"
 #include "HTEval.h"
 #include "HTPlatform.h"
 
 namespace {
-
-// Reads the whole model file; false when it cannot be opened or read.
-bool ReadModel(const char *path, std::vector<HR_UINT8> &image) {
-    FILE *fp = std::fopen(path, "rb");
-    if (!fp) return false;
-    image.resize(HT_FileLength(fp));
-    bool ok = std::fread(image.data(), 1, image.size(), fp) == image.size();
-    std::fclose(fp);
-    return ok;
-}
 
 int EvalMain(int argc, char **argv) {
     if (argc != 2) {
         std::fputs("usage: penrune eval MODEL_FILE TEST_DIR\n", stderr);
         return 2;
     }
-    std::vector<HR_UINT8> image;
-    if (!ReadModel(argv[0], image)) {
+    int model = HTEval_CheckModelFile(argv[0]);
+    if (model == 0) {
         std::fprintf(stderr, "penrune eval: cannot read model file '%s'\n", argv[0]);
         return 1;
     }
-    if (!HRReco_CheckModel(image.data(), (HR_UINT32)image.size())) {
+    if (model < 0) {
         std::fprintf(stderr, "penrune eval: '%s' is not a well-formed model image\n", argv[0]);
         return 1;
     }

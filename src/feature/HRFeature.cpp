@@ -4,9 +4,11 @@
  * so training and recognition agree on every platform.
  *
  * Speed: a character is several hundred short segments, so the per-segment
- * work is table lookups (angles of small steps and the weights of every
- * angle, both built at compile time from the same functions that serve the
- * general case) and 8-slot vector additions per cell. */
+ * work is kept to table lookups (angles of small steps and the weights of
+ * every angle, both built at compile time from the same functions that
+ * serve the general case) and one 8-slot vector addition per sample into a
+ * grid of quarter cells, which is spread over the feature cells once per
+ * plane. */
 #include "HRFeature.h"
 
 #include <string.h>
@@ -129,11 +131,13 @@ struct AngleCase {
     HR_INT16 base;
     HR_INT16 sign;
 };
+// clang-format off
 constexpr AngleCase kAngleCases[9] = {
-    {180, -1}, {180, 0}, {180, 1},              /* left: up, level, down */
-    {90, 0},   {kAngleOfSamePoint, 0}, {270, 0}, /* vertical: up, none, down */
-    {0, 1},    {0, 0},   {kFullCircle, -1},     /* right: up, level, down */
+    {180, -1}, {180, 0},               {180, 1},          /* left: up, level, down */
+    {90, 0},   {kAngleOfSamePoint, 0}, {270, 0},          /* vertical: up, none, down */
+    {0, 1},    {0, 0},                 {kFullCircle, -1}, /* right: up, level, down */
 };
+// clang-format on
 
 constexpr int Sign(int v) { return (v > 0) - (v < 0); }
 
@@ -141,14 +145,6 @@ HR_UINT16 TwoPointAngle(_HR_POINT8 p, _HR_POINT8 q) {
     const int dx = q.x - p.x, dy = q.y - p.y;
     const AngleCase c = kAngleCases[3 * (Sign(dx) + 1) + Sign(dy) + 1];
     return static_cast<HR_UINT16>(c.base + c.sign * QuadrantAngle(Abs(dx), Abs(dy)));
-}
-
-/* c ? a : b as bit operations, for choices that depend on a step's
- * direction: a character's several hundred short steps point every which
- * way, and a branch there would keep being mispredicted. */
-constexpr int Select(bool c, int a, int b) {
-    const int mask = -static_cast<int>(c);
-    return (a & mask) | (b & ~mask);
 }
 
 /* A step seen along its major axis (y when steeper than 45 degrees, else
@@ -162,7 +158,7 @@ struct MajorStep {
 MajorStep MajorStepOf(_HR_POINT8 p, _HR_POINT8 q) {
     const int dx = q.x - p.x, dy = q.y - p.y;
     const bool yMajor = Abs(dy) > Abs(dx);
-    return {yMajor, Select(yMajor, dy, dx), Select(yMajor, dx, dy)};
+    return {yMajor, yMajor ? dy : dx, yMajor ? dx : dy};
 }
 
 /* Major over minor extent in slope units, truncated toward zero; +-32000
@@ -174,7 +170,9 @@ HR_INT16 SlopeOf(const MajorStep &m) {
 }
 
 /* Weight of a slot at distance d degrees from the direction. */
-constexpr HR_UINT16 SlotWeight(HR_INT32 d) { return d >= 0 && d <= kSlotReach ? kCos[(3 * d) / 2] : 0; }
+constexpr HR_UINT16 SlotWeight(HR_INT32 d) {
+    return d >= 0 && d <= kSlotReach ? kCos[(3 * d) / 2] : 0;
+}
 
 /* Distance of the 0 degree slot: measured from 0 below 45 and from 360
  * above 315; between them the slot is out of reach. */
@@ -191,7 +189,9 @@ struct SlotWeights {
 constexpr SlotWeights ComputeDirectionWeights(HR_INT32 angle) {
     SlotWeights weights{};
     weights.w[0] = SlotWeight(DistanceToSlotZero(angle));
-    for (int k = 1; k < HR_FEATURE_SLOTS; ++k) weights.w[k] = SlotWeight(Abs(angle - kSlotDegrees[k]));
+    for (int k = 1; k < HR_FEATURE_SLOTS; ++k) {
+        weights.w[k] = SlotWeight(Abs(angle - kSlotDegrees[k]));
+    }
     return weights;
 }
 
@@ -201,7 +201,9 @@ struct DirectionWeightTable {
 
 constexpr DirectionWeightTable MakeDirectionWeightTable() {
     DirectionWeightTable table{};
-    for (int angle = 0; angle < kFullCircle; ++angle) table.byAngle[angle] = ComputeDirectionWeights(angle);
+    for (int angle = 0; angle < kFullCircle; ++angle) {
+        table.byAngle[angle] = ComputeDirectionWeights(angle);
+    }
     return table;
 }
 
@@ -241,13 +243,19 @@ void AccumulateSample(_HR_POINT8 s, SlotVector weights, QuarterGrid &grid) {
     AddSlots(grid.slots + quarter * HR_FEATURE_SLOTS, weights);
 }
 
+/* The plane accumulates with 16-bit wrapping additions. */
 void AddCell(HR_INT16 *plane, int row, int column, SlotVector w) {
-    AddSlots(reinterpret_cast<HR_UINT16 *>(plane) + (row * HR_FEATURE_GRID + column) * HR_FEATURE_SLOTS,
-             w);
+    HR_INT16 *cell = plane + (row * HR_FEATURE_GRID + column) * HR_FEATURE_SLOTS;
+    AddSlots(reinterpret_cast<HR_UINT16 *>(cell), w);
 }
 
 bool OnGrid(int index) { return index >= 0 && index < HR_FEATURE_GRID; }
 
+/* Spreads the sum of one quarter cell over its own cell (factor 32), the
+ * nearest side column and side row cells (16) and the diagonal cell between
+ * them (8), as far as they lie on the grid. A lower-left quarter reaches the
+ * row below only in the upper half of the grid: the trained prototypes were
+ * made with that rule. */
 void SpreadQuarter(HR_INT16 *plane, int quarterRow, int quarterColumn, SlotVector sum) {
     const int row = quarterRow / 2, column = quarterColumn / 2;
     const bool left = quarterColumn % 2 == 0, upper = quarterRow % 2 == 0;
@@ -264,9 +272,10 @@ void SpreadQuarter(HR_INT16 *plane, int quarterRow, int quarterColumn, SlotVecto
 }
 
 void SpreadQuarters(const QuarterGrid &grid, HR_INT16 *plane) {
+    const HR_UINT16 *sum = grid.slots;
     for (int qr = 0; qr < kQuarterGrid; ++qr) {
-        for (int qc = 0; qc < kQuarterGrid; ++qc) {
-            SpreadQuarter(plane, qr, qc, LoadSlots(grid.slots + (qr * kQuarterGrid + qc) * HR_FEATURE_SLOTS));
+        for (int qc = 0; qc < kQuarterGrid; ++qc, sum += HR_FEATURE_SLOTS) {
+            SpreadQuarter(plane, qr, qc, LoadSlots(sum));
         }
     }
 }
@@ -305,23 +314,19 @@ void Interpolate(_HR_POINT8 p, _HR_POINT8 q, HR_INT32 step, SampleSink &sink) {
 }
 
 /* Samples segment p -> q (and q itself when includeEnd) into scratch and,
- * weighted by the segment's direction, into the grid. Returns the number of
- * samples. */
-int ExtractSegment(_HR_POINT8 p, _HR_POINT8 q,
-                                                        bool includeEnd, HR_INT32 step,
-                                                        _HR_POINT8 *scratch, QuarterGrid &grid) {
+ * weighted by the segment's direction, into the grid. */
+void ExtractSegment(_HR_POINT8 p, _HR_POINT8 q, bool includeEnd, HR_INT32 step, _HR_POINT8 *scratch,
+                    QuarterGrid &grid) {
     SampleSink sink{scratch, 0, DirectionWeights(TwoPointAngle(p, q)), grid};
     Interpolate(p, q, step, sink);
     if (includeEnd) sink.Emit(q);
-    return sink.count;
 }
 
 int CityBlock(_HR_POINT8 a, _HR_POINT8 b) { return Abs(a.x - b.x) + Abs(a.y - b.y); }
 
 /* Plane 0: every segment of a stroke; the last one of a stroke includes
  * its end point. */
-void ExtractStrokes(const _HR_POINT8 *points, HR_UINT16 n, _HR_POINT8 *scratch,
-                    QuarterGrid &grid) {
+void ExtractStrokes(const _HR_POINT8 *points, HR_UINT16 n, _HR_POINT8 *scratch, QuarterGrid &grid) {
     for (int i = 0; i + 2 < n; ++i) {
         if (IsMarker(points[i]) || IsMarker(points[i + 1])) continue;
         ExtractSegment(points[i], points[i + 1], IsMarker(points[i + 2]), HR_FEATURE_STEP, scratch,
@@ -332,8 +337,7 @@ void ExtractStrokes(const _HR_POINT8 *points, HR_UINT16 n, _HR_POINT8 *scratch,
 /* Plane 1: the pen path through all points, pen-up moves included. Each
  * window of three consecutive points a, b, c contributes its two legs when
  * both are long, else the chord a -> c. */
-void ExtractPenPath(const _HR_POINT8 *points, HR_UINT16 n, _HR_POINT8 *scratch,
-                    QuarterGrid &grid) {
+void ExtractPenPath(const _HR_POINT8 *points, HR_UINT16 n, _HR_POINT8 *scratch, QuarterGrid &grid) {
     _HR_POINT8 a = {0, 0}, b = {0, 0};
     int seen = 0;
     for (HR_UINT32 i = 0; i < n; ++i) {
@@ -379,7 +383,8 @@ void ProjectRows(const HR_INT16 *rows, HR_UINT32 nIn, const HR_INT16 *x, HR_INT1
         }
     }
     for (int r = 0; r < kRows; ++r) {
-        out[r] = static_cast<HR_INT16>(((acc[r] >> kProjectionShift) + kProjectionBias) & kByteMask);
+        out[r] =
+            static_cast<HR_INT16>(((acc[r] >> kProjectionShift) + kProjectionBias) & kByteMask);
     }
 }
 
@@ -405,7 +410,9 @@ HR_INT32 HRFeature_GetAngleValue(HR_UINT8 dx, HR_UINT8 dy) { return QuadrantAngl
 
 HR_UINT16 HRFeature_GetTwoPointAngle(_HR_POINT8 p, _HR_POINT8 q) { return TwoPointAngle(p, q); }
 
-HR_INT16 HRFeature_GetTwoPointSlope(_HR_POINT8 p, _HR_POINT8 q) { return SlopeOf(MajorStepOf(p, q)); }
+HR_INT16 HRFeature_GetTwoPointSlope(_HR_POINT8 p, _HR_POINT8 q) {
+    return SlopeOf(MajorStepOf(p, q));
+}
 
 void HRFeature_EightDirectionMapping(HR_UINT16 angle, HR_UINT16 *weights) {
     const SlotVector w = DirectionWeights(angle);

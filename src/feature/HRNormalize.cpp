@@ -17,12 +17,10 @@ constexpr int kSegmentWeight = 5;
 constexpr int kRatioShift = 6;
 /* Bins up to this density spread narrowly with a peak, heavier bins flat. */
 constexpr HR_UINT16 kLightBinLimit = 240;
-/* Both spreads over the wider reach; the light one (+-4) has zero weights at
- * the ends, which add nothing. */
-constexpr int kSpreadRadius = 5;
-constexpr int kSpreadWidth = 2 * kSpreadRadius + 1;
-constexpr HR_UINT16 kLightSpread[kSpreadWidth] = {0, 2, 4, 4, 8, 10, 8, 4, 4, 2, 0};
-constexpr HR_UINT16 kHeavySpread[kSpreadWidth] = {4, 4, 4, 4, 5, 5, 5, 4, 4, 4, 4};
+constexpr int kLightRadius = 4;
+constexpr int kHeavyRadius = 5;
+constexpr HR_UINT16 kLightSpread[2 * kLightRadius + 1] = {2, 4, 4, 8, 10, 8, 4, 4, 2};
+constexpr HR_UINT16 kHeavySpread[2 * kHeavyRadius + 1] = {4, 4, 4, 4, 5, 5, 5, 4, 4, 4, 4};
 
 bool IsMarker(_HR_POINT8 p) { return p.x == HR_MARKER8; }
 
@@ -82,6 +80,16 @@ void AddSegmentDensity(_HR_POINT8 a, _HR_POINT8 b, ProfileDifferences &d) {
     AddSegmentRanges(d, a, b, xWeight, yWeight);
 }
 
+/* Adds value * spread[k] to profile[center - radius + k], dropping targets
+ * outside the profile. */
+void Spread(HR_UINT16 *profile, int center, HR_UINT16 value, const HR_UINT16 *spread, int radius) {
+    for (int k = -radius; k <= radius; ++k) {
+        const int target = center + k;
+        if (target < 0 || target >= kSize) continue;
+        profile[target] = static_cast<HR_UINT16>(profile[target] + value * spread[k + radius]);
+    }
+}
+
 /* Replaces a profile by its cumulative share scaled to 0..63. */
 void ProfileToMap(HR_UINT16 *profile) {
     HR_UINT32 total = 0;
@@ -133,14 +141,12 @@ void HRNormalize_LinearNormalize(_HR_POINT8 *points, HR_UINT16 n) {
     });
 }
 
-void HRNormalize_SetInitialMappingValue(HR_UINT16 *xProfile, HR_UINT16 *yProfile,
-                                        HR_UINT16 value) {
+void HRNormalize_SetInitialMappingValue(HR_UINT16 *xProfile, HR_UINT16 *yProfile, HR_UINT16 value) {
     for (int i = 0; i < kSize; ++i) xProfile[i] = yProfile[i] = value;
 }
 
 void HRNormalize_MappingInAscendOrder(_HR_POINT8 a, _HR_POINT8 b, HR_UINT16 xWeight,
-                                      HR_UINT16 yWeight, HR_UINT16 *xProfile,
-                                      HR_UINT16 *yProfile) {
+                                      HR_UINT16 yWeight, HR_UINT16 *xProfile, HR_UINT16 *yProfile) {
     ProfileDifferences d{};
     AddSegmentRanges(d, a, b, xWeight, yWeight);
     ApplyDifferences(d.x, xProfile);
@@ -148,17 +154,18 @@ void HRNormalize_MappingInAscendOrder(_HR_POINT8 a, _HR_POINT8 b, HR_UINT16 xWei
 }
 
 void HRNormalize_DiffuseGaussianWeight(HR_UINT16 *profile) {
-    /* Spread into margins as wide as the reach and keep the inside: targets
-     * beyond the profile are dropped without a test per addition. */
-    HR_UINT16 padded[kSpreadRadius + kSize + kSpreadRadius] = {};
+    HR_UINT16 source[kSize];
     for (int i = 0; i < kSize; ++i) {
-        const HR_UINT16 value = profile[i];
-        const HR_UINT16 *spread = value <= kLightBinLimit ? kLightSpread : kHeavySpread;
-        for (int k = 0; k < kSpreadWidth; ++k) {
-            padded[i + k] = static_cast<HR_UINT16>(padded[i + k] + value * spread[k]);
+        source[i] = profile[i];
+        profile[i] = 0;
+    }
+    for (int i = 0; i < kSize; ++i) {
+        if (source[i] <= kLightBinLimit) {
+            Spread(profile, i, source[i], kLightSpread, kLightRadius);
+        } else {
+            Spread(profile, i, source[i], kHeavySpread, kHeavyRadius);
         }
     }
-    for (int i = 0; i < kSize; ++i) profile[i] = padded[kSpreadRadius + i];
 }
 
 void HRNormalize_CalculateMapping(HR_UINT16 *xProfile, HR_UINT16 *yProfile) {

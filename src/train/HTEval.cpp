@@ -143,6 +143,16 @@ extern "C" void HTTest_PrintResult(void) {
     HTLog_Print("\n");
 }
 
+extern "C" int HTEval_CheckModelFile(const char *path) {
+    std::vector<HR_UINT8> model;
+    try {
+        if (!ReadWholeFile(path, model)) return 0;
+    } catch (const std::bad_alloc &) {
+        return 0;
+    }
+    return HRReco_CheckModel(model.data(), (HR_UINT32)model.size()) ? 1 : -1;
+}
+
 extern "C" void HTEval_ResetCounters(void) {
     std::memset(g_stResult, 0, sizeof g_stResult);
     std::memset(g_stResultValid, 0, sizeof g_stResultValid);

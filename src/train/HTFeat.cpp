@@ -189,9 +189,9 @@ size_t PackedOffset(int row, int dim) {
 }
 
 // One element of a sweep: t += a[s] * x[s][j] for the samples in order.
-void AddElement(double &element, const double *a, const double *const *x, int j) {
+void AddElement(double &element, const double *a, const double *const *x, int count, int j) {
     double t = element;
-    for (int s = 0; s < kOuterBlock; ++s) t += a[s] * x[s][j];
+    for (int s = 0; s < count; ++s) t += a[s] * x[s][j];
     element = t;
 }
 
@@ -207,17 +207,27 @@ __attribute__((always_inline)) inline void AddOuterBlockWith(double *__restrict 
     using Vec = typename DoubleVec<kLanes>::Type;
     constexpr int kColTile = 2 * kLanes;
     double a[kRowTile][kOuterBlock];
+    const double *xs[kOuterBlock];
     double *row[kRowTile];  // row[r][j] is element (i0 + r, j)
     for (int i0 = 0; i0 < dim; i0 += kRowTile) {
         const int rows = std::min(kRowTile, dim - i0);
-        for (int r = 0; r < rows; ++r) {
-            row[r] = packed + PackedOffset(i0 + r, dim) - (i0 + r);
-            for (int s = 0; s < kOuterBlock; ++s) a[r][s] = weights[s] * x[s][i0 + r];
+        // Samples that are zero in all rows of the tile add exact zeros to
+        // it and are left out; the others keep their order.
+        int active = 0;
+        for (int s = 0; s < kOuterBlock; ++s) {
+            bool zero = true;
+            for (int r = 0; r < rows; ++r) {
+                a[r][active] = weights[s] * x[s][i0 + r];
+                zero = zero && a[r][active] == 0.0;
+            }
+            xs[active] = x[s];
+            active += zero ? 0 : 1;
         }
+        for (int r = 0; r < rows; ++r) row[r] = packed + PackedOffset(i0 + r, dim) - (i0 + r);
         // The corner of the tile rows, or the whole rows of a partial tile.
         const int cornerEnd = rows == kRowTile ? i0 + kRowTile : dim;
         for (int r = 0; r < rows; ++r) {
-            for (int j = i0 + r; j < cornerEnd; ++j) AddElement(row[r][j], a[r], x, j);
+            for (int j = i0 + r; j < cornerEnd; ++j) AddElement(row[r][j], a[r], xs, active, j);
         }
         if (rows < kRowTile) break;
         int j = cornerEnd;
@@ -227,9 +237,9 @@ __attribute__((always_inline)) inline void AddOuterBlockWith(double *__restrict 
                 c[r][0] = *reinterpret_cast<const Vec *>(row[r] + j);
                 c[r][1] = *reinterpret_cast<const Vec *>(row[r] + j + kLanes);
             }
-            for (int s = 0; s < kOuterBlock; ++s) {
-                const Vec v0 = *reinterpret_cast<const Vec *>(x[s] + j);
-                const Vec v1 = *reinterpret_cast<const Vec *>(x[s] + j + kLanes);
+            for (int s = 0; s < active; ++s) {
+                const Vec v0 = *reinterpret_cast<const Vec *>(xs[s] + j);
+                const Vec v1 = *reinterpret_cast<const Vec *>(xs[s] + j + kLanes);
                 for (int r = 0; r < kRowTile; ++r) {
                     c[r][0] += a[r][s] * v0;
                     c[r][1] += a[r][s] * v1;
@@ -241,7 +251,7 @@ __attribute__((always_inline)) inline void AddOuterBlockWith(double *__restrict 
             }
         }
         for (; j < dim; ++j) {
-            for (int r = 0; r < kRowTile; ++r) AddElement(row[r][j], a[r], x, j);
+            for (int r = 0; r < kRowTile; ++r) AddElement(row[r][j], a[r], xs, active, j);
         }
     }
 }

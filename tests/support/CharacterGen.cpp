@@ -44,7 +44,8 @@ std::vector<_HR_POINT8> SmoothCharacter(std::mt19937 &rng, int strokes, int poin
         double hx = std::cos(angle), hy = std::sin(angle);
         const double turn = Uniform(rng, -0.15, 0.15);
         for (int i = 0; i < pointsPerStroke; ++i) {
-            points.push_back(Point(static_cast<int>(std::lround(x)), static_cast<int>(std::lround(y))));
+            points.push_back(
+                Point(static_cast<int>(std::lround(x)), static_cast<int>(std::lround(y))));
             const double speed = Uniform(rng, 2, 9);
             const double nx = hx * std::cos(turn) - hy * std::sin(turn);
             hy = hx * std::sin(turn) + hy * std::cos(turn);
@@ -63,9 +64,12 @@ std::vector<_HR_POINT8> JumbleCharacter(std::mt19937 &rng, int maxPoints) {
     const int total = UniformInt(rng, 1, maxPoints);
     auto coordinate = [&rng]() {
         switch (UniformInt(rng, 0, 5)) {
-            case 0: return 0;
-            case 1: return kCanvasMax;
-            default: return UniformInt(rng, 0, kCanvasMax);
+            case 0:
+                return 0;
+            case 1:
+                return kCanvasMax;
+            default:
+                return UniformInt(rng, 0, kCanvasMax);
         }
     };
     for (int i = 0; i < total; ++i) {
@@ -90,7 +94,8 @@ std::vector<_HR_POINT16> ToPoint16(const std::vector<_HR_POINT8> &points, int sc
         if (p.x == HR_MARKER8) {
             out.push_back({HR_MARKER16, static_cast<HR_UINT16>(p.y == 0 ? 0 : HR_MARKER16)});
         } else {
-            out.push_back({static_cast<HR_UINT16>(p.x * scale), static_cast<HR_UINT16>(p.y * scale)});
+            out.push_back(
+                {static_cast<HR_UINT16>(p.x * scale), static_cast<HR_UINT16>(p.y * scale)});
         }
     }
     return out;

@@ -135,7 +135,7 @@ std::vector<SampleStroke> MakeSample(const SampleSetSpec &spec, int classIndex, 
 
 std::vector<std::uint16_t> WriteSampleSet(const std::string &dir, const SampleSetSpec &spec) {
     if (spec.files < 1 || spec.classes < 1 || spec.firstCode + spec.classes > 0xFFFE) {
-        throw std::invalid_argument("bad sample set spec");
+        throw std::invalid_argument("bad sample set description");
     }
     std::filesystem::create_directories(dir);
     std::vector<std::vector<std::uint8_t>> files(static_cast<size_t>(spec.files));
