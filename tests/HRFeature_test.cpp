@@ -332,8 +332,9 @@ TEST(HRFeatureCells, AdditionsWrapAndOutsideSamplesAreIgnored) {
     HRFeature_CountEightDirectionFeature(samples.data(), static_cast<HR_INT32>(samples.size()),
                                          w.data(), plane.data());
     // 32 * 2048 wraps to 0, 16 * 2048 to -32768.
-    EXPECT_EQ(plane, CellsWith(w, {{2, 2, 32 * 2048}, {2, 3, 16 * 2048}, {3, 2, 16 * 2048},
-                                   {3, 3, 8 * 2048}}));
+    EXPECT_EQ(
+        plane,
+        CellsWith(w, {{2, 2, 32 * 2048}, {2, 3, 16 * 2048}, {3, 2, 16 * 2048}, {3, 3, 8 * 2048}}));
     EXPECT_EQ(plane[CellIndex(2, 3)], -32768);
 }
 

@@ -59,6 +59,17 @@ TEST(HRNormalizeLinear, MarkersStayAndDoNotWidenTheBox) {
               (Points{{0, 0}, {57, 60}, kStrokeEnd, {28, 30}, kStrokeEnd, kDataEnd}));
 }
 
+TEST(HRNormalizeLinear, LeadingMarkerKeepsPointsInTheFrame) {
+    // The box starts at point 0 even when it is a marker; the points after it
+    // must still land inside the frame.
+    const Points out = LinearNormalized({kStrokeEnd, {0, 100}, {200, 254}, kDataEnd});
+    EXPECT_EQ(out[0], kStrokeEnd);
+    for (size_t i = 1; i + 1 < out.size(); ++i) {
+        EXPECT_LT(out[i].x, HR_NORMALIZE_SIZE - 1);
+        EXPECT_LT(out[i].y, HR_NORMALIZE_SIZE - 1);
+    }
+}
+
 TEST(HRNormalizeProcess, FlatStrokeMovesToTheHeavyRow) {
     EXPECT_EQ(Normalized({{0, 0}, {100, 0}, kDataEnd}), (Points{{0, 4}, {62, 4}, kDataEnd}));
 }
