@@ -106,6 +106,8 @@ def read_charset(directory):
 
 
 def reorder(strokes, order):
+    if sorted(order) != list(range(len(strokes))):
+        raise ValueError('stroke order fix does not fit a hand of %d strokes' % len(strokes))
     return [strokes[i] for i in order]
 
 

@@ -12,6 +12,10 @@ charsets it belongs to:
   charset 2  hanzi
   charset 3  hanzi
 
+Three prototypes per hanzi keep the model image under 1 MB (each prototype
+costs 68 bytes); letters and digits get eight, since writers form them in
+many more distinct ways.
+
 Usage: make-charset.py [OUT_DIR] [--hanzi-nodes N] [--latin-nodes N]
                        [--stop-nodes N]
 """
@@ -49,7 +53,7 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.split('\n\n')[0])
     parser.add_argument('out_dir', nargs='?', default=os.path.join(
         os.path.dirname(os.path.abspath(__file__)), '..', 'data', 'charset'))
-    parser.add_argument('--hanzi-nodes', type=lambda s: node_count(int(s)), default=4)
+    parser.add_argument('--hanzi-nodes', type=lambda s: node_count(int(s)), default=3)
     parser.add_argument('--latin-nodes', type=lambda s: node_count(int(s)), default=8)
     parser.add_argument('--stop-nodes', type=lambda s: node_count(int(s)), default=4)
     args = parser.parse_args()

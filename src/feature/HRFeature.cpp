@@ -16,6 +16,7 @@
 #include "HRNormalize.h"
 #include "HRTable.h"
 #include "feature/HRFrame.h"
+#include "feature/HRSimd.h"
 #include "feature/HRTableData.h"
 
 namespace {
@@ -64,11 +65,6 @@ constexpr HR_INT32 kMaxSpan = 255;
 constexpr HR_INT32 kMaxStep = kMaxSpan + 1;
 static_assert((kMaxSpan + kMinStep - 1) / kMinStep + 1 <= HR_FEATURE_SCRATCH_POINTS,
               "scratch too small for a segment");
-/* Largest square-root result; also the feature vector's largest value. */
-constexpr HR_UINT16 kMaxRoot = HR_FEATURE_MAX_VALUE;
-constexpr HR_UINT32 kProjectionShift = 16;
-constexpr HR_UINT32 kProjectionBias = 128;
-constexpr HR_UINT32 kByteMask = 0xFF;
 
 bool IsMarker(_HR_POINT8 p) { return p.x == HR_MARKER8; }
 
@@ -357,38 +353,6 @@ void ExtractPenPath(const _HR_POINT8 *points, HR_UINT16 n, _HR_POINT8 *scratch, 
     }
 }
 
-/* Largest c <= kMaxRoot with c² < v; 0 for v <= 0. Bit by bit from the
- * top, branch-free so the loop over a vector vectorises. */
-HR_UINT16 RootBelow(HR_INT16 value) {
-    const HR_UINT16 v = value > 0 ? static_cast<HR_UINT16>(value) : 0;
-    HR_UINT16 root = 0;
-    for (HR_UINT16 bit = 128; bit != 0; bit >>= 1) {
-        const HR_UINT16 candidate = static_cast<HR_UINT16>(root | bit);
-        root = static_cast<HR_UINT16>(candidate * candidate) < v ? candidate : root;
-    }
-    return root < kMaxRoot ? root : kMaxRoot;
-}
-
-/* Projects kRows consecutive rows at once: every input value is loaded once
- * for all of them, and the independent sums keep the vector units busy. The
- * sums wrap in 32 bits and only bits 16..23 survive the final reduction, so
- * no sign handling is needed. */
-template <int kRows>
-void ProjectRows(const HR_INT16 *rows, HR_UINT32 nIn, const HR_INT16 *x, HR_INT16 *out) {
-    HR_UINT32 acc[kRows] = {};
-    for (HR_UINT32 j = 0; j < nIn; ++j) {
-        const HR_INT32 xj = x[j];
-        for (int r = 0; r < kRows; ++r) {
-            acc[r] += static_cast<HR_UINT32>(rows[r * static_cast<size_t>(nIn) + j] * xj);
-        }
-    }
-    for (int r = 0; r < kRows; ++r) {
-        out[r] =
-            static_cast<HR_INT16>(((acc[r] >> kProjectionShift) + kProjectionBias) & kByteMask);
-    }
-}
-
-constexpr HR_UINT32 kProjectionBlock = 4;
 
 }  // namespace
 
@@ -438,7 +402,7 @@ void HRFeature_ExtractEightDirectionFeatureBetweenTwoPoint(_HR_POINT8 p, _HR_POI
 }
 
 void HRFeature_CoxBoxTransform(HR_INT16 *values, HR_INT32 count) {
-    for (HR_INT32 i = 0; i < count; ++i) values[i] = static_cast<HR_INT16>(RootBelow(values[i]));
+    penrune::HRSimd_Roots()(values, count);
 }
 
 int HRFeature_Extract1024DimFeature(_HR_POINT8 *points, HR_UINT16 n, HR_INT16 *v) {
@@ -457,11 +421,7 @@ int HRFeature_Extract1024DimFeature(_HR_POINT8 *points, HR_UINT16 n, HR_INT16 *v
 
 void HRFeature_Transform(const HR_INT16 *x, HR_UINT16 nIn, HR_INT16 *out, HR_UINT16 nOut,
                          const HR_INT16 *matrix) {
-    HR_UINT32 r = 0;
-    for (; r + kProjectionBlock <= nOut; r += kProjectionBlock) {
-        ProjectRows<kProjectionBlock>(matrix + static_cast<size_t>(r) * nIn, nIn, x, out + r);
-    }
-    for (; r < nOut; ++r) ProjectRows<1>(matrix + static_cast<size_t>(r) * nIn, nIn, x, out + r);
+    penrune::HRSimd_Project()(x, nIn, out, nOut, matrix);
 }
 
 }  // extern "C"

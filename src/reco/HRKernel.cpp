@@ -11,6 +11,7 @@
 #include "HRFeature.h"
 #include "HRTable.h"
 #include "HTCode.h"
+#include "feature/HRSimd.h"
 
 static_assert(sizeof(void *) != 8 || sizeof(_HR_RECO) == HR_RECO_INSTANCE_SIZE,
               "the recognizer instance must keep its 3024-byte layout");
@@ -52,18 +53,29 @@ void PrepareQuery(const HR_INT16 *q, Query *query) {
     for (int d = 0; d < kDim; ++d) query->y[d] = static_cast<HR_INT16>((q[d] & 0xFF) - 128);
 }
 
-// Full squared distance over the 64 dimensions. It equals the specified
-// early-stopping sum whenever that sum is not above the limit, and is above
-// the limit whenever that sum is, so every "d < limit" decision of the search
-// comes out the same. The loop is written for the compiler's vectoriser
-// (16-bit differences, 32-bit multiply-accumulate).
-inline HR_UINT32 Distance64(const Query &query, const HR_INT8 *p) {
-    HR_INT32 sum = 0;
-    for (int d = 0; d < kDim; ++d) {
-        const HR_INT16 t = static_cast<HR_INT16>(query.y[d] - p[d]);
-        sum += static_cast<HR_INT32>(t) * t;
-    }
-    return static_cast<HR_UINT32>(sum);
+// Distances are computed for up to this many centres or prototypes at a
+// time, without early stopping, and then scanned in order. A full distance
+// equals the specified early-stopping sum whenever that sum is not above
+// the limit, and is above the limit whenever that sum is, so every
+// "d < limit" decision comes out the same; computing the distances apart
+// from the decisions lets them run as one stream of vector work.
+constexpr int kBatch = 256;
+
+struct RowSequence {
+    HR_UINT16 index[kBatch];
+};
+
+constexpr RowSequence MakeRowSequence() {
+    RowSequence sequence{};
+    for (int k = 0; k < kBatch; ++k) sequence.index[k] = static_cast<HR_UINT16>(k);
+    return sequence;
+}
+
+// Row indices 0, 1, 2, ... for consecutive rows (the centres).
+constexpr RowSequence kRowSequence = MakeRowSequence();
+
+int BatchSize(HR_UINT32 from, HR_UINT32 end) {
+    return end - from < static_cast<HR_UINT32>(kBatch) ? static_cast<int>(end - from) : kBatch;
 }
 
 // Moves entries [from, to) of a list one place down, to [from + 1, to + 1).
@@ -83,21 +95,31 @@ void Fill(HR_UINT16 *list, int n, HR_UINT16 value) {
     for (int i = 0; i < n; ++i) list[i] = value;
 }
 
+// Stores (d, id) at the first of the n ascending distances that is greater
+// than d, moving the later entries down; the last one falls off.
+void InsertSorted(HR_UINT16 *distances, HR_UINT16 *ids, int n, HR_UINT32 d, HR_UINT16 id) {
+    const int j = InsertPosition(distances, n, d);
+    ShiftDown(distances, j, n - 1);
+    ShiftDown(ids, j, n - 1);
+    distances[j] = static_cast<HR_UINT16>(d);
+    ids[j] = id;
+}
+
 // Keeps the `slots` nearest tree centres in the instance's distance and
 // kept-centre lists, nearest first, ties in centre order. Returns how many
 // were found (fewer than `slots` only when there are fewer centres).
 int CoarseSearch(_HR_RECO *reco, const Query &query, int slots) {
     HR_UINT16 *distances = reco->distances;
-    HR_UINT16 *kept = reco->keptCentres;
     Fill(distances, slots, kEmptyDistance);
-    for (int c = 0; c < reco->centreCount; ++c) {
-        const HR_UINT32 d = Distance64(query, reco->centres + c * kDim);
-        if (d >= distances[slots - 1]) continue;
-        const int j = InsertPosition(distances, slots, d);
-        ShiftDown(distances, j, slots - 1);
-        ShiftDown(kept, j, slots - 1);
-        distances[j] = static_cast<HR_UINT16>(d);
-        kept[j] = static_cast<HR_UINT16>(c);
+    const penrune::HRRowDistancesFn rowDistances = penrune::HRSimd_RowDistances();
+    HR_UINT32 d[kBatch];
+    for (HR_UINT32 start = 0; start < reco->centreCount; start += kBatch) {
+        const int count = BatchSize(start, reco->centreCount);
+        rowDistances(query.y, reco->centres + start * kDim, kRowSequence.index, count, d);
+        for (int k = 0; k < count; ++k) {
+            if (d[k] < distances[slots - 1])
+                InsertSorted(distances, reco->keptCentres, slots, d[k], static_cast<HR_UINT16>(start + k));
+        }
     }
     int found = 0;
     while (found < slots && distances[found] != kEmptyDistance) ++found;
@@ -135,21 +157,37 @@ int ActiveCount(const _HR_RECO *reco) {
     return (n > 0 && n <= HR_RECO_MAX_WANTED) ? n : 0;
 }
 
+// The members [from, from + count) of the member list whose charset bits
+// pass the mask, in member order. Returns how many were written.
+int PassingMembers(const _HR_RECO *reco, HR_UINT32 from, int count, HR_UINT16 *index) {
+    int passing = 0;
+    for (int k = 0; k < count; ++k) {
+        const HR_UINT16 f = LoadU16(reco->members + (from + k) * kIndexBytes);
+        index[passing] = f;  // kept only when it passes
+        passing += (LoadU16(reco->charsets + f * 2u) & reco->charsetMask) != 0;
+    }
+    return passing;
+}
+
 // Searches the members of the kept centres, nearest centre first.
 void FineSearch(_HR_RECO *reco, const Query &query, int n, int keptCount, HR_UINT16 *codes) {
     Fill(reco->distances, n, kEmptyDistance);
     Fill(codes, n, kEmptyCode);
     Fill(reco->candPrototypes, n, kEmptyCode);
+    const penrune::HRRowDistancesFn rowDistances = penrune::HRSimd_RowDistances();
+    HR_UINT16 index[kBatch];
+    HR_UINT32 d[kBatch];
     for (int k = 0; k < keptCount; ++k) {
         const HR_UINT8 *offset = reco->memberOffsets + reco->keptCentres[k] * kOffsetBytes;
         const HR_UINT32 end = LoadU32(offset + kOffsetBytes);
-        for (HR_UINT32 pos = LoadU32(offset); pos < end; ++pos) {
-            const HR_UINT16 f = LoadU16(reco->members + pos * kIndexBytes);
-            if ((LoadU16(reco->charsets + f * 2u) & reco->charsetMask) == 0) continue;
-            const HR_UINT32 d = Distance64(query, reco->prototypes + f * kDim);
-            if (d >= reco->distances[n - 1]) continue;
-            const HR_UINT16 code = LoadU16(reco->codes + f * 2u);
-            if (code != 0) OfferCandidate(reco, n, codes, d, code, f);
+        for (HR_UINT32 pos = LoadU32(offset); pos < end; pos += kBatch) {
+            const int count = PassingMembers(reco, pos, BatchSize(pos, end), index);
+            rowDistances(query.y, reco->prototypes, index, count, d);
+            for (int i = 0; i < count; ++i) {
+                if (d[i] >= reco->distances[n - 1]) continue;
+                const HR_UINT16 code = LoadU16(reco->codes + index[i] * 2u);
+                if (code != 0) OfferCandidate(reco, n, codes, d[i], code, index[i]);
+            }
         }
     }
 }
@@ -347,15 +385,24 @@ int HRReco_GetNearestModelIndex(_HR_RECO *reco, const HR_INT16 *q, int count,
     if (count == 1) return indices[0];
     Query query;
     PrepareQuery(q, &query);
+    const penrune::HRRowDistancesFn rowDistances = penrune::HRSimd_RowDistances();
+    HR_UINT16 index[kBatch];
+    HR_UINT32 d[kBatch];
     HR_UINT32 best = kEmptyDistance;
     int result = -1;
-    for (int i = 0; i < count; ++i) {
-        const HR_UINT16 f = indices[i];
-        if (f >= reco->prototypeCount) continue;
-        const HR_UINT32 d = Distance64(query, reco->prototypes + f * kDim);
-        if (d < best) {
-            best = d;
-            result = f;
+    for (int start = 0; start < count; start += kBatch) {
+        const int batch = BatchSize(start, count);
+        int valid = 0;
+        for (int k = 0; k < batch; ++k) {
+            index[valid] = indices[start + k];  // kept only when it is a prototype index
+            valid += indices[start + k] < reco->prototypeCount;
+        }
+        rowDistances(query.y, reco->prototypes, index, valid, d);
+        for (int k = 0; k < valid; ++k) {
+            if (d[k] < best) {
+                best = d[k];
+                result = index[k];
+            }
         }
     }
     return result;

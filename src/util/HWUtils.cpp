@@ -84,8 +84,8 @@ struct Sorter {
         // tests only keep a comparator that is not a consistent order from
         // leading them out of the array.
         do {
-            while (Before(l, mid)) l += size;
-            while (Before(mid, r)) r -= size;
+            while (l < hi && Before(l, mid)) l += size;
+            while (r > lo && Before(mid, r)) r -= size;
             if (l < r) {
                 SwapBytes(l, r, size);
                 if (mid == l) {
@@ -158,7 +158,7 @@ struct Sorter {
         // Element 1 is not below the sentinel, so insertion starts at 2.
         for (char *run = base + 2 * static_cast<long>(size); run <= end; run += size) {
             char *pos = run;
-            while (Before(run, pos - size)) pos -= size;
+            while (pos > base && Before(run, pos - size)) pos -= size;
             if (pos != run) RotateDown(pos, run, size);
         }
     }
