@@ -1,12 +1,56 @@
-/* Compiles the public headers as C and calls the library through them. */
+/* Compiles every public header as C and drives the host API through the
+ * shared library: one stroke in, candidates out. */
 #include <stdio.h>
+#include <stdlib.h>
 
 #include "HRData.h"
+#include "HRFeature.h"
+#include "HRKernel.h"
+#include "HRNormalize.h"
+#include "HROnline.h"
+#include "HRTable.h"
+#include "HTCode.h"
+#include "HTDict.h"
+#include "HTDisc.h"
+#include "HTEval.h"
+#include "HTFeat.h"
+#include "HTLda.h"
+#include "HTLog.h"
+#include "HTPlatform.h"
+#include "HTStore.h"
+#include "HTTrain.h"
+#include "HTTree.h"
+#include "HWCand.h"
+#include "HWKernel.h"
+#include "HWLex.h"
+#include "HWLexData.h"
+#include "HWUtils.h"
 
 int main(void) {
-    const HR_UINT8 *image = HRData_GetDataPtr();
-    if (image == NULL || HRData_GetDataSize() < 32) {
+    if (HRData_GetDataPtr() == NULL || HRData_GetDataSize() < 32) {
         fprintf(stderr, "embedded model image missing\n");
+        return 1;
+    }
+    void *block = malloc(HWKernel_GetInstanceSize());
+    if (block == NULL) return 1;
+    void *kernel = HWKernel_Initialize(block, 0, NULL);
+    if (kernel == NULL) {
+        fprintf(stderr, "kernel refused its block\n");
+        return 1;
+    }
+    _HR_POINT16 stroke[] = {{100, 300}, {200, 300}, {300, 300}, {400, 300}, {500, 300}, {0xFFFF, 0}};
+    int accepted = HWKernel_AddStroke(kernel, stroke, 6);
+    int strokes = HWKernel_GetStrokeTotal(kernel);
+    char text[64];
+    int total = HWKernel_GetCandTotal(kernel);
+    for (int i = 0; i < total; i++) {
+        HWKernel_GetCandItemUtf8(kernel, (HR_UINT16)i, text, (HR_UINT16)sizeof text);
+        printf("%d %s\n", i, text);
+    }
+    HWKernel_Terminate(kernel);
+    free(block);
+    if (accepted != 1 || strokes != 1) {
+        fprintf(stderr, "stroke not accepted\n");
         return 1;
     }
     return 0;
