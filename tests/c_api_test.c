@@ -24,6 +24,7 @@
 #include "HWKernel.h"
 #include "HWLex.h"
 #include "HWLexData.h"
+#include "HWLexEx.h"
 #include "HWUtils.h"
 
 int main(void) {
