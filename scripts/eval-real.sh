@@ -6,24 +6,27 @@
 #                 of a 1024 box), like sparse mouse or touch input
 #   unipen        letters and digits of the UNIPEN writers held out of
 #                 training (third_party_data/strokes/unipen-eval.jsonl)
-#   synthetic     the held-out synthetic test set of make-model.sh, when
-#                 present
+#   synthetic     the held-out synthetic test set of make-model.sh
+#                 (--synthetic, default build-model/test), when present
 #
 # Usage: scripts/eval-real.sh MODEL [--work=DIR] [--thin=TOLERANCE] [--tool=PENRUNE]
+#                             [--synthetic=DIR]
 set -euo pipefail
 
 ROOT="$(cd "$(dirname "$0")/.." && pwd)"
 SHARED="${PENRUNE_SHARED_DATA:-$ROOT/../shared/data}"
-MODEL="${1:?usage: eval-real.sh MODEL [--work=DIR] [--thin=TOLERANCE] [--tool=PENRUNE]}"
+MODEL="${1:?usage: eval-real.sh MODEL [--work=DIR] [--thin=TOLERANCE] [--tool=PENRUNE] [--synthetic=DIR]}"
 shift
 WORK="$ROOT/build-model/eval"
 THIN=15
 PENRUNE="$ROOT/build-model/build/penrune"
+SYNTHETIC="$ROOT/build-model/test"
 for arg in "$@"; do
     case "$arg" in
         --work=*) WORK="$(realpath -m "${arg#*=}")" ;;
         --thin=*) THIN="${arg#*=}" ;;
         --tool=*) PENRUNE="$(realpath -m "${arg#*=}")" ;;
+        --synthetic=*) SYNTHETIC="$(realpath -m "${arg#*=}")" ;;
         *) echo "unknown option $arg" >&2; exit 2 ;;
     esac
 done
@@ -43,6 +46,6 @@ evaluate() {  # LABEL DIR
 evaluate learner "$WORK/learner"
 evaluate "learner-thin (tolerance $THIN)" "$WORK/learner-thin"
 evaluate "unipen held-out writers" "$WORK/unipen"
-if [ -d "$ROOT/build-model/test" ]; then
-    evaluate "synthetic held-out" "$ROOT/build-model/test"
+if [ -d "$SYNTHETIC" ]; then
+    evaluate "synthetic held-out" "$SYNTHETIC"
 fi

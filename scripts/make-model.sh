@@ -9,13 +9,17 @@
 #   4. train (penrune train) and copy the published source text, byte for
 #      byte, to src/reco/HRData.c
 #
-# Usage: scripts/make-model.sh [--samples=N] [--test-samples=N] [--seed=N]
+# Usage: scripts/make-model.sh [--samples=N] [--hand-samples=N] [--test-samples=N] [--seed=N]
 #            [--work=DIR] [--name=NAME] [--retrain=K] [--no-publish]
 #            [--synth=--OPTION=VALUE]...
-#   --samples       synthetic samples per character for training (40). The
+#   --samples       synthetic samples per character for training (50). The
 #                   discriminative stage costs about samples x prototypes x 64
-#                   per pass: 40 per character keeps the run within two hours
+#                   per pass: 50 per character keeps the run well within two hours
 #                   on two cores.
+#   --hand-samples  at least this many training samples per hand of a
+#                   character (3): letters and digits, with about 100 real
+#                   writers each, get about 300 samples, so every writer's
+#                   hand is used
 #   --test-samples  held-out synthetic samples per character (5)
 #   --seed          seed of the training samples; the test set uses seed+1000
 #   --work          working directory (build-model)
@@ -27,7 +31,8 @@
 set -euo pipefail
 
 ROOT="$(cd "$(dirname "$0")/.." && pwd)"
-SAMPLES=40
+SAMPLES=50
+HAND_SAMPLES=3
 TEST_SAMPLES=5
 SEED=1
 WORK="$ROOT/build-model"
@@ -46,6 +51,7 @@ UNIPEN_WEIGHT=6
 for arg in "$@"; do
     case "$arg" in
         --samples=*) SAMPLES="${arg#*=}" ;;
+        --hand-samples=*) HAND_SAMPLES="${arg#*=}" ;;
         --test-samples=*) TEST_SAMPLES="${arg#*=}" ;;
         --seed=*) SEED="${arg#*=}" ;;
         --work=*) WORK="$(realpath -m "${arg#*=}")" ;;
@@ -73,16 +79,16 @@ PENRUNE="$BUILD/penrune"
 
 SOURCES=("$STROKES/hanzi-main.jsonl:$MAIN_WEIGHT" "$STROKES/kanjivg.jsonl:$KANJIVG_WEIGHT"
          "$STROKES/hershey.jsonl:$HERSHEY_WEIGHT" "$STROKES/unipen-train.jsonl:$UNIPEN_WEIGHT")
-synthesise() {  # DIR SEED SAMPLES
+synthesise() {  # DIR SEED SAMPLES HAND_SAMPLES
     rm -rf "$1"
-    "$PENRUNE" synth --samples="$3" --seed="$2" --charset="$ROOT/data/charset" \
+    "$PENRUNE" synth --samples="$3" --hand-samples="$4" --seed="$2" --charset="$ROOT/data/charset" \
         "${SYNTH_OPTIONS[@]}" "$1" "${SOURCES[@]}"
 }
 if [ "$RETRAIN" != 0 ] || [ ! -d "$WORK/samples" ]; then
     step "training samples ($SAMPLES per character)"
-    synthesise "$WORK/samples" "$SEED" "$SAMPLES"
+    synthesise "$WORK/samples" "$SEED" "$SAMPLES" "$HAND_SAMPLES"
     step "held-out synthetic test samples ($TEST_SAMPLES per character)"
-    synthesise "$WORK/test" "$((SEED + 1000))" "$TEST_SAMPLES"
+    synthesise "$WORK/test" "$((SEED + 1000))" "$TEST_SAMPLES" 0
 fi
 
 step "training"

@@ -492,6 +492,10 @@ TEST(SynthCommand, WritesChunkedSampleFilesThatTheFeatureStageReads) {
     EXPECT_EQ(first, ReadFile(dir.File("b/t_000.smp")));
     EXPECT_NE(first, ReadFile(dir.File("c/t_000.smp")));
 
+    // A character gets at least --hand-samples samples per hand: 十 has two.
+    ASSERT_EQ(RunTool("synth --samples=1 --hand-samples=3 " + dir.File("h") + " " + source + " " + other), 0);
+    EXPECT_EQ(CountRecords(ReadFile(dir.File("h/synth_000.smp"))), 3 + 3 + 6);
+
     // Only characters of the charset are written.
     std::filesystem::create_directories(dir.File("charset"));
     dir.Write("charset/char_number.txt", "二 4\n十 4\n一 0\n");

@@ -189,7 +189,9 @@ void SwapStrokes(Ink &ink, const SynthParams &params, Random &rng) {
 }
 
 void VaryStrokes(Ink &ink, const SynthParams &params, Random &rng) {
-    const Ink original = ink;  // hooks aim where the next stroke was meant to start
+    // Hooks aim where the next stroke was meant to start.
+    std::vector<Point> starts;
+    for (const Stroke &stroke : ink) starts.push_back(stroke.front());
     for (std::size_t i = 0; i < ink.size(); ++i) {
         Stroke &stroke = ink[i];
         if (Length(stroke) >= kMinShapedLength) {
@@ -199,7 +201,7 @@ void VaryStrokes(Ink &ink, const SynthParams &params, Random &rng) {
             Bow(stroke, rng.Normal(params.strokeBend));
         }
         if (i + 1 < ink.size() && rng.Chance(params.hookRate))
-            AddHook(stroke, original[i + 1].front(), params.hookLength * rng.Uniform(0.3, 1.0));
+            AddHook(stroke, starts[i + 1], params.hookLength * rng.Uniform(0.3, 1.0));
         const double scale = std::exp(rng.Normal(params.strokeScale));
         const double angle = rng.Normal(params.strokeRotate);
         const Point shift{rng.Normal(params.strokeShift), rng.Normal(params.strokeShift)};

@@ -1,6 +1,7 @@
 // penrune synth: writes synthetic handwriting sample files from stroke
 // sources. penrune tosamples: converts stroke JSONL files (real samples)
 // into sample files as they are, optionally vertex-reduced.
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -24,6 +25,7 @@ using namespace synth;
 
 struct SynthOptions {
     int samples = 40;
+    int handSamples = 0;  // at least this many samples per hand of a character
     std::uint64_t seed = 1;
     int charsPerFile = 100;
     std::string charsetDir;
@@ -62,6 +64,8 @@ SynthOptions ParseOptions(int argc, char **argv) {
         double number = 0;
         if (name == "samples") {
             options.samples = ParseCount(name, value, 1);
+        } else if (name == "hand-samples") {
+            options.handSamples = ParseCount(name, value, 0);
         } else if (name == "seed") {
             options.seed = static_cast<std::uint64_t>(ParseCount(name, value, 0));
         } else if (name == "chars-per-file") {
@@ -114,52 +118,75 @@ void MakeDir(const std::string &dir) {
         throw std::runtime_error("cannot create " + dir);
 }
 
+struct SynthTotals {
+    std::size_t records = 0;
+    std::size_t points = 0;
+    std::size_t dropped = 0;  // samples too long for a record
+};
+
+// Appends the synthesised samples of one character to a sample file's bytes.
+// Characters with many real hands (letters and digits from many writers)
+// get enough samples to use every hand.
+void SynthesiseCharacter(const HandLibrary &library, std::uint16_t code, const SynthOptions &options,
+                         std::vector<std::uint8_t> &bytes, SynthTotals &totals) {
+    const std::size_t count = std::max<std::size_t>(options.samples, options.handSamples * library.HandCount(code));
+    for (std::size_t s = 0; s < count; ++s) {
+        Random rng(Random::SampleSeed(options.seed, code, static_cast<std::uint32_t>(s)));
+        const Ink &hand = *library.Pick(code, rng);
+        const ByteInk sample = PlaceRandomly(Synthesize(hand, options.params, rng), options.params, rng);
+        if (!AppendRecord(bytes, code, sample)) {
+            ++totals.dropped;
+            continue;
+        }
+        ++totals.records;
+        for (const ByteStroke &stroke : sample) totals.points += stroke.size();
+    }
+}
+
+// The characters to synthesise: every character with a hand, or those of
+// the charset directory when one is given.
+std::vector<std::uint16_t> SelectCodes(const HandLibrary &library, const std::string &charsetDir) {
+    std::vector<std::uint16_t> codes = library.Codes();
+    if (charsetDir.empty()) return codes;
+    const std::set<std::uint16_t> wanted = CharsetCodes(charsetDir);
+    std::vector<std::uint16_t> kept;
+    for (std::uint16_t code : codes)
+        if (wanted.count(code)) kept.push_back(code);
+    if (kept.size() < wanted.size())
+        std::fprintf(stderr, "synth: %zu charset characters have no hand\n", wanted.size() - kept.size());
+    return kept;
+}
+
+void PrintSynthUsage() {
+    std::fprintf(stderr, "usage: penrune synth [--OPTION=VALUE...] OUT_DIR SOURCE.jsonl[:WEIGHT]...\n"
+                         "  --samples=40 --hand-samples=0 --seed=1 --chars-per-file=100 --charset=DIR --prefix=synth\n"
+                         "  (a character gets max(samples, hand-samples x its number of hands) samples)\n");
+    for (const ParamInfo &info : ParamTable())
+        std::fprintf(stderr, "  --%s=%g  %s\n", info.name, SynthParams().*info.field, info.help);
+}
+
 int SynthMain(int argc, char **argv) {
     try {
         const SynthOptions options = ParseOptions(argc, argv);
         if (options.positional.size() < 2) {
-            std::fprintf(stderr, "usage: penrune synth [--OPTION=VALUE...] OUT_DIR SOURCE.jsonl[:WEIGHT]...\n"
-                                 "  --samples=40 --seed=1 --chars-per-file=100 --charset=DIR --prefix=synth\n");
-            for (const ParamInfo &info : ParamTable())
-                std::fprintf(stderr, "  --%s=%g  %s\n", info.name, SynthParams().*info.field, info.help);
+            PrintSynthUsage();
             return 2;
         }
         const std::string &outDir = options.positional[0];
         HandLibrary library;
         for (std::size_t i = 1; i < options.positional.size(); ++i) AddSource(library, options.positional[i]);
-
-        std::vector<std::uint16_t> codes = library.Codes();
-        if (!options.charsetDir.empty()) {
-            const std::set<std::uint16_t> wanted = CharsetCodes(options.charsetDir);
-            std::vector<std::uint16_t> kept;
-            for (std::uint16_t code : codes)
-                if (wanted.count(code)) kept.push_back(code);
-            if (kept.size() < wanted.size())
-                std::fprintf(stderr, "synth: %zu charset characters have no hand\n", wanted.size() - kept.size());
-            codes = kept;
-        }
+        const std::vector<std::uint16_t> codes = SelectCodes(library, options.charsetDir);
         MakeDir(outDir);
-        std::size_t records = 0, points = 0, dropped = 0;
+        SynthTotals totals;
         for (std::size_t first = 0; first < codes.size(); first += options.charsPerFile) {
             std::vector<std::uint8_t> bytes;
             const std::size_t last = std::min(codes.size(), first + options.charsPerFile);
-            for (std::size_t c = first; c < last; ++c) {
-                for (int s = 0; s < options.samples; ++s) {
-                    Random rng(Random::SampleSeed(options.seed, codes[c], static_cast<std::uint32_t>(s)));
-                    const Ink &hand = *library.Pick(codes[c], rng);
-                    const ByteInk sample = PlaceRandomly(Synthesize(hand, options.params, rng), options.params, rng);
-                    if (!AppendRecord(bytes, codes[c], sample)) {
-                        ++dropped;
-                        continue;
-                    }
-                    ++records;
-                    for (const ByteStroke &stroke : sample) points += stroke.size();
-                }
-            }
+            for (std::size_t c = first; c < last; ++c) SynthesiseCharacter(library, codes[c], options, bytes, totals);
             WriteFileBytes(ChunkPath(outDir, options.prefix, first / options.charsPerFile), bytes);
         }
-        std::printf("synth: %zu characters, %zu samples (%.1f points each), %zu dropped, in %s\n",
-                    codes.size(), records, records ? double(points) / records : 0.0, dropped, outDir.c_str());
+        std::printf("synth: %zu characters, %zu samples (%.1f points each), %zu dropped, in %s\n", codes.size(),
+                    totals.records, totals.records ? double(totals.points) / totals.records : 0.0, totals.dropped,
+                    outDir.c_str());
         return 0;
     } catch (const std::exception &error) {
         std::fprintf(stderr, "synth: %s\n", error.what());

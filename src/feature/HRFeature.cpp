@@ -4,11 +4,13 @@
  * so training and recognition agree on every platform.
  *
  * Speed: a character is several hundred short segments, so the per-segment
- * work is kept to table lookups (angles of small steps and the weights of
- * every angle, both built at compile time from the same functions that
- * serve the general case) and one 8-slot vector addition per sample into a
- * grid of quarter cells, which is spread over the feature cells once per
- * plane. */
+ * work is kept to table lookups built at compile time from the same
+ * functions that serve the general case (the direction of every step within
+ * the normalised frame, the weights of every direction, the slope of every
+ * such step) and one 8-slot vector addition per sample into a grid of
+ * quarter cells. The samples between the ends of a segment follow the
+ * truncated slope without a division per sample, and the quarter grid is
+ * spread over the feature cells once per plane by a separable filter. */
 #include "HRFeature.h"
 
 #include <string.h>
@@ -46,14 +48,10 @@ constexpr HR_INT16 kAxisSlope = 32000;
 constexpr HR_INT16 kSamePointSlope = kSlopeUnit;
 /* Last tangent index the angle search may return: 45 +- 43 gives 2..88. */
 constexpr int kLastTanIndex = HR_TAN_TABLE_SIZE - 2;
-/* Steps of normalised points (0..63) are below this: their angles are
- * looked up. */
-constexpr int kSmallStep = HR_NORMALIZE_SIZE;
-/* Cell factors of a sample: own cell, side cells, diagonal cell. */
-constexpr HR_UINT16 kOwnCellFactor = 32;
-constexpr HR_UINT16 kSideCellFactor = 16;
-constexpr HR_UINT16 kDiagonalCellFactor = 8;
+/* The grid is 8 x 8 cells of 8 x 8 points: a 64 x 64 frame. */
+constexpr int kGrid = HR_FEATURE_GRID;
 constexpr int kFrame = HR_FEATURE_GRID * HR_FEATURE_CELL;
+static_assert(kFrame == HR_NORMALIZE_SIZE, "normalised points fill the feature frame");
 /* In the pen path, both legs of a corner are kept when each is longer than
  * this city-block distance; otherwise the corner is cut by the chord. */
 constexpr int kPathCornerDistance = 7;
@@ -69,6 +67,8 @@ static_assert((kMaxSpan + kMinStep - 1) / kMinStep + 1 <= HR_FEATURE_SCRATCH_POI
 bool IsMarker(_HR_POINT8 p) { return p.x == HR_MARKER8; }
 
 constexpr int Abs(int v) { return v < 0 ? -v : v; }
+
+constexpr int Sign(int v) { return (v > 0) - (v < 0); }
 
 /* Largest i in 0..kLastTanIndex with kTan[i] < t, or 0 if none, by
  * bisection over the increasing table. */
@@ -91,38 +91,15 @@ constexpr HR_UINT32 TangentOf(HR_UINT32 longer, HR_UINT32 shorter) {
     return shorter == 0 ? 0xFFFFFFFFu : longer * kSlopeUnit / shorter;
 }
 
-constexpr int ComputeQuadrantAngle(HR_UINT32 dx, HR_UINT32 dy) {
+constexpr int QuadrantAngle(HR_UINT32 dx, HR_UINT32 dy) {
     if (dx == dy) return 45;
     if (dy > dx) return 45 + TanIndexBelow(TangentOf(dy, dx));
     return 45 - TanIndexBelow(TangentOf(dx, dy));
 }
 
-struct QuadrantAngleTable {
-    HR_UINT8 angle[kSmallStep][kSmallStep]; /* [dx][dy] */
-};
-
-constexpr QuadrantAngleTable MakeQuadrantAngleTable() {
-    QuadrantAngleTable table{};
-    for (int dx = 0; dx < kSmallStep; ++dx) {
-        for (int dy = 0; dy < kSmallStep; ++dy) {
-            table.angle[dx][dy] = static_cast<HR_UINT8>(ComputeQuadrantAngle(dx, dy));
-        }
-    }
-    return table;
-}
-
-constexpr QuadrantAngleTable kQuadrantAngles = MakeQuadrantAngleTable();
-
-inline int QuadrantAngle(int dx, int dy) {
-    if (dx < kSmallStep && dy < kSmallStep) return kQuadrantAngles.angle[dx][dy];
-    return ComputeQuadrantAngle(static_cast<HR_UINT32>(dx), static_cast<HR_UINT32>(dy));
-}
-
 /* The direction of a step as base + sign * (first-quadrant angle), by the
  * signs of dx and dy (index 3 * (sign dx + 1) + sign dy + 1; y grows
- * downward). Steps along an axis ignore the quadrant angle. Looking the
- * case up instead of branching keeps the random directions of a character
- * from defeating branch prediction. */
+ * downward). Steps along an axis ignore the quadrant angle. */
 struct AngleCase {
     HR_INT16 base;
     HR_INT16 sign;
@@ -135,13 +112,12 @@ constexpr AngleCase kAngleCases[9] = {
 };
 // clang-format on
 
-constexpr int Sign(int v) { return (v > 0) - (v < 0); }
-
-HR_UINT16 TwoPointAngle(_HR_POINT8 p, _HR_POINT8 q) {
-    const int dx = q.x - p.x, dy = q.y - p.y;
+constexpr HR_UINT16 StepAngle(int dx, int dy) {
     const AngleCase c = kAngleCases[3 * (Sign(dx) + 1) + Sign(dy) + 1];
     return static_cast<HR_UINT16>(c.base + c.sign * QuadrantAngle(Abs(dx), Abs(dy)));
 }
+
+HR_UINT16 TwoPointAngle(_HR_POINT8 p, _HR_POINT8 q) { return StepAngle(q.x - p.x, q.y - p.y); }
 
 /* A step seen along its major axis (y when steeper than 45 degrees, else
  * x): the signed extents along both axes. */
@@ -151,7 +127,7 @@ struct MajorStep {
     int minor;
 };
 
-MajorStep MajorStepOf(_HR_POINT8 p, _HR_POINT8 q) {
+constexpr MajorStep MajorStepOf(_HR_POINT8 p, _HR_POINT8 q) {
     const int dx = q.x - p.x, dy = q.y - p.y;
     const bool yMajor = Abs(dy) > Abs(dx);
     return {yMajor, yMajor ? dy : dx, yMajor ? dx : dy};
@@ -159,10 +135,9 @@ MajorStep MajorStepOf(_HR_POINT8 p, _HR_POINT8 q) {
 
 /* Major over minor extent in slope units, truncated toward zero; +-32000
  * (the sign of the major extent) along an axis, 128 for no step at all. */
-HR_INT16 SlopeOf(const MajorStep &m) {
-    const int ratio = m.major * kSlopeUnit / (m.minor != 0 ? m.minor : 1);
-    const int axis = m.major > 0 ? kAxisSlope : m.major < 0 ? -kAxisSlope : kSamePointSlope;
-    return static_cast<HR_INT16>(m.minor != 0 ? ratio : axis);
+constexpr HR_INT16 SlopeOf(int major, int minor) {
+    if (minor != 0) return static_cast<HR_INT16>(major * kSlopeUnit / minor);
+    return major > 0 ? kAxisSlope : major < 0 ? -kAxisSlope : kSamePointSlope;
 }
 
 /* Weight of a slot at distance d degrees from the direction. */
@@ -216,143 +191,263 @@ SlotVector DirectionWeights(HR_UINT16 angle) {
     return LoadSlots(ComputeDirectionWeights(angle).w);
 }
 
+/* The samples between the ends of a segment. The sample at major offset
+ * k * step (k = 1, 2, ... while below the span) has the minor coordinate
+ * minor0 + trunc(k * step * 128 / slope) = minor0 + sign * floor(k * a / S)
+ * with a = step * 128, S = |slope| and sign the sign of the minor extent (+1
+ * along an axis, where the slope is +-32000 with the major extent's sign).
+ * The quotient grows by floor(a / S) per step, plus one whenever the
+ * remainder, growing by a mod S, reaches S: no division per sample. */
+template <typename Sink>
+constexpr void SampleInterior(_HR_POINT8 p, const MajorStep &m, int step, Sink &sink) {
+    const int divisor = Abs(SlopeOf(m.major, m.minor));
+    const int advance = step * kSlopeUnit;
+    const int quotientStep = advance / divisor, remainderStep = advance % divisor;
+    const int span = Abs(m.major);
+    const int delta = m.major > 0 ? step : -step;
+    const int sign = m.minor < 0 ? -1 : 1;
+    int major = m.yMajor ? p.y : p.x;
+    const int minor0 = m.yMajor ? p.x : p.y;
+    int quotient = 0, remainder = 0;
+    for (int offset = step; offset < span; offset += step) {
+        major += delta;
+        quotient += quotientStep;
+        remainder += remainderStep;
+        if (remainder >= divisor) {
+            remainder -= divisor;
+            ++quotient;
+        }
+        const int minor = minor0 + sign * quotient;
+        if (m.yMajor) {
+            sink(minor, major);
+        } else {
+            sink(major, minor);
+        }
+    }
+}
+
+/* Calls sink(x, y) for the samples of segment p -> q every `step` units
+ * along the major axis: p itself unless q equals p, those between, and q
+ * when includeEnd. */
+template <typename Sink>
+constexpr void SampleSegment(_HR_POINT8 p, _HR_POINT8 q, bool includeEnd, int step, Sink &sink) {
+    const MajorStep m = MajorStepOf(p, q);
+    const int span = Abs(m.major);
+    if (span != 0) {
+        sink(p.x, p.y);
+        if (span > step) SampleInterior(p, m, step, sink);
+    }
+    if (includeEnd) sink(q.x, q.y);
+}
+
+/* The steps within kNearStep on both axes, nearly all segments of a
+ * normalised character, are looked up whole: their direction weights and
+ * the offsets from the start point of their samples at the extraction step
+ * (the end point not included), as SampleSegment places them. */
+constexpr int kNearStep = 7;
+constexpr int kNearSteps = 2 * kNearStep + 1;
+constexpr int kMostNearSamples = 1 + (kNearStep - 1) / HR_FEATURE_STEP;
+
+struct NearStep {
+    SlotWeights weights;
+    HR_UINT8 count;
+    HR_INT8 dx[kMostNearSamples];
+    HR_INT8 dy[kMostNearSamples];
+};
+
+/* Collects sample offsets from an origin. */
+struct OffsetCollector {
+    int x0, y0;
+    NearStep &step;
+
+    constexpr void operator()(int x, int y) {
+        step.dx[step.count] = static_cast<HR_INT8>(x - x0);
+        step.dy[step.count] = static_cast<HR_INT8>(y - y0);
+        ++step.count;
+    }
+};
+
+struct NearStepTable {
+    NearStep byStep[kNearSteps * kNearSteps]; /* [(dy + kNearStep) * kNearSteps + dx + kNearStep] */
+};
+
+constexpr NearStepTable MakeNearStepTable() {
+    NearStepTable table{};
+    /* Any start point from which both ends stay within 0..254 will do. */
+    constexpr int kOrigin = kNearStep;
+    for (int dy = -kNearStep; dy <= kNearStep; ++dy) {
+        for (int dx = -kNearStep; dx <= kNearStep; ++dx) {
+            NearStep &step = table.byStep[(dy + kNearStep) * kNearSteps + dx + kNearStep];
+            step.weights = ComputeDirectionWeights(StepAngle(dx, dy));
+            const _HR_POINT8 p = {kOrigin, kOrigin};
+            const _HR_POINT8 q = {static_cast<HR_UINT8>(kOrigin + dx), static_cast<HR_UINT8>(kOrigin + dy)};
+            OffsetCollector collect{kOrigin, kOrigin, step};
+            SampleSegment(p, q, false, HR_FEATURE_STEP, collect);
+        }
+    }
+    return table;
+}
+
+constexpr NearStepTable kNearStepTable = MakeNearStepTable();
+
+/* The near step from p to q, or null when q is further away. */
+const NearStep *NearStepOf(_HR_POINT8 p, _HR_POINT8 q) {
+    const auto column = static_cast<unsigned>(q.x - p.x + kNearStep);
+    const auto row = static_cast<unsigned>(q.y - p.y + kNearStep);
+    if (column >= kNearSteps || row >= kNearSteps) return nullptr;
+    return &kNearStepTable.byStep[row * kNearSteps + column];
+}
+
 /* Samples are first summed per quarter cell: which cells a sample reaches,
  * and with which factor, depends only on the quarter of its cell it lies in
  * (and on the row, for the lower-left rule). Spreading the quarter sums once
  * per plane gives the same 16-bit wrapped totals as spreading every sample,
  * since factor * sum and the sum of factor * weight agree modulo 65536. */
-constexpr int kQuarterGrid = 2 * HR_FEATURE_GRID;
+constexpr int kQuarterGrid = 2 * kGrid;
 constexpr int kQuarterShift = 2; /* a quarter cell is 4 x 4 points */
 
 struct QuarterGrid {
-    HR_UINT16 slots[kQuarterGrid * kQuarterGrid * HR_FEATURE_SLOTS];
+    SlotVector quarter[kQuarterGrid][kQuarterGrid]; /* [row][column] */
 };
 
-void AddSlots(HR_UINT16 *slots, SlotVector w) {
-    const SlotVector sum = LoadSlots(slots) + w;
-    memcpy(slots, &sum, sizeof sum);
+/* Adds w to the quarter of (x, y), which must lie in the frame. */
+void AddToQuarter(QuarterGrid &grid, int x, int y, SlotVector w) {
+    grid.quarter[y >> kQuarterShift][x >> kQuarterShift] += w;
 }
 
-void AccumulateSample(_HR_POINT8 s, SlotVector weights, QuarterGrid &grid) {
-    if (s.x >= kFrame || s.y >= kFrame) return;
-    const int quarter = (s.y >> kQuarterShift) * kQuarterGrid + (s.x >> kQuarterShift);
-    AddSlots(grid.slots + quarter * HR_FEATURE_SLOTS, weights);
+/* The feature cells as vectors. */
+struct CellGrid {
+    SlotVector cell[kGrid][kGrid];
+};
+
+/* One quarter row spread over the 8 cell columns: a cell takes its own two
+ * quarters twice and the nearer quarter of each neighbouring cell once.
+ * Without the left quarters of columns 1..7 (leftQuarters false) it is the
+ * share a lower quarter row passes to the row below under the lower-left
+ * rule. */
+void SpreadAcross(const SlotVector *quarters, bool leftQuarters, SlotVector *cells) {
+    for (int c = 0; c < kGrid; ++c) {
+        const SlotVector left = (leftQuarters || c == 0) ? quarters[2 * c] : SlotVector{};
+        SlotVector sum = (left + quarters[2 * c + 1]) * 2;
+        if (c > 0) sum += quarters[2 * c - 1];
+        if (c + 1 < kGrid && leftQuarters) sum += quarters[2 * c + 2];
+        cells[c] = sum;
+    }
 }
 
-/* The plane accumulates with 16-bit wrapping additions. */
-void AddCell(HR_INT16 *plane, int row, int column, SlotVector w) {
-    HR_INT16 *cell = plane + (row * HR_FEATURE_GRID + column) * HR_FEATURE_SLOTS;
-    AddSlots(reinterpret_cast<HR_UINT16 *>(cell), w);
-}
-
-bool OnGrid(int index) { return index >= 0 && index < HR_FEATURE_GRID; }
-
-/* Spreads the sum of one quarter cell over its own cell (factor 32), the
- * nearest side column and side row cells (16) and the diagonal cell between
- * them (8), as far as they lie on the grid. A lower-left quarter reaches the
- * row below only in the upper half of the grid: the trained prototypes were
- * made with that rule. */
-void SpreadQuarter(HR_INT16 *plane, int quarterRow, int quarterColumn, SlotVector sum) {
-    const int row = quarterRow / 2, column = quarterColumn / 2;
-    const bool left = quarterColumn % 2 == 0, upper = quarterRow % 2 == 0;
-    const int sideColumn = left ? column - 1 : column + 1;
-    const int sideRow = upper ? row - 1 : row + 1;
-    const bool columnOk = OnGrid(sideColumn);
-    const bool lowerLeftQuirk = !upper && left && column >= 1;
-    const bool rowOk = lowerLeftQuirk ? row <= HR_FEATURE_GRID / 2 - 1 : OnGrid(sideRow);
-    AddCell(plane, row, column, sum * kOwnCellFactor);
-    if (columnOk) AddCell(plane, row, sideColumn, sum * kSideCellFactor);
-    if (!rowOk) return;
-    AddCell(plane, sideRow, column, sum * kSideCellFactor);
-    if (columnOk) AddCell(plane, sideRow, sideColumn, sum * kDiagonalCellFactor);
-}
-
+/* Spreads the quarter sums over the cells and adds them to the plane. With
+ * the own cell, the side column, the side row and the diagonal weighted 32,
+ * 16, 16 and 8, the spread is the product of the same 2-2-1 pattern across
+ * and down, times 8, except that a lower-left quarter (of column 1..7)
+ * reaches the row below only in the upper half of the grid (rows 0..3):
+ * the trained prototypes were made with that rule. */
 void SpreadQuarters(const QuarterGrid &grid, HR_INT16 *plane) {
-    const HR_UINT16 *sum = grid.slots;
-    for (int qr = 0; qr < kQuarterGrid; ++qr) {
-        for (int qc = 0; qc < kQuarterGrid; ++qc, sum += HR_FEATURE_SLOTS) {
-            SpreadQuarter(plane, qr, qc, LoadSlots(sum));
+    constexpr int kFactor = 8;
+    constexpr int kLowerLeftLastRow = kGrid / 2 - 1;
+    CellGrid across[2];  /* [0]: upper quarter rows, [1]: lower quarter rows */
+    SlotVector downward[kGrid][kGrid]; /* what each row's lower quarters pass below */
+    for (int row = 0; row < kGrid; ++row) {
+        SpreadAcross(grid.quarter[2 * row], true, across[0].cell[row]);
+        SpreadAcross(grid.quarter[2 * row + 1], true, across[1].cell[row]);
+        if (row <= kLowerLeftLastRow) {
+            memcpy(downward[row], across[1].cell[row], sizeof downward[row]);
+        } else {
+            SpreadAcross(grid.quarter[2 * row + 1], false, downward[row]);
+        }
+    }
+    for (int row = 0; row < kGrid; ++row) {
+        for (int c = 0; c < kGrid; ++c) {
+            SlotVector sum = (across[0].cell[row][c] + across[1].cell[row][c]) * 2;
+            if (row > 0) sum += downward[row - 1][c];
+            if (row + 1 < kGrid) sum += across[0].cell[row + 1][c];
+            HR_INT16 *cell = plane + (row * kGrid + c) * HR_FEATURE_SLOTS;
+            const SlotVector total = LoadSlots(reinterpret_cast<const HR_UINT16 *>(cell)) + sum * kFactor;
+            memcpy(cell, &total, sizeof total);
         }
     }
 }
 
-/* Where the samples of one segment go: the scratch list and, with the
- * segment's direction weights, the quarter grid. */
-struct SampleSink {
+/* Where the samples of the public single-segment functions go: the scratch
+ * list and, for those inside the frame, the quarter grid. */
+struct ScratchSink {
     _HR_POINT8 *scratch;
     int count;
     SlotVector weights;
     QuarterGrid &grid;
 
-    void Emit(_HR_POINT8 s) {
+    void operator()(int x, int y) {
+        const _HR_POINT8 s = {static_cast<HR_UINT8>(x), static_cast<HR_UINT8>(y)};
         scratch[count++] = s;
-        AccumulateSample(s, weights, grid);
+        if (s.x < kFrame && s.y < kFrame) AddToQuarter(grid, s.x, s.y, weights);
     }
 };
 
-/* Samples p -> q every step units along the major axis, p included and q
- * excluded (at most ceil(kMaxSpan / step) samples). Most segments of a
- * character have one sample, p itself, and need no division. */
-void Interpolate(_HR_POINT8 p, _HR_POINT8 q, HR_INT32 step, SampleSink &sink) {
-    const MajorStep m = MajorStepOf(p, q);
-    const int span = Abs(m.major);
-    if (span == 0) return;
-    sink.Emit(p);
-    if (span <= step) return;
-    const int major0 = m.yMajor ? p.y : p.x, minor0 = m.yMajor ? p.x : p.y;
-    const int delta = m.major > 0 ? step : -step;
-    const int slope = SlopeOf(m);
-    for (int offset = delta; Abs(offset) < span; offset += delta) {
-        const auto major = static_cast<HR_UINT8>(major0 + offset);
-        const auto minor = static_cast<HR_UINT8>(minor0 + offset * kSlopeUnit / slope);
-        sink.Emit(m.yMajor ? _HR_POINT8{minor, major} : _HR_POINT8{major, minor});
-    }
+/* Where the samples of a normalised character go: all of them lie in the
+ * frame, between the ends of their segment. */
+struct GridSink {
+    QuarterGrid &grid;
+    SlotVector weights;
+
+    void operator()(int x, int y) const { AddToQuarter(grid, x, y, weights); }
+};
+
+/* Samples a segment longer than a near step, p -> q of a normalised
+ * character, into the grid: pen-up moves and fast strokes. */
+__attribute__((noinline)) void AddFarSegment(_HR_POINT8 p, _HR_POINT8 q, bool includeEnd, QuarterGrid &grid) {
+    GridSink sink{grid, DirectionWeights(TwoPointAngle(p, q))};
+    SampleSegment(p, q, includeEnd, HR_FEATURE_STEP, sink);
 }
 
-/* Samples segment p -> q (and q itself when includeEnd) into scratch and,
- * weighted by the segment's direction, into the grid. */
-void ExtractSegment(_HR_POINT8 p, _HR_POINT8 q, bool includeEnd, HR_INT32 step, _HR_POINT8 *scratch,
-                    QuarterGrid &grid) {
-    SampleSink sink{scratch, 0, DirectionWeights(TwoPointAngle(p, q)), grid};
-    Interpolate(p, q, step, sink);
-    if (includeEnd) sink.Emit(q);
+/* Samples segment p -> q of a normalised character (both points in the
+ * frame) at the extraction step into the grid. */
+__attribute__((always_inline)) inline void AddSegment(_HR_POINT8 p, _HR_POINT8 q, bool includeEnd,
+                                                      QuarterGrid &grid) {
+    const NearStep *near = NearStepOf(p, q);
+    if (near == nullptr) {
+        AddFarSegment(p, q, includeEnd, grid);
+        return;
+    }
+    const SlotVector w = LoadSlots(near->weights.w);
+    for (int k = 0; k < near->count; ++k) AddToQuarter(grid, p.x + near->dx[k], p.y + near->dy[k], w);
+    if (includeEnd) AddToQuarter(grid, q.x, q.y, w);
 }
 
 int CityBlock(_HR_POINT8 a, _HR_POINT8 b) { return Abs(a.x - b.x) + Abs(a.y - b.y); }
 
 /* Plane 0: every segment of a stroke; the last one of a stroke includes
  * its end point. */
-void ExtractStrokes(const _HR_POINT8 *points, HR_UINT16 n, _HR_POINT8 *scratch, QuarterGrid &grid) {
+void ExtractStrokes(const _HR_POINT8 *points, HR_UINT16 n, QuarterGrid &grid) {
     for (int i = 0; i + 2 < n; ++i) {
         if (IsMarker(points[i]) || IsMarker(points[i + 1])) continue;
-        ExtractSegment(points[i], points[i + 1], IsMarker(points[i + 2]), HR_FEATURE_STEP, scratch,
-                       grid);
+        AddSegment(points[i], points[i + 1], IsMarker(points[i + 2]), grid);
     }
 }
 
 /* Plane 1: the pen path through all points, pen-up moves included. Each
  * window of three consecutive points a, b, c contributes its two legs when
  * both are long, else the chord a -> c. */
-void ExtractPenPath(const _HR_POINT8 *points, HR_UINT16 n, _HR_POINT8 *scratch, QuarterGrid &grid) {
+void ExtractPenPath(const _HR_POINT8 *points, HR_UINT16 n, QuarterGrid &grid) {
     _HR_POINT8 a = {0, 0}, b = {0, 0};
     int seen = 0;
+    int legAB = 0; /* city-block length of a -> b */
     for (HR_UINT32 i = 0; i < n; ++i) {
         const _HR_POINT8 c = points[i];
         if (IsMarker(c)) continue;
+        const int legBC = CityBlock(b, c);
         if (seen >= 2) {
-            if (CityBlock(a, b) > kPathCornerDistance && CityBlock(b, c) > kPathCornerDistance) {
-                ExtractSegment(a, b, false, HR_FEATURE_STEP, scratch, grid);
-                ExtractSegment(b, c, false, HR_FEATURE_STEP, scratch, grid);
+            if (legAB > kPathCornerDistance && legBC > kPathCornerDistance) {
+                AddSegment(a, b, false, grid);
+                AddSegment(b, c, false, grid);
             } else {
-                ExtractSegment(a, c, false, HR_FEATURE_STEP, scratch, grid);
+                AddSegment(a, c, false, grid);
             }
         }
         a = b;
         b = c;
+        legAB = legBC;
         ++seen;
     }
 }
-
 
 }  // namespace
 
@@ -375,7 +470,8 @@ HR_INT32 HRFeature_GetAngleValue(HR_UINT8 dx, HR_UINT8 dy) { return QuadrantAngl
 HR_UINT16 HRFeature_GetTwoPointAngle(_HR_POINT8 p, _HR_POINT8 q) { return TwoPointAngle(p, q); }
 
 HR_INT16 HRFeature_GetTwoPointSlope(_HR_POINT8 p, _HR_POINT8 q) {
-    return SlopeOf(MajorStepOf(p, q));
+    const MajorStep m = MajorStepOf(p, q);
+    return SlopeOf(m.major, m.minor);
 }
 
 void HRFeature_EightDirectionMapping(HR_UINT16 angle, HR_UINT16 *weights) {
@@ -387,7 +483,9 @@ void HRFeature_CountEightDirectionFeature(const _HR_POINT8 *samples, HR_INT32 co
                                           const HR_UINT16 *weights, HR_INT16 *plane) {
     QuarterGrid grid{};
     const SlotVector w = LoadSlots(weights);
-    for (HR_INT32 i = 0; i < count; ++i) AccumulateSample(samples[i], w, grid);
+    for (HR_INT32 i = 0; i < count; ++i) {
+        if (samples[i].x < kFrame && samples[i].y < kFrame) AddToQuarter(grid, samples[i].x, samples[i].y, w);
+    }
     SpreadQuarters(grid, plane);
 }
 
@@ -397,7 +495,8 @@ void HRFeature_ExtractEightDirectionFeatureBetweenTwoPoint(_HR_POINT8 p, _HR_POI
     if (step < kMinStep) step = kMinStep;
     if (step > kMaxStep) step = kMaxStep;
     QuarterGrid grid{};
-    ExtractSegment(p, q, includeEnd != 0, step, scratch, grid);
+    ScratchSink sink{scratch, 0, DirectionWeights(TwoPointAngle(p, q)), grid};
+    SampleSegment(p, q, includeEnd != 0, step, sink);
     SpreadQuarters(grid, plane);
 }
 
@@ -406,14 +505,14 @@ void HRFeature_CoxBoxTransform(HR_INT16 *values, HR_INT32 count) {
 }
 
 int HRFeature_Extract1024DimFeature(_HR_POINT8 *points, HR_UINT16 n, HR_INT16 *v) {
+    /* Normalisation maps every point that is not a marker into the frame. */
     HRNormalize_Process(points, n);
     memset(v, 0, HR_FEATURE_DIM * sizeof(*v));
-    _HR_POINT8 scratch[HR_FEATURE_SCRATCH_POINTS];
     QuarterGrid grid{};
-    ExtractStrokes(points, n, scratch, grid);
+    ExtractStrokes(points, n, grid);
     SpreadQuarters(grid, v);
     grid = QuarterGrid{};
-    ExtractPenPath(points, n, scratch, grid);
+    ExtractPenPath(points, n, grid);
     SpreadQuarters(grid, v + HR_FEATURE_PLANE_SIZE);
     HRFeature_CoxBoxTransform(v, HR_FEATURE_DIM);
     return 1;

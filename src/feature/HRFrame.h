@@ -66,16 +66,20 @@ constexpr HR_UINT32 kKeepAspectRatio = 4;
  * thick, else each side + 1. n must be at least 1. */
 template <typename Point>
 HRFrame HRFrame_Measure(const Point *points, HR_UINT16 n, HR_UINT32 marker) {
-    HR_UINT32 minX = points[0].x, maxX = minX, minY = points[0].y, maxY = minY;
+    /* Markers count as point 0, which is in the box anyway: the loop has no
+     * branch and vectorises. */
+    using Coordinate = decltype(points[0].x);
+    const Coordinate x0 = points[0].x, y0 = points[0].y;
+    Coordinate minX = x0, maxX = x0, minY = y0, maxY = y0;
     for (HR_UINT32 i = 1; i < n; ++i) {
-        const HR_UINT32 x = points[i].x, y = points[i].y;
-        if (x == marker) continue;
-        if (x < minX) minX = x;
-        if (x > maxX) maxX = x;
-        if (y < minY) minY = y;
-        if (y > maxY) maxY = y;
+        const bool isMarker = points[i].x == marker;
+        const Coordinate x = isMarker ? x0 : points[i].x, y = isMarker ? y0 : points[i].y;
+        minX = x < minX ? x : minX;
+        maxX = x > maxX ? x : maxX;
+        minY = y < minY ? y : minY;
+        maxY = y > maxY ? y : maxY;
     }
-    const HR_UINT32 xr = maxX - minX, yr = maxY - minY;
+    const HR_UINT32 xr = static_cast<HR_UINT32>(maxX - minX), yr = static_cast<HR_UINT32>(maxY - minY);
     HRFrame frame = {minX, minY, 1, 1};
     if (n == 1) return frame;
     if (xr > kKeepAspectRatio * yr) {

@@ -26,14 +26,41 @@ bool IsMarker(_HR_POINT8 p) { return p.x == HR_MARKER8; }
 
 int AbsDiff(int a, int b) { return a > b ? a - b : b - a; }
 
-/* Weight of the shorter axis of a segment: 5 scaled by the ratio of the
- * longer to the shorter extent, so both profiles receive about the same
- * total density. The ratio is a signed 16-bit value, as in the trained
- * model's preprocessing. */
-HR_UINT16 CrossAxisWeight(int longer, int shorter) {
+/* The weights a segment deposits in the x and y profiles. */
+struct SegmentWeights {
+    HR_UINT16 x;
+    HR_UINT16 y;
+};
+
+/* A segment of extents dx, dy deposits 5 per unit along its longer axis in
+ * that axis's profile, and in the other profile 5 scaled by the ratio of
+ * the longer to the shorter extent, so both profiles receive about the
+ * same total density; a segment of zero length deposits nothing. The ratio
+ * is a signed 16-bit value, as in the trained model's preprocessing. */
+constexpr SegmentWeights ComputeSegmentWeights(int dx, int dy) {
+    if (dx == 0 && dy == 0) return {0, 0};
+    const bool steep = dx < dy;
+    const int longer = steep ? dy : dx, shorter = steep ? dx : dy;
     const HR_INT16 ratio = static_cast<HR_INT16>(((longer + 1) << kRatioShift) / (shorter + 1));
-    return static_cast<HR_UINT16>((ratio * kSegmentWeight) >> kRatioShift);
+    const auto cross = static_cast<HR_UINT16>((ratio * kSegmentWeight) >> kRatioShift);
+    return steep ? SegmentWeights{cross, kSegmentWeight} : SegmentWeights{kSegmentWeight, cross};
 }
+
+/* The weights of every segment of linearly normalised points (extents
+ * 0..62), by [dx][dy]. */
+struct SegmentWeightTable {
+    SegmentWeights byExtents[kSize][kSize];
+};
+
+constexpr SegmentWeightTable MakeSegmentWeightTable() {
+    SegmentWeightTable table{};
+    for (int dx = 0; dx < kSize; ++dx) {
+        for (int dy = 0; dy < kSize; ++dy) table.byExtents[dx][dy] = ComputeSegmentWeights(dx, dy);
+    }
+    return table;
+}
+
+constexpr SegmentWeightTable kSegmentWeights = MakeSegmentWeightTable();
 
 /* The two density profiles while segments are added, kept as differences
  * so that adding a weight over a range touches two entries; the counters
@@ -43,21 +70,19 @@ struct ProfileDifferences {
     HR_UINT16 y[kSize + 1];
 };
 
-/* Adds weight over lo..hi (the ends in either order), cut at the last
- * counter. */
+/* Adds weight over the counters between a and b (in either order), which
+ * must both be counters of the profile. */
 void AddRange(HR_UINT16 *differences, HR_UINT32 a, HR_UINT32 b, HR_UINT16 weight) {
-    const HR_UINT32 lo = a < b ? a : b;
-    HR_UINT32 hi = a < b ? b : a;
-    if (lo > kLast) return;
-    if (hi > kLast) hi = kLast;
+    const HR_UINT32 lo = a < b ? a : b, hi = a < b ? b : a;
     differences[lo] = static_cast<HR_UINT16>(differences[lo] + weight);
     differences[hi + 1] = static_cast<HR_UINT16>(differences[hi + 1] - weight);
 }
 
-void AddSegmentRanges(ProfileDifferences &d, _HR_POINT8 a, _HR_POINT8 b, HR_UINT16 xWeight,
-                      HR_UINT16 yWeight) {
-    AddRange(d.x, a.x, b.x, xWeight);
-    AddRange(d.y, a.y, b.y, yWeight);
+/* Adds weight over the counters between a and b (in either order), cut at
+ * the last counter. */
+void AddRangeWithin(HR_UINT16 *differences, HR_UINT32 a, HR_UINT32 b, HR_UINT16 weight) {
+    const HR_UINT32 lo = a < b ? a : b, hi = a < b ? b : a;
+    if (lo <= kLast) AddRange(differences, lo, hi < kLast ? hi : kLast, weight);
 }
 
 void ApplyDifferences(const HR_UINT16 *differences, HR_UINT16 *profile) {
@@ -68,25 +93,29 @@ void ApplyDifferences(const HR_UINT16 *differences, HR_UINT16 *profile) {
     }
 }
 
-/* Deposits the density of segment a-b; a segment of zero length deposits
- * nothing. Selects rather than branches: segments point every which way. */
+/* Deposits the density of segment a-b of linearly normalised points (both
+ * within the frame). */
 void AddSegmentDensity(_HR_POINT8 a, _HR_POINT8 b, ProfileDifferences &d) {
-    const int dx = AbsDiff(a.x, b.x), dy = AbsDiff(a.y, b.y);
-    const bool steep = dx < dy;
-    const HR_UINT16 cross = CrossAxisWeight(steep ? dy : dx, steep ? dx : dy);
-    const bool empty = dx == 0 && dy == 0;
-    const HR_UINT16 xWeight = empty ? 0 : steep ? cross : kSegmentWeight;
-    const HR_UINT16 yWeight = empty ? 0 : steep ? kSegmentWeight : cross;
-    AddSegmentRanges(d, a, b, xWeight, yWeight);
+    const SegmentWeights w = kSegmentWeights.byExtents[AbsDiff(a.x, b.x)][AbsDiff(a.y, b.y)];
+    AddRange(d.x, a.x, b.x, w.x);
+    AddRange(d.y, a.y, b.y, w.y);
 }
 
-/* Adds value * spread[k] to profile[center - radius + k], dropping targets
- * outside the profile. */
-void Spread(HR_UINT16 *profile, int center, HR_UINT16 value, const HR_UINT16 *spread, int radius) {
+/* A profile with room for the reach of the wider spread on both sides,
+ * so that every target of every bin has a slot; slots outside the profile
+ * stay 0 as sources and are dropped as targets. */
+struct PaddedProfile {
+    HR_UINT16 value[kHeavyRadius + kSize + kHeavyRadius];
+};
+
+/* Adds source[t - k] * spread[k + radius] to target[t] for every profile
+ * position t and k = -radius..radius. */
+void Spread(const PaddedProfile &source, const HR_UINT16 *spread, int radius, HR_UINT16 *target) {
     for (int k = -radius; k <= radius; ++k) {
-        const int target = center + k;
-        if (target < 0 || target >= kSize) continue;
-        profile[target] = static_cast<HR_UINT16>(profile[target] + value * spread[k + radius]);
+        const HR_UINT16 w = spread[k + radius];
+        for (int t = 0; t < kSize; ++t) {
+            target[t] = static_cast<HR_UINT16>(target[t] + source.value[kHeavyRadius + t - k] * w);
+        }
     }
 }
 
@@ -118,7 +147,8 @@ void HRNormalize_Process(_HR_POINT8 *points, HR_UINT16 n) {
     HRNormalize_LinearNormalize(points, n);
     ProfileDifferences density{};
     /* The last point is expected to be a marker, so it never starts a
-     * segment; the segment ending just before it is counted. */
+     * segment; the segment ending just before it is counted. The linear
+     * stage has put every point that is not a marker into the frame. */
     for (int i = 0; i + 2 < n; ++i) {
         if (IsMarker(points[i]) || IsMarker(points[i + 1])) continue;
         AddSegmentDensity(points[i], points[i + 1], density);
@@ -148,24 +178,24 @@ void HRNormalize_SetInitialMappingValue(HR_UINT16 *xProfile, HR_UINT16 *yProfile
 void HRNormalize_MappingInAscendOrder(_HR_POINT8 a, _HR_POINT8 b, HR_UINT16 xWeight,
                                       HR_UINT16 yWeight, HR_UINT16 *xProfile, HR_UINT16 *yProfile) {
     ProfileDifferences d{};
-    AddSegmentRanges(d, a, b, xWeight, yWeight);
+    AddRangeWithin(d.x, a.x, b.x, xWeight);
+    AddRangeWithin(d.y, a.y, b.y, yWeight);
     ApplyDifferences(d.x, xProfile);
     ApplyDifferences(d.y, yProfile);
 }
 
 void HRNormalize_DiffuseGaussianWeight(HR_UINT16 *profile) {
-    HR_UINT16 source[kSize];
+    /* Light and heavy bins spread with different weights: split the
+     * profile into the two kinds and spread each as a whole. */
+    PaddedProfile light{}, heavy{};
     for (int i = 0; i < kSize; ++i) {
-        source[i] = profile[i];
+        const bool isLight = profile[i] <= kLightBinLimit;
+        light.value[kHeavyRadius + i] = isLight ? profile[i] : 0;
+        heavy.value[kHeavyRadius + i] = isLight ? 0 : profile[i];
         profile[i] = 0;
     }
-    for (int i = 0; i < kSize; ++i) {
-        if (source[i] <= kLightBinLimit) {
-            Spread(profile, i, source[i], kLightSpread, kLightRadius);
-        } else {
-            Spread(profile, i, source[i], kHeavySpread, kHeavyRadius);
-        }
-    }
+    Spread(light, kLightSpread, kLightRadius, profile);
+    Spread(heavy, kHeavySpread, kHeavyRadius, profile);
 }
 
 void HRNormalize_CalculateMapping(HR_UINT16 *xProfile, HR_UINT16 *yProfile) {

@@ -104,25 +104,27 @@ HR_AVX2 inline HR_UINT32 Total(__m256i v) {
     return static_cast<HR_UINT32>(_mm_cvtsi128_si32(s));
 }
 
+/* 32-bit lanes as a plain vector type: accumulating with += lets the
+ * compiler keep each sum in one register across the loop. */
+typedef HR_UINT32 Lanes32 __attribute__((vector_size(32)));
+
 template <int kRows>
 HR_AVX2 void ProjectRowsAvx2(const HR_INT16 *rows, HR_UINT32 nIn, const HR_INT16 *x, HR_INT16 *out) {
     constexpr HR_UINT32 kLanes = 16;
-    __m256i acc[kRows];
-    for (int r = 0; r < kRows; ++r) acc[r] = _mm256_setzero_si256();
-    HR_UINT32 j = 0;
-    for (; j + kLanes <= nIn; j += kLanes) {
+    const HR_INT16 *row[kRows];
+    for (int r = 0; r < kRows; ++r) row[r] = rows + r * static_cast<size_t>(nIn);
+    Lanes32 acc[kRows] = {};
+    const HR_UINT32 whole = nIn / kLanes * kLanes;
+    for (HR_UINT32 j = 0; j < whole; j += kLanes) {
         const __m256i xv = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(x + j));
         for (int r = 0; r < kRows; ++r) {
-            const __m256i w =
-                _mm256_loadu_si256(reinterpret_cast<const __m256i *>(rows + r * static_cast<size_t>(nIn) + j));
-            acc[r] = _mm256_add_epi32(acc[r], _mm256_madd_epi16(w, xv));
+            const __m256i w = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(row[r] + j));
+            acc[r] += reinterpret_cast<Lanes32>(_mm256_madd_epi16(w, xv));
         }
     }
     for (int r = 0; r < kRows; ++r) {
-        HR_UINT32 sum = Total(acc[r]);
-        for (HR_UINT32 k = j; k < nIn; ++k) {
-            sum += static_cast<HR_UINT32>(rows[r * static_cast<size_t>(nIn) + k] * static_cast<HR_INT32>(x[k]));
-        }
+        HR_UINT32 sum = Total(reinterpret_cast<__m256i>(acc[r]));
+        for (HR_UINT32 k = whole; k < nIn; ++k) sum += static_cast<HR_UINT32>(row[r][k] * static_cast<HR_INT32>(x[k]));
         out[r] = static_cast<HR_INT16>(((sum >> kProjectionShift) + kProjectionBias) & kByteMask);
     }
 }
@@ -149,8 +151,8 @@ void HRSimd_RootsBaseline(HR_INT16 *values, HR_INT32 count) { RootsLoop(values, 
 
 #if HR_SIMD_X86
 
-/* Four rows at a time; a last group of one to three rows repeats its last
- * row to fill the group and keeps only its own results. */
+/* Four rows at a time, with one reduction for the four; then the rest one
+ * by one. */
 HR_AVX2 void HRSimd_RowDistancesAvx2(const HR_INT16 *y, const HR_INT8 *rows, const HR_UINT16 *index,
                                      int count, HR_UINT32 *out) {
     constexpr int kGroup = 4;
@@ -158,26 +160,22 @@ HR_AVX2 void HRSimd_RowDistancesAvx2(const HR_INT16 *y, const HR_INT8 *rows, con
     for (int part = 0; part < 4; ++part) {
         query[part] = _mm256_load_si256(reinterpret_cast<const __m256i *>(y + 16 * part));
     }
-    for (int k = 0; k < count; k += kGroup) {
-        const HR_INT8 *row[kGroup];
-        for (int g = 0; g < kGroup; ++g) row[g] = rows + index[k + g < count ? k + g : count - 1] * kRow;
-        const __m128i totals = Totals4(RowSquares(query, row[0]), RowSquares(query, row[1]),
-                                       RowSquares(query, row[2]), RowSquares(query, row[3]));
-        if (k + kGroup <= count) {
-            _mm_storeu_si128(reinterpret_cast<__m128i *>(out + k), totals);
-        } else {
-            HR_UINT32 group[kGroup];
-            _mm_storeu_si128(reinterpret_cast<__m128i *>(group), totals);
-            memcpy(out + k, group, (count - k) * sizeof(HR_UINT32));
-        }
+    int k = 0;
+    for (; k + kGroup <= count; k += kGroup) {
+        const __m128i totals = Totals4(
+            RowSquares(query, rows + index[k] * kRow), RowSquares(query, rows + index[k + 1] * kRow),
+            RowSquares(query, rows + index[k + 2] * kRow), RowSquares(query, rows + index[k + 3] * kRow));
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(out + k), totals);
     }
+    for (; k < count; ++k) out[k] = Total(RowSquares(query, rows + index[k] * kRow));
 }
 
 HR_AVX2 void HRSimd_ProjectAvx2(const HR_INT16 *x, HR_UINT32 nIn, HR_INT16 *out, HR_UINT32 nOut,
                                 const HR_INT16 *matrix) {
+    constexpr HR_UINT32 kBlock = 8;  /* eight sums and the input fit the 16 registers */
     HR_UINT32 r = 0;
-    for (; r + kProjectionBlock <= nOut; r += kProjectionBlock) {
-        ProjectRowsAvx2<kProjectionBlock>(matrix + static_cast<size_t>(r) * nIn, nIn, x, out + r);
+    for (; r + kBlock <= nOut; r += kBlock) {
+        ProjectRowsAvx2<kBlock>(matrix + static_cast<size_t>(r) * nIn, nIn, x, out + r);
     }
     for (; r < nOut; ++r) ProjectRowsAvx2<1>(matrix + static_cast<size_t>(r) * nIn, nIn, x, out + r);
 }

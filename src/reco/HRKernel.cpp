@@ -157,19 +157,21 @@ int ActiveCount(const _HR_RECO *reco) {
     return (n > 0 && n <= HR_RECO_MAX_WANTED) ? n : 0;
 }
 
-// The members [from, from + count) of the member list whose charset bits
-// pass the mask, in member order. Returns how many were written.
-int PassingMembers(const _HR_RECO *reco, HR_UINT32 from, int count, HR_UINT16 *index) {
-    int passing = 0;
+// Copies the members [from, from + count) of the member list to index and
+// starts loading their prototypes, which lie anywhere in the model.
+void LoadMembers(const _HR_RECO *reco, HR_UINT32 from, int count, HR_UINT16 *index) {
     for (int k = 0; k < count; ++k) {
         const HR_UINT16 f = LoadU16(reco->members + (from + k) * kIndexBytes);
-        index[passing] = f;  // kept only when it passes
-        passing += (LoadU16(reco->charsets + f * 2u) & reco->charsetMask) != 0;
+        index[k] = f;
+        __builtin_prefetch(reco->prototypes + f * kDim);
+        __builtin_prefetch(reco->prototypes + f * kDim + kDim - 1);
     }
-    return passing;
 }
 
-// Searches the members of the kept centres, nearest centre first.
+// Searches the members of the kept centres, nearest centre first. The
+// charset test is a pure filter, so it is taken only for the members whose
+// distance could enter the list: most are too far, and their charset bits
+// need not be read.
 void FineSearch(_HR_RECO *reco, const Query &query, int n, int keptCount, HR_UINT16 *codes) {
     Fill(reco->distances, n, kEmptyDistance);
     Fill(codes, n, kEmptyCode);
@@ -181,12 +183,15 @@ void FineSearch(_HR_RECO *reco, const Query &query, int n, int keptCount, HR_UIN
         const HR_UINT8 *offset = reco->memberOffsets + reco->keptCentres[k] * kOffsetBytes;
         const HR_UINT32 end = LoadU32(offset + kOffsetBytes);
         for (HR_UINT32 pos = LoadU32(offset); pos < end; pos += kBatch) {
-            const int count = PassingMembers(reco, pos, BatchSize(pos, end), index);
+            const int count = BatchSize(pos, end);
+            LoadMembers(reco, pos, count, index);
             rowDistances(query.y, reco->prototypes, index, count, d);
             for (int i = 0; i < count; ++i) {
                 if (d[i] >= reco->distances[n - 1]) continue;
-                const HR_UINT16 code = LoadU16(reco->codes + index[i] * 2u);
-                if (code != 0) OfferCandidate(reco, n, codes, d[i], code, index[i]);
+                const HR_UINT16 f = index[i];
+                if ((LoadU16(reco->charsets + f * 2u) & reco->charsetMask) == 0) continue;
+                const HR_UINT16 code = LoadU16(reco->codes + f * 2u);
+                if (code != 0) OfferCandidate(reco, n, codes, d[i], code, f);
             }
         }
     }
