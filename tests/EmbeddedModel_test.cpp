@@ -1,0 +1,97 @@
+// The shipped model and lexicon end to end: simple strokes give the
+// characters they obviously are, and a synthetic line of two characters
+// (seed never used in training) comes back as the word.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "HRData.h"
+#include "HRKernel.h"
+#include "HWKernel.h"
+
+namespace {
+
+constexpr int kWanted = 8;
+
+std::vector<_HR_POINT16> Line(HR_UINT16 x0, HR_UINT16 y0, HR_UINT16 dx, HR_UINT16 dy) {
+    std::vector<_HR_POINT16> points;
+    for (int i = 0; i < 5; ++i)
+        points.push_back({static_cast<HR_UINT16>(x0 + i * dx), static_cast<HR_UINT16>(y0 + i * dy)});
+    points.push_back({HR_MARKER16, 0});
+    return points;
+}
+
+const std::vector<_HR_POINT16> kHorizontal = Line(100, 300, 100, 0);
+const std::vector<_HR_POINT16> kVertical = Line(300, 100, 0, 100);
+
+HR_UINT16 BestCode(std::vector<_HR_POINT16> points) {
+    points.push_back({HR_MARKER16, HR_MARKER16});
+    alignas(8) unsigned char block[HR_RECO_INSTANCE_SIZE];
+    _HR_RECO *reco = HRReco_Initialize(block, sizeof block, nullptr);
+    HR_UINT16 codes[kWanted];
+    HR_UINT16 distances[kWanted];
+    EXPECT_EQ(HRReco_RecognizeShort(reco, points.data(), static_cast<HR_UINT16>(points.size()), kWanted, codes,
+                                    distances),
+              kWanted);
+    return codes[0];
+}
+
+TEST(EmbeddedModel, IsWellFormedAndWithinOneMegabyte) {
+    EXPECT_EQ(HRReco_CheckModel(HRData_GetDataPtr(), HRData_GetDataSize()), 1);
+    EXPECT_LE(HRData_GetDataSize(), 1000000u);
+}
+
+std::vector<HR_UINT16> Codes(std::vector<_HR_POINT16> points) {
+    points.push_back({HR_MARKER16, HR_MARKER16});
+    alignas(8) unsigned char block[HR_RECO_INSTANCE_SIZE];
+    _HR_RECO *reco = HRReco_Initialize(block, sizeof block, nullptr);
+    std::vector<HR_UINT16> codes(kWanted);
+    HRReco_RecognizeShort(reco, points.data(), static_cast<HR_UINT16>(points.size()), kWanted, codes.data(), nullptr);
+    return codes;
+}
+
+TEST(EmbeddedModel, SimpleStrokesGiveTheirCharacters) {
+    EXPECT_EQ(BestCode(kHorizontal), 0x4E00);  // 一
+    // A bare vertical bar is 1, l or I alike; the digit must be close.
+    const std::vector<HR_UINT16> vertical = Codes(kVertical);
+    EXPECT_NE(std::find(vertical.begin(), vertical.begin() + 3, 0x0031), vertical.begin() + 3);
+    std::vector<_HR_POINT16> cross = kHorizontal;
+    cross.insert(cross.end(), kVertical.begin(), kVertical.end());
+    EXPECT_EQ(BestCode(cross), 0x5341);  // 十
+}
+
+std::vector<std::vector<_HR_POINT16>> ReadStrokes(const std::string &path) {
+    std::ifstream in(path);
+    const nlohmann::json line = nlohmann::json::parse(in);
+    std::vector<std::vector<_HR_POINT16>> strokes;
+    for (const auto &stroke : line) {
+        strokes.emplace_back();
+        for (const auto &point : stroke)
+            strokes.back().push_back({point[0].get<HR_UINT16>(), point[1].get<HR_UINT16>()});
+        strokes.back().push_back({HR_MARKER16, 0});
+    }
+    return strokes;
+}
+
+TEST(EmbeddedModel, TwoCharactersSideBySideGiveTheWord) {
+    std::vector<unsigned char> block(HWKernel_GetInstanceSize());
+    _HW_KERNEL *kernel = HWKernel_Initialize(block.data(), 0, nullptr);
+    ASSERT_NE(kernel, nullptr);
+    for (const auto &stroke : ReadStrokes(PENRUNE_SOURCE_DIR "/examples/zhongguo.json"))
+        ASSERT_EQ(HWKernel_AddStroke(kernel, stroke.data(), static_cast<HR_UINT32>(stroke.size())), 1);
+    std::vector<std::string> top;
+    for (HR_UINT32 i = 0; i < HWKernel_GetCandTotal(kernel) && i < 3; ++i) {
+        char text[64];
+        HWKernel_GetCandItemUtf8(kernel, static_cast<HR_UINT16>(i), text, sizeof text);
+        top.push_back(text);
+    }
+    EXPECT_NE(std::find(top.begin(), top.end(), "中国"), top.end()) << "first candidates: " << ::testing::PrintToString(top);
+    HWKernel_Terminate(kernel);
+}
+
+}  // namespace
