@@ -18,6 +18,7 @@ import argparse
 import sys
 
 CJK_FIRST = 0x4E00
+SYMBOLS = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz\u3002"
 CJK_LAST = 0x9FA5
 MAX_FREQUENCY = 2**31 - 1
 
@@ -66,6 +67,10 @@ def select(entries, words):
     singles = {}
     for code in range(CJK_FIRST, CJK_LAST + 1):
         char = chr(code)
+        singles[char] = entries.get(char, (1, "x"))
+    # The recognizer also returns digits, Latin letters and the full stop;
+    # as phrases of their own they reach the candidate list.
+    for char in SYMBOLS:
         singles[char] = entries.get(char, (1, "x"))
     level1 = gb2312_level1()
     multi = [(w, e) for w, e in entries.items() if len(w) > 1 and is_cjk(w)]
