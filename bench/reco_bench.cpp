@@ -15,6 +15,7 @@
 #include "HRFeature.h"
 #include "HRKernel.h"
 #include "ModelImage.h"
+#include "feature/HRSimd.h"
 
 namespace {
 
@@ -66,6 +67,8 @@ void BM_RecognizeShort(benchmark::State &state) {
     }
     // Candidates found per call: shows that the fine search had real work.
     state.counters["found"] = benchmark::Counter(static_cast<double>(found), benchmark::Counter::kAvgIterations);
+    // The vector kernels picked for this processor.
+    state.SetLabel(penrune::HRSimd_HasAvx2() ? "avx2" : "baseline");
 }
 BENCHMARK(BM_RecognizeShort)->Repetitions(9)->ReportAggregatesOnly(true);
 

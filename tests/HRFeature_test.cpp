@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdint>
@@ -13,6 +14,7 @@
 #include "HRNormalize.h"
 #include "HRTable.h"
 #include "feature/HRFrame.h"
+#include "feature/HRSimd.h"
 
 namespace {
 
@@ -179,9 +181,87 @@ int Root(long wrapped) {
     return c;
 }
 
+// Normalisation: the linear stage into 0..62, then the density profiles,
+// their smoothing and the cumulative maps.
+void LinearNormalize(Points &points) {
+    const size_t n = points.size();
+    if (n == 0) return;
+    int minX = points[0].x, maxX = minX, minY = points[0].y, maxY = minY;
+    for (size_t i = 1; i < n; ++i) {
+        if (Marker(points[i])) continue;
+        minX = std::min<int>(minX, points[i].x), maxX = std::max<int>(maxX, points[i].x);
+        minY = std::min<int>(minY, points[i].y), maxY = std::max<int>(maxY, points[i].y);
+    }
+    const int xr = maxX - minX, yr = maxY - minY;
+    int sx = 1, sy = 1;
+    if (n > 1 && xr > 4 * yr) {
+        sx = sy = xr + 1;
+    } else if (n > 1) {
+        sy = yr + 1;
+        sx = 4 * xr < yr ? yr + 1 : xr + 1;
+    }
+    for (_HR_POINT8 &p : points) {
+        if (Marker(p)) continue;
+        p.x = static_cast<HR_UINT8>((p.x - minX) * 63 / sx);
+        p.y = static_cast<HR_UINT8>((p.y - minY) * 63 / sy);
+    }
+}
+
+void Spread(std::vector<uint16_t> &profile) {
+    const std::vector<uint16_t> source = profile;
+    const int light[9] = {2, 4, 4, 8, 10, 8, 4, 4, 2}, heavy[11] = {4, 4, 4, 4, 5, 5, 5, 4, 4, 4, 4};
+    std::fill(profile.begin(), profile.end(), 0);
+    for (int i = 0; i < 64; ++i) {
+        const int radius = source[i] <= 240 ? 4 : 5;
+        for (int k = -radius; k <= radius; ++k) {
+            if (i + k < 0 || i + k > 63) continue;
+            const int w = radius == 4 ? light[k + 4] : heavy[k + 5];
+            profile[i + k] = static_cast<uint16_t>(profile[i + k] + source[i] * w);
+        }
+    }
+}
+
+void ToMap(std::vector<uint16_t> &profile) {
+    uint32_t total = 0, running = 0;
+    for (uint16_t v : profile) total += v;
+    for (int i = 0; i < 63; ++i) {
+        running += profile[i];
+        profile[i] = static_cast<uint16_t>(running * 63 / total);
+    }
+    profile[63] = 63;
+}
+
+void Normalize(Points &points) {
+    LinearNormalize(points);
+    std::vector<uint16_t> x(64, 6), y(64, 6);
+    for (size_t i = 0; i + 2 < points.size(); ++i) {
+        const _HR_POINT8 a = points[i], b = points[i + 1];
+        if (Marker(a) || Marker(b)) continue;
+        const int dx = std::abs(a.x - b.x), dy = std::abs(a.y - b.y);
+        if (dx == 0 && dy == 0) continue;
+        int xw = 5, yw = 5;
+        if (dx < dy) {
+            xw = (static_cast<int16_t>((dy + 1) * 64 / (dx + 1)) * 5) >> 6;
+        } else {
+            yw = (static_cast<int16_t>((dx + 1) * 64 / (dy + 1)) * 5) >> 6;
+        }
+        for (int c = std::min(a.x, b.x); c <= std::max(a.x, b.x); ++c) x[c] = static_cast<uint16_t>(x[c] + xw);
+        for (int r = std::min(a.y, b.y); r <= std::max(a.y, b.y); ++r) y[r] = static_cast<uint16_t>(y[r] + yw);
+    }
+    Spread(x);
+    Spread(y);
+    ToMap(x);
+    ToMap(y);
+    for (_HR_POINT8 &p : points) {
+        if (Marker(p)) continue;
+        p.x = static_cast<HR_UINT8>(x[p.x]);
+        p.y = static_cast<HR_UINT8>(y[p.y]);
+    }
+}
+
 Vector Extract(Points points) {
     const int n = static_cast<int>(points.size());
-    HRNormalize_Process(points.data(), static_cast<HR_UINT16>(n));
+    Normalize(points);
     std::vector<long> plane0(512, 0), plane1(512, 0);
     for (int i = 0; i + 2 < n; ++i) {
         if (!Marker(points[i]) && !Marker(points[i + 1])) {
@@ -474,6 +554,42 @@ TEST(HRFeatureExtract, StrokeEndsAndPenUpMoves) {
     EXPECT_GT(after, 0);
 }
 
+TEST(HRFeatureExtract, NormalisationMatchesTheReference) {
+    std::mt19937 rng(77);
+    for (int trial = 0; trial < 300; ++trial) {
+        Points character = trial % 2 == 0 ? penrune::test::SmoothCharacter(rng, 1 + trial % 15, 4 + trial % 30)
+                                          : penrune::test::JumbleCharacter(rng, 120);
+        Points expected = character;
+        reference::Normalize(expected);
+        HRNormalize_Process(character.data(), static_cast<HR_UINT16>(character.size()));
+        ASSERT_EQ(character, expected) << "trial " << trial;
+    }
+}
+
+// Segments anywhere on the 8-bit canvas, at every step: the samples between
+// the ends follow the truncated slope exactly.
+TEST(HRFeatureSegment, SamplesMatchTheReferenceAnywhere) {
+    std::mt19937 rng(8);
+    std::uniform_int_distribution<int> coordinate(0, 254);
+    for (int trial = 0; trial < 3000; ++trial) {
+        const _HR_POINT8 p = {static_cast<HR_UINT8>(coordinate(rng)), static_cast<HR_UINT8>(coordinate(rng))};
+        _HR_POINT8 q = {static_cast<HR_UINT8>(coordinate(rng)), static_cast<HR_UINT8>(coordinate(rng))};
+        if (trial % 3 == 0) q.y = p.y;  // along an axis
+        const int step = 1 + trial % 9;
+        Points expected;
+        const int dx = q.x - p.x, dy = q.y - p.y;
+        const bool yMajor = std::abs(dy) > std::abs(dx);
+        const int m0 = yMajor ? p.y : p.x, m1 = yMajor ? q.y : q.x, minor0 = yMajor ? p.x : p.y;
+        const int slope = reference::Slope(p, q), direction = m1 >= m0 ? step : -step;
+        for (int m = m0; direction > 0 ? m < m1 : m > m1; m += direction) {
+            const auto minor = static_cast<HR_UINT8>(minor0 + (m - m0) * 128 / slope);
+            expected.push_back(yMajor ? _HR_POINT8{minor, static_cast<HR_UINT8>(m)}
+                                      : _HR_POINT8{static_cast<HR_UINT8>(m), minor});
+        }
+        ASSERT_EQ(SamplesOf(p, q, 0, step), expected) << p << " -> " << q << " step " << step;
+    }
+}
+
 TEST(HRFeatureExtract, MatchesTheReferenceOnRandomCharacters) {
     std::mt19937 rng(2024);
     for (int trial = 0; trial < 300; ++trial) {
@@ -535,6 +651,44 @@ TEST(HRFeatureTransform, MatchesTheReferenceIncludingOverflow) {
                       reference::Project(&matrix[static_cast<size_t>(r) * nIn], x.data(), nIn))
                 << nIn << ' ' << r;
         }
+    }
+}
+
+// Both versions of the vector kernels against the literal projection and
+// square root, including sums that overflow 32 bits and lengths that are
+// not whole vectors.
+TEST(HRFeatureKernels, ProjectionVersionsMatchTheReference) {
+    std::vector<penrune::HRProjectFn> kernels = {penrune::HRSimd_ProjectBaseline};
+    if (penrune::HRSimd_HasAvx2()) kernels.push_back(penrune::HRSimd_ProjectAvx2);
+    std::mt19937 rng(19);
+    std::uniform_int_distribution<int> any(-32768, 32767);
+    for (int nIn : {1, 15, 16, 17, 100, 1024}) {
+        for (int nOut : {1, 7, 9, 64}) {
+            Vector x(nIn), matrix(static_cast<size_t>(nIn) * nOut);
+            for (auto &value : x) value = static_cast<HR_INT16>(any(rng));
+            for (auto &value : matrix) value = static_cast<HR_INT16>(any(rng));
+            for (penrune::HRProjectFn kernel : kernels) {
+                Vector out(nOut + 1, -7);
+                kernel(x.data(), static_cast<HR_UINT32>(nIn), out.data(), static_cast<HR_UINT32>(nOut), matrix.data());
+                for (int r = 0; r < nOut; ++r) {
+                    ASSERT_EQ(out[r], reference::Project(&matrix[static_cast<size_t>(r) * nIn], x.data(), nIn))
+                        << nIn << ' ' << nOut << ' ' << r;
+                }
+                EXPECT_EQ(out[nOut], -7);
+            }
+        }
+    }
+}
+
+TEST(HRFeatureKernels, RootVersionsMatchTheReference) {
+    std::vector<penrune::HRRootsFn> kernels = {penrune::HRSimd_RootsBaseline};
+    if (penrune::HRSimd_HasAvx2()) kernels.push_back(penrune::HRSimd_RootsAvx2);
+    for (penrune::HRRootsFn kernel : kernels) {
+        Vector v;
+        for (int value = -32768; value <= 32767; ++value) v.push_back(static_cast<HR_INT16>(value));
+        kernel(v.data(), static_cast<HR_INT32>(v.size()) - 3);  // a count that is not whole vectors
+        for (int value = -32768; value <= 32764; ++value) ASSERT_EQ(v[value + 32768], reference::Root(value)) << value;
+        EXPECT_EQ(v[65533], 32765);  // past the count: untouched
     }
 }
 

@@ -11,6 +11,7 @@
 #include "HRData.h"
 #include "HRFeature.h"
 #include "ModelImage.h"
+#include "feature/HRSimd.h"
 
 namespace {
 
@@ -296,6 +297,37 @@ TEST(HRRecoNearest, PicksTheFirstOfTheNearestListedPrototypes) {
     EXPECT_EQ(HRReco_GetNearestModelIndex(r.get(), q, 0, all), -1);
 }
 
+// The vector distance kernels (both versions) against the early-stopping
+// distance without a limit, over extreme values, repeated and unordered row
+// indices and every tail length of a group of four.
+TEST(HRRecoDistance, KernelsMatchTheSumOfSquares) {
+    std::mt19937 rng(31);
+    std::uniform_int_distribution<int> byte(-128, 127), query(0, 255);
+    constexpr int kRows = 40;
+    std::vector<HR_INT8> rows(kRows * 64);
+    for (HR_INT8 &v : rows) v = static_cast<HR_INT8>(rng() % 4 == 0 ? (rng() % 2 ? 127 : -128) : byte(rng));
+    std::vector<penrune::HRRowDistancesFn> kernels = {penrune::HRSimd_RowDistancesBaseline};
+    if (penrune::HRSimd_HasAvx2()) kernels.push_back(penrune::HRSimd_RowDistancesAvx2);
+    for (int trial = 0; trial < 200; ++trial) {
+        HR_INT16 q[64];
+        for (HR_INT16 &v : q) v = static_cast<HR_INT16>(rng() % 4 == 0 ? (rng() % 2 ? 255 : 0) : query(rng));
+        alignas(32) HR_INT16 y[64];
+        for (int d = 0; d < 64; ++d) y[d] = static_cast<HR_INT16>(q[d] - 128);
+        const int count = trial % 14;
+        std::vector<HR_UINT16> index(count);
+        for (HR_UINT16 &i : index) i = static_cast<HR_UINT16>(rng() % kRows);
+        for (penrune::HRRowDistancesFn kernel : kernels) {
+            std::vector<HR_UINT32> out(count + 1, 0xDEADBEEF);
+            kernel(y, rows.data(), index.data(), count, out.data());
+            for (int k = 0; k < count; ++k) {
+                ASSERT_EQ(out[k], HRReco_CountDistanceShortCutByMax(q, &rows[index[k] * 64], 64, 0xFFFFFFFF))
+                    << "trial " << trial << " row " << k;
+            }
+            EXPECT_EQ(out[count], 0xDEADBEEF);  // nothing written past the count
+        }
+    }
+}
+
 // ---------------------------------------------------------------------------
 // The search against a literal, unoptimised statement of its rules, built
 // from the model description (not the image) with the early-stopping
@@ -414,6 +446,57 @@ TEST(HRRecoEquivalence, SearchMatchesTheLiteralRules) {
     }
     EXPECT_EQ(compared, 3000);
     EXPECT_GT(filled, 1000);  // most queries found characters: the rules were exercised
+}
+
+// Centres and members are taken in batches: a model with more centres than
+// a batch and centres with more members than a batch, some of them shared.
+TEST(HRRecoEquivalence, SearchAcrossBatchBoundariesMatchesTheLiteralRules) {
+    std::mt19937 rng(5150);
+    ModelSpec spec = SelectorSpec();
+    std::uniform_int_distribution<int> value(-6, 6);
+    auto vector = [&] {
+        ModelVector v;
+        for (int8_t &x : v) x = static_cast<int8_t>(value(rng));
+        return v;
+    };
+    for (int f = 0; f < 700; ++f) spec.prototypes.push_back({static_cast<uint16_t>(0x100 + f / 3), 0x0C, vector()});
+    // Every 50th centre, and the first of the second batch, lies near the
+    // origin and reaches all prototypes.
+    auto big = [](int c) { return c % 50 == 0 || c == 256; };
+    for (int c = 0; c < 530; ++c) {
+        spec.centres.push_back(big(c) ? Filled(c % 3 - 1) : vector());
+        spec.members.emplace_back();
+        const int stride = big(c) ? 1 : 7;
+        for (int f = c % stride; f < 700; f += stride) spec.members.back().push_back(static_cast<uint16_t>(f));
+    }
+    Recognizer r(spec);
+    int bigKept = 0;
+    for (int query = 0; query < 40; ++query) {
+        const int n = 1 + query % 20;
+        // Queries on prototypes around the batch ends of the long lists
+        // (members 256 and 512): each is its own nearest prototype.
+        const int target = query < 20 ? 246 + query : 493 + query;
+        const std::vector<HR_UINT16> codes = r.Match(spec.prototypes[target].values, n);
+        const ReferenceResult expected = ReferenceMatch(spec, r->compressed, n, r->charsetMask);
+        ASSERT_EQ(codes, expected.codes) << "query " << query;
+        ASSERT_EQ(r.Distances(), expected.distances) << "query " << query;
+        ASSERT_EQ(std::vector<HR_UINT16>(r->keptCentres, r->keptCentres + expected.kept.size()), expected.kept);
+        bigKept += std::count_if(expected.kept.begin(), expected.kept.end(), big) > 0;
+    }
+    EXPECT_GT(bigKept, 30);  // the long member lists were searched
+    // The nearest of a list longer than a batch, with indices outside the model.
+    std::vector<HR_UINT16> indices;
+    for (int k = 0; k < 900; ++k) indices.push_back(static_cast<HR_UINT16>(rng() % 760));
+    HR_INT16 q[64];
+    for (HR_INT16 &v : q) v = static_cast<HR_INT16>(128 + value(rng));
+    int expected = -1;
+    HR_UINT32 best = kEmptyDistance;
+    for (HR_UINT16 f : indices) {
+        if (f >= spec.prototypes.size()) continue;
+        const HR_UINT32 d = HRReco_CountDistanceShortCutByMax(q, spec.prototypes[f].values.data(), 64, ~0u);
+        if (d < best) best = d, expected = f;
+    }
+    EXPECT_EQ(HRReco_GetNearestModelIndex(r.get(), q, static_cast<int>(indices.size()), indices.data()), expected);
 }
 
 TEST(HRRecoEquivalence, NearestAndTreeProbeMatchTheLiteralRules) {

@@ -3,14 +3,15 @@
  * a square root, and their projection to 64 bytes. Integer arithmetic only,
  * so training and recognition agree on every platform.
  *
- * Speed: a character is several hundred short segments, so the per-segment
- * work is kept to table lookups built at compile time from the same
- * functions that serve the general case (the direction of every step within
- * the normalised frame, the weights of every direction, the slope of every
- * such step) and one 8-slot vector addition per sample into a grid of
- * quarter cells. The samples between the ends of a segment follow the
- * truncated slope without a division per sample, and the quarter grid is
- * spread over the feature cells once per plane by a separable filter. */
+ * Speed: a character is several hundred short segments, nearly all of them
+ * a few units long, so a segment is one lookup in a table built at compile
+ * time by the same sampling code that serves the general case (direction
+ * weights and sample offsets of every short step) and one 8-slot vector
+ * addition per sample into a grid of quarter cells. Longer segments follow
+ * the truncated slope without a division per sample, and the quarter grid
+ * is spread over the feature cells once per plane by a separable filter.
+ * The projection and the square roots run in the vector kernels of
+ * HRSimd. */
 #include "HRFeature.h"
 
 #include <string.h>
@@ -198,31 +199,37 @@ SlotVector DirectionWeights(HR_UINT16 angle) {
  * along an axis, where the slope is +-32000 with the major extent's sign).
  * The quotient grows by floor(a / S) per step, plus one whenever the
  * remainder, growing by a mod S, reaches S: no division per sample. */
-template <typename Sink>
-constexpr void SampleInterior(_HR_POINT8 p, const MajorStep &m, int step, Sink &sink) {
-    const int divisor = Abs(SlopeOf(m.major, m.minor));
-    const int advance = step * kSlopeUnit;
-    const int quotientStep = advance / divisor, remainderStep = advance % divisor;
-    const int span = Abs(m.major);
-    const int delta = m.major > 0 ? step : -step;
-    const int sign = m.minor < 0 ? -1 : 1;
-    int major = m.yMajor ? p.y : p.x;
-    const int minor0 = m.yMajor ? p.x : p.y;
-    int quotient = 0, remainder = 0;
-    for (int offset = step; offset < span; offset += step) {
+template <bool kYMajor, typename Sink>
+constexpr void WalkInterior(int major, int minor, int delta, int sign, int samples, int quotientStep,
+                            int remainderStep, int divisor, Sink &sink) {
+    const int minorStep = sign * quotientStep;
+    int remainder = 0;
+    for (int k = 0; k < samples; ++k) {
         major += delta;
-        quotient += quotientStep;
+        minor += minorStep;
         remainder += remainderStep;
-        if (remainder >= divisor) {
-            remainder -= divisor;
-            ++quotient;
-        }
-        const int minor = minor0 + sign * quotient;
-        if (m.yMajor) {
+        const int carry = -static_cast<int>(remainder >= divisor); /* all ones or 0, without a branch */
+        remainder -= divisor & carry;
+        minor += sign & carry;
+        if (kYMajor) {
             sink(minor, major);
         } else {
             sink(major, minor);
         }
+    }
+}
+
+template <typename Sink>
+constexpr void SampleInterior(_HR_POINT8 p, const MajorStep &m, int step, Sink &sink) {
+    const int divisor = Abs(SlopeOf(m.major, m.minor));
+    const int advance = step * kSlopeUnit;
+    const int samples = (Abs(m.major) - 1) / step; /* offsets step, 2 step, ... below the span */
+    const int delta = m.major > 0 ? step : -step;
+    const int sign = m.minor < 0 ? -1 : 1;
+    if (m.yMajor) {
+        WalkInterior<true>(p.y, p.x, delta, sign, samples, advance / divisor, advance % divisor, divisor, sink);
+    } else {
+        WalkInterior<false>(p.x, p.y, delta, sign, samples, advance / divisor, advance % divisor, divisor, sink);
     }
 }
 
@@ -241,33 +248,39 @@ constexpr void SampleSegment(_HR_POINT8 p, _HR_POINT8 q, bool includeEnd, int st
 }
 
 /* The steps within kNearStep on both axes, nearly all segments of a
- * normalised character, are looked up whole: their direction weights and
- * the offsets from the start point of their samples at the extraction step
- * (the end point not included), as SampleSegment places them. */
+ * normalised character, are looked up whole: their direction weights,
+ * whether they sample their start point (every step but the zero step), and
+ * the offsets from the start point of the samples between their ends at the
+ * extraction step, as SampleSegment places them. */
 constexpr int kNearStep = 7;
 constexpr int kNearSteps = 2 * kNearStep + 1;
-constexpr int kMostNearSamples = 1 + (kNearStep - 1) / HR_FEATURE_STEP;
+constexpr int kMostInterior = (kNearStep - 1) / HR_FEATURE_STEP;
 
 struct NearStep {
     SlotWeights weights;
-    HR_UINT8 count;
-    HR_INT8 dx[kMostNearSamples];
-    HR_INT8 dy[kMostNearSamples];
+    bool moves;
+    HR_UINT8 interior;
+    HR_INT8 dx[kMostInterior];
+    HR_INT8 dy[kMostInterior];
 };
 
-/* Collects sample offsets from an origin. */
-struct OffsetCollector {
+/* Records the samples of a near step taken from the origin. */
+struct NearStepRecorder {
     int x0, y0;
     NearStep &step;
 
     constexpr void operator()(int x, int y) {
-        step.dx[step.count] = static_cast<HR_INT8>(x - x0);
-        step.dy[step.count] = static_cast<HR_INT8>(y - y0);
-        ++step.count;
+        if (x == x0 && y == y0) {
+            step.moves = true;
+            return;
+        }
+        step.dx[step.interior] = static_cast<HR_INT8>(x - x0);
+        step.dy[step.interior] = static_cast<HR_INT8>(y - y0);
+        ++step.interior;
     }
 };
 
-struct NearStepTable {
+struct alignas(64) NearStepTable {
     NearStep byStep[kNearSteps * kNearSteps]; /* [(dy + kNearStep) * kNearSteps + dx + kNearStep] */
 };
 
@@ -281,8 +294,8 @@ constexpr NearStepTable MakeNearStepTable() {
             step.weights = ComputeDirectionWeights(StepAngle(dx, dy));
             const _HR_POINT8 p = {kOrigin, kOrigin};
             const _HR_POINT8 q = {static_cast<HR_UINT8>(kOrigin + dx), static_cast<HR_UINT8>(kOrigin + dy)};
-            OffsetCollector collect{kOrigin, kOrigin, step};
-            SampleSegment(p, q, false, HR_FEATURE_STEP, collect);
+            NearStepRecorder record{kOrigin, kOrigin, step};
+            SampleSegment(p, q, false, HR_FEATURE_STEP, record);
         }
     }
     return table;
@@ -311,7 +324,7 @@ struct QuarterGrid {
 };
 
 /* Adds w to the quarter of (x, y), which must lie in the frame. */
-void AddToQuarter(QuarterGrid &grid, int x, int y, SlotVector w) {
+void AddToQuarter(QuarterGrid &grid, unsigned x, unsigned y, SlotVector w) {
     grid.quarter[y >> kQuarterShift][x >> kQuarterShift] += w;
 }
 
@@ -408,7 +421,8 @@ __attribute__((always_inline)) inline void AddSegment(_HR_POINT8 p, _HR_POINT8 q
         return;
     }
     const SlotVector w = LoadSlots(near->weights.w);
-    for (int k = 0; k < near->count; ++k) AddToQuarter(grid, p.x + near->dx[k], p.y + near->dy[k], w);
+    if (near->moves) AddToQuarter(grid, p.x, p.y, w);
+    for (int k = 0; k < near->interior; ++k) AddToQuarter(grid, p.x + near->dx[k], p.y + near->dy[k], w);
     if (includeEnd) AddToQuarter(grid, q.x, q.y, w);
 }
 

@@ -31,6 +31,8 @@ constexpr HR_UINT32 kByteMask = 0xFF;
 constexpr HR_UINT16 kMaxRoot = HR_FEATURE_MAX_VALUE;
 constexpr HR_UINT16 kTopRootBit = 128;
 
+const HR_INT8 *RowAt(const HR_INT8 *rows, HR_UINT16 index) { return rows + static_cast<size_t>(index) * kRow; }
+
 /* Squared distance of one row, written for the vectoriser: 16-bit
  * differences (at most 255 in magnitude) and their 32-bit squares. */
 inline HR_UINT32 RowDistance(const HR_INT16 *y, const HR_INT8 *row) {
@@ -79,16 +81,22 @@ __attribute__((always_inline)) inline void RootsLoop(HR_INT16 *values, HR_INT32 
 
 #if HR_SIMD_X86
 
-/* Per-lane squares of one row against the query held in four registers,
- * summed in pairs: 8 partial sums. */
-HR_AVX2 inline __m256i RowSquares(const __m256i y[4], const HR_INT8 *row) {
-    __m256i sum = _mm256_setzero_si256();
+/* 32-bit lanes as a plain vector type: accumulating with += lets the
+ * compiler keep each sum in one register across a loop. */
+typedef HR_UINT32 Lanes32 __attribute__((vector_size(32)));
+
+/* Per-lane squares of one row against the query, summed in pairs: 8
+ * partial sums. (p - y)² is taken for (y - p)²: the query can then stay in
+ * memory operands and the four rows of a group fit the registers. */
+HR_AVX2 inline __m256i RowSquares(const HR_INT16 *y, const HR_INT8 *row) {
+    Lanes32 sum[2] = {};
     for (int part = 0; part < 4; ++part) {
         const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i *>(row + 16 * part));
-        const __m256i t = _mm256_sub_epi16(y[part], _mm256_cvtepi8_epi16(bytes));
-        sum = _mm256_add_epi32(sum, _mm256_madd_epi16(t, t));
+        const __m256i query = _mm256_load_si256(reinterpret_cast<const __m256i *>(y + 16 * part));
+        const __m256i t = _mm256_sub_epi16(_mm256_cvtepi8_epi16(bytes), query);
+        sum[part & 1] += reinterpret_cast<Lanes32>(_mm256_madd_epi16(t, t));
     }
-    return sum;
+    return reinterpret_cast<__m256i>(sum[0] + sum[1]);
 }
 
 /* The totals of four vectors of 8 partial sums each. */
@@ -103,10 +111,6 @@ HR_AVX2 inline HR_UINT32 Total(__m256i v) {
     s = _mm_add_epi32(s, _mm_shuffle_epi32(s, 0xB1));
     return static_cast<HR_UINT32>(_mm_cvtsi128_si32(s));
 }
-
-/* 32-bit lanes as a plain vector type: accumulating with += lets the
- * compiler keep each sum in one register across the loop. */
-typedef HR_UINT32 Lanes32 __attribute__((vector_size(32)));
 
 template <int kRows>
 HR_AVX2 void ProjectRowsAvx2(const HR_INT16 *rows, HR_UINT32 nIn, const HR_INT16 *x, HR_INT16 *out) {
@@ -135,7 +139,7 @@ HR_AVX2 void ProjectRowsAvx2(const HR_INT16 *rows, HR_UINT32 nIn, const HR_INT16
 
 void HRSimd_RowDistancesBaseline(const HR_INT16 *y, const HR_INT8 *rows, const HR_UINT16 *index,
                                  int count, HR_UINT32 *out) {
-    for (int k = 0; k < count; ++k) out[k] = RowDistance(y, rows + index[k] * kRow);
+    for (int k = 0; k < count; ++k) out[k] = RowDistance(y, RowAt(rows, index[k]));
 }
 
 void HRSimd_ProjectBaseline(const HR_INT16 *x, HR_UINT32 nIn, HR_INT16 *out, HR_UINT32 nOut,
@@ -152,22 +156,17 @@ void HRSimd_RootsBaseline(HR_INT16 *values, HR_INT32 count) { RootsLoop(values, 
 #if HR_SIMD_X86
 
 /* Four rows at a time, with one reduction for the four; then the rest one
- * by one. */
+ * by one. y must be 32-byte aligned. */
 HR_AVX2 void HRSimd_RowDistancesAvx2(const HR_INT16 *y, const HR_INT8 *rows, const HR_UINT16 *index,
                                      int count, HR_UINT32 *out) {
     constexpr int kGroup = 4;
-    __m256i query[4];
-    for (int part = 0; part < 4; ++part) {
-        query[part] = _mm256_load_si256(reinterpret_cast<const __m256i *>(y + 16 * part));
-    }
     int k = 0;
     for (; k + kGroup <= count; k += kGroup) {
-        const __m128i totals = Totals4(
-            RowSquares(query, rows + index[k] * kRow), RowSquares(query, rows + index[k + 1] * kRow),
-            RowSquares(query, rows + index[k + 2] * kRow), RowSquares(query, rows + index[k + 3] * kRow));
+        const __m128i totals = Totals4(RowSquares(y, RowAt(rows, index[k])), RowSquares(y, RowAt(rows, index[k + 1])),
+                                       RowSquares(y, RowAt(rows, index[k + 2])), RowSquares(y, RowAt(rows, index[k + 3])));
         _mm_storeu_si128(reinterpret_cast<__m128i *>(out + k), totals);
     }
-    for (; k < count; ++k) out[k] = Total(RowSquares(query, rows + index[k] * kRow));
+    for (; k < count; ++k) out[k] = Total(RowSquares(y, RowAt(rows, index[k])));
 }
 
 HR_AVX2 void HRSimd_ProjectAvx2(const HR_INT16 *x, HR_UINT32 nIn, HR_INT16 *out, HR_UINT32 nOut,

@@ -157,44 +157,51 @@ int ActiveCount(const _HR_RECO *reco) {
     return (n > 0 && n <= HR_RECO_MAX_WANTED) ? n : 0;
 }
 
-// Copies the members [from, from + count) of the member list to index and
-// starts loading their prototypes, which lie anywhere in the model.
-void LoadMembers(const _HR_RECO *reco, HR_UINT32 from, int count, HR_UINT16 *index) {
-    for (int k = 0; k < count; ++k) {
-        const HR_UINT16 f = LoadU16(reco->members + (from + k) * kIndexBytes);
-        index[k] = f;
-        __builtin_prefetch(reco->prototypes + f * kDim);
-        __builtin_prefetch(reco->prototypes + f * kDim + kDim - 1);
+// The members of the kept centres, in search order, gathered for one run
+// of distance work: the distances of all of them are computed in one stream
+// (their prototypes lie anywhere in the model, and loading many at once
+// hides the memory latency), then offered to the list in order.
+struct MemberBatch {
+    static constexpr int kCapacity = 4 * kBatch;
+    HR_UINT16 index[kCapacity];
+    HR_UINT32 distance[kCapacity];
+    int count;
+};
+
+// Computes the distances of the gathered members and offers them, in
+// order, to the n-entry candidate list. The charset test is a pure filter,
+// so it is taken only for the members whose distance could enter the list:
+// most are too far, and their charset bits need not be read.
+void OfferMembers(_HR_RECO *reco, const Query &query, int n, HR_UINT16 *codes, MemberBatch &batch) {
+    penrune::HRSimd_RowDistances()(query.y, reco->prototypes, batch.index, batch.count, batch.distance);
+    for (int i = 0; i < batch.count; ++i) {
+        const HR_UINT32 d = batch.distance[i];
+        if (d >= reco->distances[n - 1]) continue;
+        const HR_UINT16 f = batch.index[i];
+        if ((LoadU16(reco->charsets + f * 2u) & reco->charsetMask) == 0) continue;
+        const HR_UINT16 code = LoadU16(reco->codes + f * 2u);
+        if (code != 0) OfferCandidate(reco, n, codes, d, code, f);
     }
+    batch.count = 0;
 }
 
-// Searches the members of the kept centres, nearest centre first. The
-// charset test is a pure filter, so it is taken only for the members whose
-// distance could enter the list: most are too far, and their charset bits
-// need not be read.
+// Searches the members of the kept centres, nearest centre first.
 void FineSearch(_HR_RECO *reco, const Query &query, int n, int keptCount, HR_UINT16 *codes) {
     Fill(reco->distances, n, kEmptyDistance);
     Fill(codes, n, kEmptyCode);
     Fill(reco->candPrototypes, n, kEmptyCode);
-    const penrune::HRRowDistancesFn rowDistances = penrune::HRSimd_RowDistances();
-    HR_UINT16 index[kBatch];
-    HR_UINT32 d[kBatch];
+    MemberBatch batch;
+    batch.count = 0;
     for (int k = 0; k < keptCount; ++k) {
         const HR_UINT8 *offset = reco->memberOffsets + reco->keptCentres[k] * kOffsetBytes;
         const HR_UINT32 end = LoadU32(offset + kOffsetBytes);
-        for (HR_UINT32 pos = LoadU32(offset); pos < end; pos += kBatch) {
-            const int count = BatchSize(pos, end);
-            LoadMembers(reco, pos, count, index);
-            rowDistances(query.y, reco->prototypes, index, count, d);
-            for (int i = 0; i < count; ++i) {
-                if (d[i] >= reco->distances[n - 1]) continue;
-                const HR_UINT16 f = index[i];
-                if ((LoadU16(reco->charsets + f * 2u) & reco->charsetMask) == 0) continue;
-                const HR_UINT16 code = LoadU16(reco->codes + f * 2u);
-                if (code != 0) OfferCandidate(reco, n, codes, d[i], code, f);
-            }
+        for (HR_UINT32 pos = LoadU32(offset); pos < end; ++pos) {
+            if (batch.count == MemberBatch::kCapacity) OfferMembers(reco, query, n, codes, batch);
+            const HR_UINT16 f = LoadU16(reco->members + pos * kIndexBytes);
+            batch.index[batch.count++] = f;
         }
     }
+    OfferMembers(reco, query, n, codes, batch);
 }
 
 // Whether prototype k is listed among the members of centre c, by the
