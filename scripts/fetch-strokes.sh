@@ -6,7 +6,7 @@
 #   hanzi-writer-data 2.0.1   npm registry      Arphic Public License
 #   KanjiVG centre lines      ../shared/data    CC BY-SA 3.0
 #   UNIPEN train_r01_v07      ../shared/data    CC BY 4.0
-#   Hershey fonts             Debian hershey-fonts-data (installed by apt)
+#   Hershey fonts             Debian hershey-fonts-data (installed here by apt-get)
 #
 # Usage: scripts/fetch-strokes.sh [OUT_ROOT]   (default third_party_data)
 set -euo pipefail
@@ -32,8 +32,10 @@ fi
 test -f "$HWD_DIR/ARPHICPL.TXT"
 
 if [ ! -f "$HERSHEY_DIR/futural.jhf" ]; then
-    echo "Hershey fonts missing: apt-get install hershey-fonts-data" >&2
-    exit 1
+    sudo=""
+    [ "$(id -u)" -eq 0 ] || sudo="sudo"
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends hershey-fonts-data
 fi
 mkdir -p "$OUT/hershey-fonts"
 install -m 0644 /usr/share/doc/hershey-fonts-data/copyright "$OUT/hershey-fonts/COPYRIGHT"

@@ -1,0 +1,144 @@
+// penrune rank: recognises every sample of the sample files in a directory
+// and prints how often the right code is among the first 1..N candidates
+// (the training log's evaluation stops at five), and with --errors every
+// sample whose first candidate is wrong, with the candidates it got.
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "Command.h"
+#include "HRKernel.h"
+#include "HWUtils.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int kMaxTop = 32;
+constexpr size_t kRecordHead = 6;  // length, code, reserved
+
+struct Options {
+    std::string model;
+    std::string dir;
+    int top = 10;
+    bool errors = false;
+};
+
+struct Tally {
+    long samples = 0;
+    std::vector<long> hits = std::vector<long>(kMaxTop, 0);  // right code at position k
+};
+
+std::vector<HR_UINT8> ReadFile(const fs::path &path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<HR_UINT8>(std::istreambuf_iterator<char>(in), {});
+}
+
+std::string Utf8(HR_UINT16 code) {
+    char text[8] = {0};
+    enc_utf32_to_utf8_one(code, text, static_cast<int>(sizeof text) - 1);
+    return text;
+}
+
+// Recognises one record (its whole bytes, length field included) and counts
+// where the right code came; prints the miss when asked.
+void RankRecord(_HR_RECO *reco, std::vector<HR_UINT8> record, const Options &options, const std::string &where,
+                Tally &tally) {
+    const HR_UINT16 code = static_cast<HR_UINT16>(record[2] | (record[3] << 8));
+    const size_t length = record.size();
+    const HR_UINT8 endMarkers[4] = {0xFF, 0x00, 0xFF, 0xFF};
+    std::memcpy(record.data() + length - 4, endMarkers, 4);
+    HR_UINT16 codes[kMaxTop];
+    std::fill(codes, codes + kMaxTop, HR_RECO_EMPTY_CODE);
+    HRReco_RecognizeByte(reco, reinterpret_cast<_HR_POINT8 *>(record.data() + kRecordHead),
+                         static_cast<HR_UINT16>((length - kRecordHead) / 2), static_cast<HR_UINT16>(options.top),
+                         codes, nullptr);
+    ++tally.samples;
+    const HR_UINT16 *hit = std::find(codes, codes + options.top, code);
+    if (hit != codes + options.top) ++tally.hits[hit - codes];
+    if (!options.errors || codes[0] == code) return;
+    std::printf("%s %s ->", where.c_str(), Utf8(code).c_str());
+    for (int k = 0; k < options.top && codes[k] != HR_RECO_EMPTY_CODE; ++k) std::printf(" %s", Utf8(codes[k]).c_str());
+    std::printf("\n");
+}
+
+void RankFile(_HR_RECO *reco, const fs::path &path, const Options &options, Tally &tally) {
+    const std::vector<HR_UINT8> bytes = ReadFile(path);
+    size_t at = 0;
+    for (long index = 0; at + 2 <= bytes.size(); ++index) {
+        const size_t length = bytes[at] | (bytes[at + 1] << 8);
+        if (length < 2 || at + length > bytes.size()) break;
+        // Records without room for the head and the two end markers, or of
+        // odd length, are not samples.
+        if (length >= kRecordHead + 4 && length % 2 == 0) {
+            const std::string where = path.filename().string() + "#" + std::to_string(index);
+            RankRecord(reco, std::vector<HR_UINT8>(bytes.begin() + at, bytes.begin() + at + length), options, where,
+                       tally);
+        }
+        at += length;
+    }
+}
+
+bool ParseOptions(int argc, char **argv, Options &options) {
+    std::vector<std::string> positional;
+    for (int i = 0; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg.rfind("--top=", 0) == 0) {
+            options.top = std::atoi(arg.c_str() + 6);
+            if (options.top < 1 || options.top > kMaxTop) return false;
+        } else if (arg == "--errors") {
+            options.errors = true;
+        } else {
+            positional.push_back(arg);
+        }
+    }
+    if (positional.size() != 2) return false;
+    options.model = positional[0];
+    options.dir = positional[1];
+    return true;
+}
+
+int RankMain(int argc, char **argv) {
+    Options options;
+    if (!ParseOptions(argc, argv, options)) {
+        std::fprintf(stderr, "usage: penrune rank MODEL_FILE TEST_DIR [--top=N (1..%d, 10)] [--errors]\n", kMaxTop);
+        return 2;
+    }
+    std::vector<HR_UINT8> image = ReadFile(options.model);
+    if (image.empty() || !HRReco_CheckModel(image.data(), static_cast<HR_UINT32>(image.size()))) {
+        std::fprintf(stderr, "penrune rank: '%s' is not a readable model image\n", options.model.c_str());
+        return 1;
+    }
+    std::vector<HR_UINT64> block(HR_RECO_INSTANCE_SIZE / sizeof(HR_UINT64) + 1);
+    const HR_UINT8 *data = image.data();
+    _HR_RECO *reco = HRReco_Initialize(block.data(), HR_RECO_INSTANCE_SIZE, &data);
+    std::error_code error;
+    std::vector<fs::path> files;
+    for (const fs::directory_entry &entry : fs::directory_iterator(options.dir, error))
+        if (entry.is_regular_file()) files.push_back(entry.path());
+    if (error || !reco) {
+        std::fprintf(stderr, "penrune rank: cannot read '%s'\n", options.dir.c_str());
+        return 1;
+    }
+    std::sort(files.begin(), files.end());
+    Tally tally;
+    for (const fs::path &file : files) RankFile(reco, file, options, tally);
+    long cumulative = 0;
+    std::printf("samples %ld\n", tally.samples);
+    for (int k = 0; k < options.top; ++k) {
+        cumulative += tally.hits[k];
+        std::printf("top-%d %.1f %%\n", k + 1, tally.samples ? 100.0 * cumulative / tally.samples : 0.0);
+    }
+    return 0;
+}
+
+penrune::RegisterCommand reg("rank", &RankMain,
+                             "MODEL_FILE TEST_DIR [--top=N] [--errors] -- top-1..top-N rates of test samples, and "
+                             "the misses");
+
+}  // namespace
