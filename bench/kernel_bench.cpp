@@ -55,9 +55,9 @@ std::vector<Stroke> LineOfStrokes(int count) {
 }
 
 // Projections (compressed feature - 128) of strokes k..n-1 for every n and k.
-std::vector<penrune::test::ModelVector> HypothesisProjections(const penrune::test::ModelSpec &spec,
+std::vector<penrune::test::ModelVector> HypothesisProjections(const penrune::test::ModelLayout &layout,
                                                               const std::vector<Stroke> &strokes) {
-    const std::vector<uint8_t> image = penrune::test::BuildModelImage(spec);
+    const std::vector<uint8_t> image = penrune::test::BuildModelImage(layout);
     const HR_UINT8 *data = image.data();
     std::vector<HR_UINT64> block(HRReco_GetInstanceSize() / sizeof(HR_UINT64) + 1);
     _HR_RECO *reco = HRReco_Initialize(block.data(), HRReco_GetInstanceSize(), &data);
@@ -80,21 +80,21 @@ std::vector<penrune::test::ModelVector> HypothesisProjections(const penrune::tes
 // The random model with its first centres (and their members) moved onto the
 // projections of the strokes' hypotheses.
 std::vector<uint8_t> ModelNearStrokes(const std::vector<Stroke> &strokes) {
-    penrune::test::ModelSpec spec = penrune::test::RandomModelSpec(2024);
-    const std::vector<penrune::test::ModelVector> targets = HypothesisProjections(spec, strokes);
-    std::vector<bool> moved(spec.prototypes.size(), false);
-    for (size_t c = 0; c < targets.size() && c < spec.centres.size(); ++c) {
-        for (uint16_t f : spec.members[c]) {
+    penrune::test::ModelLayout layout = penrune::test::RandomModelLayout(2024);
+    const std::vector<penrune::test::ModelVector> targets = HypothesisProjections(layout, strokes);
+    std::vector<bool> moved(layout.prototypes.size(), false);
+    for (size_t c = 0; c < targets.size() && c < layout.centres.size(); ++c) {
+        for (uint16_t f : layout.members[c]) {
             if (moved[f]) continue;
             moved[f] = true;
             for (int d = 0; d < penrune::test::kModelDim; ++d) {
-                int v = spec.prototypes[f].values[d] + targets[c][d] - spec.centres[c][d];
-                spec.prototypes[f].values[d] = static_cast<int8_t>(std::clamp(v, -128, 127));
+                int v = layout.prototypes[f].values[d] + targets[c][d] - layout.centres[c][d];
+                layout.prototypes[f].values[d] = static_cast<int8_t>(std::clamp(v, -128, 127));
             }
         }
-        spec.centres[c] = targets[c];
+        layout.centres[c] = targets[c];
     }
-    return penrune::test::BuildModelImage(spec);
+    return penrune::test::BuildModelImage(layout);
 }
 
 void BM_AddStrokeAt10Strokes(benchmark::State &state) {

@@ -5,13 +5,18 @@
 // BM_RecognizeShort is the whole call (conversion, normalisation, features,
 // projection, search); BM_Search is the part after feature extraction
 // (projection and the two-level search); BM_Projection is the projection
-// alone.
+// alone. BM_RecognizeEmbedded is the whole call with the embedded model on
+// real handwriting (the learner set of the shared data, 185 characters).
 #include <benchmark/benchmark.h>
 
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <random>
 #include <vector>
 
+#include "CharacterGen.h"
+#include "HRData.h"
 #include "HRFeature.h"
 #include "HRKernel.h"
 #include "ModelImage.h"
@@ -21,7 +26,7 @@ namespace {
 
 using penrune::test::BuildModelImage;
 using penrune::test::RandomCharacter;
-using penrune::test::RandomModelSpec;
+using penrune::test::RandomModelLayout;
 
 constexpr int kCharacters = 64;
 constexpr int kWanted = 8;
@@ -32,7 +37,7 @@ struct Setup {
     alignas(8) unsigned char block[HR_RECO_INSTANCE_SIZE];
     _HR_RECO *reco = nullptr;
 
-    Setup() : image(BuildModelImage(RandomModelSpec(2024))) {
+    Setup() : image(BuildModelImage(RandomModelLayout(2024))) {
         std::mt19937 rng(99);
         std::uniform_int_distribution<int> strokes(10, 15);
         std::uniform_int_distribution<int> points(200, 400);
@@ -111,5 +116,43 @@ void BM_Projection(benchmark::State &state) {
     }
 }
 BENCHMARK(BM_Projection)->Repetitions(9)->ReportAggregatesOnly(true);
+
+// The characters of a sample file in host units (coordinates times 4).
+std::vector<std::vector<_HR_POINT16>> ReadSampleFile(const char *path) {
+    std::ifstream in(path, std::ios::binary);
+    const std::vector<unsigned char> bytes(std::istreambuf_iterator<char>(in), {});
+    std::vector<std::vector<_HR_POINT16>> characters;
+    for (size_t at = 0; at + 2 <= bytes.size();) {
+        const size_t length = bytes[at] | (bytes[at + 1] << 8);
+        if (length < 10 || at + length > bytes.size()) break;
+        std::vector<_HR_POINT8> points;
+        for (size_t i = at + 6; i + 1 < at + length; i += 2) points.push_back({bytes[i], bytes[i + 1]});
+        characters.push_back(penrune::test::ToPoint16(points, 4));
+        at += length;
+    }
+    return characters;
+}
+
+void BM_RecognizeEmbedded(benchmark::State &state) {
+    const std::string path = PENRUNE_SOURCE_DIR "/../shared/data/real/learner/smp/learner.smp";
+    const std::vector<std::vector<_HR_POINT16>> characters = ReadSampleFile(path.c_str());
+    if (characters.empty()) {
+        state.SkipWithError(("no samples in " + path).c_str());
+        return;
+    }
+    alignas(8) static unsigned char block[HR_RECO_INSTANCE_SIZE];
+    const HR_UINT8 *data = HRData_GetDataPtr();
+    _HR_RECO *reco = HRReco_Initialize(block, sizeof(block), &data);
+    std::vector<_HR_POINT16> scratch;
+    HR_UINT16 codes[kWanted];
+    size_t i = 0;
+    for (auto _ : state) {
+        scratch = characters[i++ % characters.size()];
+        benchmark::DoNotOptimize(HRReco_RecognizeShort(reco, scratch.data(), static_cast<HR_UINT16>(scratch.size()),
+                                                       kWanted, codes, nullptr));
+    }
+    state.SetLabel(penrune::HRSimd_HasAvx2() ? "avx2" : "baseline");
+}
+BENCHMARK(BM_RecognizeEmbedded)->Repetitions(9)->ReportAggregatesOnly(true);
 
 }  // namespace

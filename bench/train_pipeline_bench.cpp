@@ -37,15 +37,15 @@ void CountStageTimes(const std::string &logPath, benchmark::State &state) {
 
 void BM_TrainPipeline(benchmark::State &state) {
     penrune_test::TempDir dir;
-    pt::SampleSetSpec spec;
-    spec.classes = kClasses;
-    spec.samplesPerClass = kTrainSamples;
-    spec.files = 10;
-    auto codes = pt::WriteSampleSet(dir.File("train"), spec);
-    spec.samplesPerClass = kTestSamples;
-    spec.files = 1;
-    spec.noiseSeed = 2;
-    pt::WriteSampleSet(dir.File("test"), spec);
+    pt::SampleSetPlan plan;
+    plan.classes = kClasses;
+    plan.samplesPerClass = kTrainSamples;
+    plan.files = 10;
+    auto codes = pt::WriteSampleSet(dir.File("train"), plan);
+    plan.samplesPerClass = kTestSamples;
+    plan.files = 1;
+    plan.noiseSeed = 2;
+    pt::WriteSampleSet(dir.File("test"), plan);
     pt::WriteCharsetDir(dir.File("charset"), codes, 4);
     for (auto _ : state) {
         std::filesystem::remove_all(dir.File("work"));

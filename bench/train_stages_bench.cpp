@@ -22,7 +22,7 @@
 namespace {
 
 namespace fs = std::filesystem;
-using penrune::test::SampleSetSpec;
+using penrune::test::SampleSetPlan;
 
 constexpr int kClasses = 400;
 constexpr int kSamplesPerClass = 50;
@@ -39,11 +39,11 @@ struct Workspace {
 
     Workspace() {
         for (const std::string &dir : {orig, coarse, comp, sort, rand}) fs::create_directories(dir);
-        SampleSetSpec spec;
-        spec.classes = kClasses;
-        spec.samplesPerClass = kSamplesPerClass;
-        spec.files = 10;
-        const auto codes = penrune::test::WriteSampleSet(samples, spec);
+        SampleSetPlan plan;
+        plan.classes = kClasses;
+        plan.samplesPerClass = kSamplesPerClass;
+        plan.files = 10;
+        const auto codes = penrune::test::WriteSampleSet(samples, plan);
         penrune::test::WriteCharsetDir(root.File("charset"), codes);
         Quiet([&] { return HTCode_Initialize(root.File("charset").c_str(), 0xFFFF); });
     }

@@ -180,14 +180,14 @@ def hershey_strokes(body):
 
 
 def arrange(strokes, order):
-    """Builds output strokes from an order spec; then joins consecutive
+    """Builds output strokes from an order description; then joins consecutive
     strokes that the plotter split where one ends exactly where the next
     begins."""
     if order:
         arranged = []
-        for spec in order:
+        for entry in order:
             joined = []
-            for part in spec.split():
+            for part in entry.split():
                 points = strokes[int(part.rstrip('r'))]
                 points = points[::-1] if part.endswith('r') else points
                 joined += points[1:] if joined and joined[-1] == points[0] else points

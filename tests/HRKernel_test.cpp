@@ -17,7 +17,7 @@ namespace {
 
 using penrune::test::BuildModelImage;
 using penrune::test::ModelPrototype;
-using penrune::test::ModelSpec;
+using penrune::test::ModelLayout;
 using penrune::test::ModelVector;
 using penrune::test::RandomCharacter;
 using penrune::test::SelectorFeature;
@@ -47,7 +47,7 @@ public:
         const HR_UINT8 *data = image_.data();
         reco_ = HRReco_Initialize(block_, sizeof(block_), &data);
     }
-    explicit Recognizer(const ModelSpec &spec) : Recognizer(BuildModelImage(spec)) {}
+    explicit Recognizer(const ModelLayout &layout) : Recognizer(BuildModelImage(layout)) {}
 
     _HR_RECO *get() { return reco_; }
     _HR_RECO *operator->() { return reco_; }
@@ -72,10 +72,10 @@ private:
     _HR_RECO *reco_;
 };
 
-ModelSpec SelectorSpec() {
-    ModelSpec spec;
-    spec.matrix = SelectorMatrix();
-    return spec;
+ModelLayout SelectorLayout() {
+    ModelLayout layout;
+    layout.matrix = SelectorMatrix();
+    return layout;
 }
 
 uint32_t HeaderWord(const std::vector<uint8_t> &image, int k) {
@@ -101,12 +101,12 @@ TEST(HRRecoInstance, InitializeRefusesUnusableBlocksWithoutTouchingThem) {
 }
 
 TEST(HRRecoInstance, ReadsTheImageInPlaceWithCharsetBitsAfterTheCodes) {
-    ModelSpec spec = SelectorSpec();
-    spec.classSlots = 40864;
-    spec.prototypes = {{0x31, 0x01, Axis(1)}, {0x4E00, 0x0C, Axis(2)}};
-    spec.centres = {Filled(0), Filled(1)};
-    spec.members = {{0, 1}, {1}};
-    std::vector<uint8_t> image = BuildModelImage(spec);
+    ModelLayout layout = SelectorLayout();
+    layout.classSlots = 40864;
+    layout.prototypes = {{0x31, 0x01, Axis(1)}, {0x4E00, 0x0C, Axis(2)}};
+    layout.centres = {Filled(0), Filled(1)};
+    layout.members = {{0, 1}, {1}};
+    std::vector<uint8_t> image = BuildModelImage(layout);
     SetU32(image, 12, 32);  // header word 3 points elsewhere; it is not read
     Recognizer r(std::move(image));
     const HR_UINT8 *base = r.image().data();
@@ -139,11 +139,11 @@ TEST(HRRecoInstance, NullModelSelectsTheEmbeddedImage) {
 // its squared length.
 
 TEST(HRRecoSearch, ListsEachCharacterOnceWithItsBestDistance) {
-    ModelSpec spec = SelectorSpec();
-    spec.prototypes = {{0x4E00, 0x0C, Axis(30)}, {0x4E00, 0x0C, Axis(10)}, {0x4E01, 0x0C, Axis(20)}};
-    spec.centres = {Axis(1), Axis(2)};
-    spec.members = {{0, 2}, {0, 1}};  // prototype 0 reachable twice, the better one only via centre 1
-    Recognizer r(spec);
+    ModelLayout layout = SelectorLayout();
+    layout.prototypes = {{0x4E00, 0x0C, Axis(30)}, {0x4E00, 0x0C, Axis(10)}, {0x4E01, 0x0C, Axis(20)}};
+    layout.centres = {Axis(1), Axis(2)};
+    layout.members = {{0, 2}, {0, 1}};  // prototype 0 reachable twice, the better one only via centre 1
+    Recognizer r(layout);
     EXPECT_EQ(r.Match(ModelVector{}, 3), (std::vector<HR_UINT16>{0x4E00, 0x4E01, kEmptyCode}));
     EXPECT_EQ(r.Distances(), (std::vector<HR_UINT16>{100, 400, kEmptyDistance}));
     EXPECT_EQ(r->candPrototypes[0], 1);
@@ -153,28 +153,28 @@ TEST(HRRecoSearch, ListsEachCharacterOnceWithItsBestDistance) {
 }
 
 TEST(HRRecoSearch, EqualDistancesKeepCentreThenMemberOrder) {
-    ModelSpec spec = SelectorSpec();
-    spec.prototypes = {{0x4E00, 0x0C, Axis(10, 0)},
+    ModelLayout layout = SelectorLayout();
+    layout.prototypes = {{0x4E00, 0x0C, Axis(10, 0)},
                        {0x4E01, 0x0C, Axis(10, 1)},
                        {0x4E02, 0x0C, Axis(10, 2)},
                        {0x4E03, 0x0C, Axis(10, 3)}};
-    spec.centres = {Axis(5, 5), Axis(3, 5)};  // centre 1 is nearer and searched first
-    spec.members = {{0, 3}, {1, 2}};
-    Recognizer r(spec);
+    layout.centres = {Axis(5, 5), Axis(3, 5)};  // centre 1 is nearer and searched first
+    layout.members = {{0, 3}, {1, 2}};
+    Recognizer r(layout);
     EXPECT_EQ(r.Match(ModelVector{}, 4), (std::vector<HR_UINT16>{0x4E01, 0x4E02, 0x4E00, 0x4E03}));
     EXPECT_EQ(r.Distances(), (std::vector<HR_UINT16>(4, 100)));
 }
 
 TEST(HRRecoSearch, CharsetMaskAndCodeZeroHidePrototypes) {
-    ModelSpec spec = SelectorSpec();
-    spec.prototypes = {{0, 0x0C, Axis(1)},        // code 0: never reported
+    ModelLayout layout = SelectorLayout();
+    layout.prototypes = {{0, 0x0C, Axis(1)},        // code 0: never reported
                        {0x31, 0x01, Axis(2)},     // digit
                        {0x3002, 0x02, Axis(3)},   // punctuation
                        {0x4E00, 0x00, Axis(4)},   // no charset bit: never reported
                        {0x4E01, 0x0C, Axis(5)}};
-    spec.centres = {Filled(0)};
-    spec.members = {{0, 1, 2, 3, 4}};
-    Recognizer r(spec);
+    layout.centres = {Filled(0)};
+    layout.members = {{0, 1, 2, 3, 4}};
+    Recognizer r(layout);
     EXPECT_EQ(r.Match(ModelVector{}, 4), (std::vector<HR_UINT16>{0x31, 0x3002, 0x4E01, kEmptyCode}));
     r->charsetMask = 0x0001;
     EXPECT_EQ(r.Match(ModelVector{}, 2), (std::vector<HR_UINT16>{0x31, kEmptyCode}));
@@ -182,18 +182,18 @@ TEST(HRRecoSearch, CharsetMaskAndCodeZeroHidePrototypes) {
 }
 
 TEST(HRRecoSearch, FarPrototypesAndMissingCentresLeaveFillerSlots) {
-    ModelSpec spec = SelectorSpec();
+    ModelLayout layout = SelectorLayout();
     // Every dimension 31 away: 64 * 961 = 61504, not below 60000.
-    spec.prototypes = {{0x4E00, 0x0C, Filled(31)}, {0x4E01, 0x0C, Filled(30)}};
-    spec.centres = {Filled(0)};
-    spec.members = {{0, 1}};
-    Recognizer r(spec);
+    layout.prototypes = {{0x4E00, 0x0C, Filled(31)}, {0x4E01, 0x0C, Filled(30)}};
+    layout.centres = {Filled(0)};
+    layout.members = {{0, 1}};
+    Recognizer r(layout);
     EXPECT_EQ(r.Match(ModelVector{}, 3), (std::vector<HR_UINT16>{0x4E01, kEmptyCode, kEmptyCode}));
     EXPECT_EQ(r.Distances(), (std::vector<HR_UINT16>{57600, kEmptyDistance, kEmptyDistance}));
 
-    spec.centres.clear();
-    spec.members.clear();
-    Recognizer empty(spec);
+    layout.centres.clear();
+    layout.members.clear();
+    Recognizer empty(layout);
     EXPECT_EQ(empty.Match(ModelVector{}, 5), std::vector<HR_UINT16>(5, kEmptyCode));
     EXPECT_EQ(empty.Distances(), std::vector<HR_UINT16>(5, kEmptyDistance));
 }
@@ -203,10 +203,10 @@ TEST(HRRecoSearch, FarPrototypesAndMissingCentresLeaveFillerSlots) {
 
 class HRRecoCalls : public ::testing::Test {
 protected:
-    HRRecoCalls() : r_(Spec()) {}
-    static ModelSpec Spec() {
-        ModelSpec spec = penrune::test::RandomModelSpec(5, {40, 80, 12, 160});
-        return spec;
+    HRRecoCalls() : r_(Layout()) {}
+    static ModelLayout Layout() {
+        ModelLayout layout = penrune::test::RandomModelLayout(5, {40, 80, 12, 160});
+        return layout;
     }
     std::vector<_HR_POINT16> Character() {
         std::mt19937 rng(3);
@@ -281,10 +281,10 @@ TEST(HRRecoSort, BubbleSortIsStableAndMovesCodesAlong) {
 }
 
 TEST(HRRecoNearest, PicksTheFirstOfTheNearestListedPrototypes) {
-    ModelSpec spec = SelectorSpec();
-    spec.prototypes = {{0x4E00, 0x0C, Axis(5)}, {0x4E00, 0x0C, Axis(-3)}, {0x4E00, 0x0C, Axis(3)},
+    ModelLayout layout = SelectorLayout();
+    layout.prototypes = {{0x4E00, 0x0C, Axis(5)}, {0x4E00, 0x0C, Axis(-3)}, {0x4E00, 0x0C, Axis(3)},
                        {0x4E00, 0x0C, Filled(31)}};
-    Recognizer r(spec);
+    Recognizer r(layout);
     HR_INT16 q[64];
     std::fill(q, q + 64, 128);
     const HR_UINT16 all[] = {0, 2, 1, 3};
@@ -338,10 +338,10 @@ struct ReferenceResult {
 };
 
 // Keeps the n nearest centres: ties go behind earlier entries.
-std::vector<HR_UINT16> ReferenceCoarse(const ModelSpec &spec, const HR_INT16 *q, int n) {
+std::vector<HR_UINT16> ReferenceCoarse(const ModelLayout &layout, const HR_INT16 *q, int n) {
     std::vector<HR_UINT16> distance(n, kEmptyDistance), kept(n, 0);
-    for (size_t c = 0; c < spec.centres.size(); ++c) {
-        const HR_UINT32 d = HRReco_CountDistanceShortCutByMax(q, spec.centres[c].data(), 64, distance[n - 1]);
+    for (size_t c = 0; c < layout.centres.size(); ++c) {
+        const HR_UINT32 d = HRReco_CountDistanceShortCutByMax(q, layout.centres[c].data(), 64, distance[n - 1]);
         if (d >= distance[n - 1]) continue;
         int j = 0;
         while (distance[j] <= d) ++j;
@@ -357,12 +357,12 @@ std::vector<HR_UINT16> ReferenceCoarse(const ModelSpec &spec, const HR_INT16 *q,
     return kept;
 }
 
-ReferenceResult ReferenceMatch(const ModelSpec &spec, const HR_INT16 *q, int n, HR_UINT16 mask) {
+ReferenceResult ReferenceMatch(const ModelLayout &layout, const HR_INT16 *q, int n, HR_UINT16 mask) {
     ReferenceResult r{std::vector<HR_UINT16>(n, kEmptyCode), std::vector<HR_UINT16>(n, kEmptyDistance),
-                      std::vector<HR_UINT16>(n, kEmptyCode), ReferenceCoarse(spec, q, n)};
+                      std::vector<HR_UINT16>(n, kEmptyCode), ReferenceCoarse(layout, q, n)};
     for (HR_UINT16 c : r.kept) {
-        for (HR_UINT16 f : spec.members[c]) {
-            const ModelPrototype &p = spec.prototypes[f];
+        for (HR_UINT16 f : layout.members[c]) {
+            const ModelPrototype &p = layout.prototypes[f];
             if ((p.charset & mask) == 0) continue;
             const HR_UINT32 d = HRReco_CountDistanceShortCutByMax(q, p.values.data(), 64, r.distances[n - 1]);
             if (d >= r.distances[n - 1] || p.code == 0) continue;
@@ -387,9 +387,9 @@ ReferenceResult ReferenceMatch(const ModelSpec &spec, const HR_INT16 *q, int n, 
 // A random model whose values come from [-range, range]: small ranges give
 // many equal distances, prototypes shared between centres and characters
 // with several prototypes.
-ModelSpec RandomSmallModel(std::mt19937 &rng, int range, bool realMatrix) {
-    ModelSpec spec;
-    spec.matrix = realMatrix ? penrune::test::RandomMatrix(rng()) : SelectorMatrix();
+ModelLayout RandomSmallModel(std::mt19937 &rng, int range, bool realMatrix) {
+    ModelLayout layout;
+    layout.matrix = realMatrix ? penrune::test::RandomMatrix(rng()) : SelectorMatrix();
     std::uniform_int_distribution<int> value(-range, range);
     auto vector = [&] {
         ModelVector v;
@@ -402,16 +402,16 @@ ModelSpec RandomSmallModel(std::mt19937 &rng, int range, bool realMatrix) {
     uint16_t code = 0;
     for (int f = 0; f < p; ++f) {
         if (f == 0 || rng() % 3 == 0) code = static_cast<uint16_t>(code + 1 + rng() % 2);
-        spec.prototypes.push_back({static_cast<uint16_t>(rng() % 10 == 0 ? 0 : code), charsets[rng() % 5], vector()});
+        layout.prototypes.push_back({static_cast<uint16_t>(rng() % 10 == 0 ? 0 : code), charsets[rng() % 5], vector()});
     }
     for (int c = 0; c < t; ++c) {
-        spec.centres.push_back(vector());
-        spec.members.emplace_back();
+        layout.centres.push_back(vector());
+        layout.members.emplace_back();
         for (int f = 0; f < p; ++f) {
-            if (rng() % 4 == 0) spec.members.back().push_back(static_cast<uint16_t>(f));
+            if (rng() % 4 == 0) layout.members.back().push_back(static_cast<uint16_t>(f));
         }
     }
-    return spec;
+    return layout;
 }
 
 TEST(HRRecoEquivalence, SearchMatchesTheLiteralRules) {
@@ -421,8 +421,8 @@ TEST(HRRecoEquivalence, SearchMatchesTheLiteralRules) {
     for (int model = 0; model < 150; ++model) {
         const int range = (model % 3 == 0) ? 127 : 2 + model % 7;
         const bool realMatrix = model % 4 == 0;
-        const ModelSpec spec = RandomSmallModel(rng, range, realMatrix);
-        Recognizer r(spec);
+        const ModelLayout layout = RandomSmallModel(rng, range, realMatrix);
+        Recognizer r(layout);
         for (int query = 0; query < 20; ++query) {
             const int n = std::uniform_int_distribution<int>(1, 24)(rng);
             r->charsetMask = masks[rng() % 5];
@@ -435,7 +435,7 @@ TEST(HRRecoEquivalence, SearchMatchesTheLiteralRules) {
                 for (int8_t &x : y) x = static_cast<int8_t>(std::clamp(int(rng() % (2 * range + 1)) - range, -128, 127));
                 codes = r.Match(y, n);
             }
-            const ReferenceResult expected = ReferenceMatch(spec, r->compressed, n, r->charsetMask);
+            const ReferenceResult expected = ReferenceMatch(layout, r->compressed, n, r->charsetMask);
             ASSERT_EQ(codes, expected.codes) << "model " << model << " query " << query;
             ASSERT_EQ(r.Distances(), expected.distances) << "model " << model << " query " << query;
             ASSERT_EQ(std::vector<HR_UINT16>(r->candPrototypes, r->candPrototypes + n), expected.prototypes);
@@ -452,32 +452,32 @@ TEST(HRRecoEquivalence, SearchMatchesTheLiteralRules) {
 // a batch and centres with more members than a batch, some of them shared.
 TEST(HRRecoEquivalence, SearchAcrossBatchBoundariesMatchesTheLiteralRules) {
     std::mt19937 rng(5150);
-    ModelSpec spec = SelectorSpec();
+    ModelLayout layout = SelectorLayout();
     std::uniform_int_distribution<int> value(-6, 6);
     auto vector = [&] {
         ModelVector v;
         for (int8_t &x : v) x = static_cast<int8_t>(value(rng));
         return v;
     };
-    for (int f = 0; f < 700; ++f) spec.prototypes.push_back({static_cast<uint16_t>(0x100 + f / 3), 0x0C, vector()});
+    for (int f = 0; f < 700; ++f) layout.prototypes.push_back({static_cast<uint16_t>(0x100 + f / 3), 0x0C, vector()});
     // Every 50th centre, and the first of the second batch, lies near the
     // origin and reaches all prototypes.
     auto big = [](int c) { return c % 50 == 0 || c == 256; };
     for (int c = 0; c < 530; ++c) {
-        spec.centres.push_back(big(c) ? Filled(c % 3 - 1) : vector());
-        spec.members.emplace_back();
+        layout.centres.push_back(big(c) ? Filled(c % 3 - 1) : vector());
+        layout.members.emplace_back();
         const int stride = big(c) ? 1 : 7;
-        for (int f = c % stride; f < 700; f += stride) spec.members.back().push_back(static_cast<uint16_t>(f));
+        for (int f = c % stride; f < 700; f += stride) layout.members.back().push_back(static_cast<uint16_t>(f));
     }
-    Recognizer r(spec);
+    Recognizer r(layout);
     int bigKept = 0;
     for (int query = 0; query < 40; ++query) {
         const int n = 1 + query % 20;
         // Queries on prototypes around the batch ends of the long lists
         // (members 256 and 512): each is its own nearest prototype.
         const int target = query < 20 ? 246 + query : 493 + query;
-        const std::vector<HR_UINT16> codes = r.Match(spec.prototypes[target].values, n);
-        const ReferenceResult expected = ReferenceMatch(spec, r->compressed, n, r->charsetMask);
+        const std::vector<HR_UINT16> codes = r.Match(layout.prototypes[target].values, n);
+        const ReferenceResult expected = ReferenceMatch(layout, r->compressed, n, r->charsetMask);
         ASSERT_EQ(codes, expected.codes) << "query " << query;
         ASSERT_EQ(r.Distances(), expected.distances) << "query " << query;
         ASSERT_EQ(std::vector<HR_UINT16>(r->keptCentres, r->keptCentres + expected.kept.size()), expected.kept);
@@ -492,8 +492,8 @@ TEST(HRRecoEquivalence, SearchAcrossBatchBoundariesMatchesTheLiteralRules) {
     int expected = -1;
     HR_UINT32 best = kEmptyDistance;
     for (HR_UINT16 f : indices) {
-        if (f >= spec.prototypes.size()) continue;
-        const HR_UINT32 d = HRReco_CountDistanceShortCutByMax(q, spec.prototypes[f].values.data(), 64, ~0u);
+        if (f >= layout.prototypes.size()) continue;
+        const HR_UINT32 d = HRReco_CountDistanceShortCutByMax(q, layout.prototypes[f].values.data(), 64, ~0u);
         if (d < best) best = d, expected = f;
     }
     EXPECT_EQ(HRReco_GetNearestModelIndex(r.get(), q, static_cast<int>(indices.size()), indices.data()), expected);
@@ -502,11 +502,11 @@ TEST(HRRecoEquivalence, SearchAcrossBatchBoundariesMatchesTheLiteralRules) {
 TEST(HRRecoEquivalence, NearestAndTreeProbeMatchTheLiteralRules) {
     std::mt19937 rng(77);
     for (int model = 0; model < 60; ++model) {
-        const ModelSpec spec = RandomSmallModel(rng, model % 2 ? 127 : 3, false);
-        Recognizer r(spec);
+        const ModelLayout layout = RandomSmallModel(rng, model % 2 ? 127 : 3, false);
+        Recognizer r(layout);
         std::vector<HR_UINT32> offsets{0};
-        for (const auto &list : spec.members) offsets.push_back(offsets.back() + list.size());
-        const size_t t = spec.centres.size(), p = spec.prototypes.size();
+        for (const auto &list : layout.members) offsets.push_back(offsets.back() + list.size());
+        const size_t t = layout.centres.size(), p = layout.prototypes.size();
         std::vector<HR_UINT32> visit(p * t), miss(p * t), expectedVisit(p * t), expectedMiss(p * t);
         std::vector<_HR_TREE_STAT> stats(p);
         std::vector<HR_UINT32> hits(p), misses(p);
@@ -517,10 +517,10 @@ TEST(HRRecoEquivalence, NearestAndTreeProbeMatchTheLiteralRules) {
             const int k = rng() % p;
             const int branches = 1 + rng() % 12;
             HRReco_TreeProcess(r.get(), q, k, offsets.data(), branches, stats.data());
-            const std::vector<HR_UINT16> kept = ReferenceCoarse(spec, q, branches);
+            const std::vector<HR_UINT16> kept = ReferenceCoarse(layout, q, branches);
             bool found = false;
             for (HR_UINT16 c : kept) {
-                found |= std::count(spec.members[c].begin(), spec.members[c].end(), k) > 0;
+                found |= std::count(layout.members[c].begin(), layout.members[c].end(), k) > 0;
             }
             for (HR_UINT16 c : kept) {
                 ++expectedVisit[k * t + c];
@@ -535,7 +535,7 @@ TEST(HRRecoEquivalence, NearestAndTreeProbeMatchTheLiteralRules) {
             int expected = -1;
             HR_UINT32 best = kEmptyDistance;
             for (HR_UINT16 f : indices) {
-                const HR_UINT32 d = HRReco_CountDistanceShortCutByMax(q, spec.prototypes[f].values.data(), 64, ~0u);
+                const HR_UINT32 d = HRReco_CountDistanceShortCutByMax(q, layout.prototypes[f].values.data(), 64, ~0u);
                 if (d < best) best = d, expected = f;
             }
             if (indices.size() == 1) expected = indices[0];
@@ -555,16 +555,16 @@ TEST(HRRecoEquivalence, NearestAndTreeProbeMatchTheLiteralRules) {
 
 class HRRecoTree : public ::testing::Test {
 protected:
-    HRRecoTree() : r_(Spec()), visit_(4 * 3, 0), miss_(4 * 3, 0), stats_(4) {
+    HRRecoTree() : r_(Layout()), visit_(4 * 3, 0), miss_(4 * 3, 0), stats_(4) {
         for (int k = 0; k < 4; ++k) stats_[k] = {&visit_[3 * k], &miss_[3 * k], 0, 0};
         std::fill(q_, q_ + 64, 128);
     }
-    static ModelSpec Spec() {
-        ModelSpec spec = SelectorSpec();
-        for (int i = 0; i < 4; ++i) spec.prototypes.push_back({static_cast<uint16_t>(0x4E00 + i), 0x0C, Axis(i)});
-        spec.centres = {Axis(30), Axis(10), Axis(20)};
-        spec.members = {{3}, {0, 1}, {1, 2}};
-        return spec;
+    static ModelLayout Layout() {
+        ModelLayout layout = SelectorLayout();
+        for (int i = 0; i < 4; ++i) layout.prototypes.push_back({static_cast<uint16_t>(0x4E00 + i), 0x0C, Axis(i)});
+        layout.centres = {Axis(30), Axis(10), Axis(20)};
+        layout.members = {{3}, {0, 1}, {1, 2}};
+        return layout;
     }
     Recognizer r_;
     std::vector<HR_UINT32> visit_, miss_;
@@ -589,11 +589,11 @@ TEST_F(HRRecoTree, BranchesAndOffsetsAreKeptWithinTheModel) {
 class HRRecoCheck : public ::testing::Test {
 protected:
     HRRecoCheck() {
-        ModelSpec spec = SelectorSpec();
-        for (int i = 0; i < 5; ++i) spec.prototypes.push_back({static_cast<uint16_t>(0x4E00 + i), 0x0C, Axis(i)});
-        spec.centres = {Axis(1), Axis(2), Axis(3)};
-        spec.members = {{0, 1}, {}, {2, 3, 4}};
-        image_ = BuildModelImage(spec);
+        ModelLayout layout = SelectorLayout();
+        for (int i = 0; i < 5; ++i) layout.prototypes.push_back({static_cast<uint16_t>(0x4E00 + i), 0x0C, Axis(i)});
+        layout.centres = {Axis(1), Axis(2), Axis(3)};
+        layout.members = {{0, 1}, {}, {2, 3, 4}};
+        image_ = BuildModelImage(layout);
         tree_ = HeaderWord(image_, 1);
         offsets_ = tree_ + 2 + 3 * 64;
         members_ = offsets_ + 4 * 4;
@@ -615,8 +615,8 @@ TEST_F(HRRecoCheck, AcceptsWellFormedImages) {
     std::vector<uint8_t> longer = image_;
     longer.resize(longer.size() + 7);
     EXPECT_EQ(Check(longer), 1);
-    EXPECT_EQ(Check(BuildModelImage(penrune::test::RandomModelSpec(8, {30, 60, 10, 100}))), 1);
-    ModelSpec empty;
+    EXPECT_EQ(Check(BuildModelImage(penrune::test::RandomModelLayout(8, {30, 60, 10, 100}))), 1);
+    ModelLayout empty;
     EXPECT_EQ(Check(BuildModelImage(empty)), 1);  // no prototypes, no centres
 }
 
@@ -736,16 +736,16 @@ std::vector<HR_INT16> Pairs(int strokes, int perStroke) {
 // character's distance is its prototype's squared length: U+4E2D 1234,
 // U+7533 1500, then 18 more characters.
 std::vector<uint8_t> FixedDistanceImage() {
-    ModelSpec spec;
+    ModelLayout layout;
     ModelVector a{}, b{};
     a[0] = 35, a[1] = 3;
     b[0] = 38, b[1] = 6, b[2] = 4, b[3] = 2;
-    spec.prototypes = {{0x4E2D, 0x0C, a}, {0x7533, 0x0C, b}};
-    for (int i = 0; i < 18; ++i) spec.prototypes.push_back({static_cast<uint16_t>(0x8000 + i), 0x0C, Axis(40 + i)});
-    spec.centres = {ModelVector{}};
-    spec.members = {{}};
-    for (uint16_t f = 0; f < spec.prototypes.size(); ++f) spec.members[0].push_back(f);
-    return BuildModelImage(spec);
+    layout.prototypes = {{0x4E2D, 0x0C, a}, {0x7533, 0x0C, b}};
+    for (int i = 0; i < 18; ++i) layout.prototypes.push_back({static_cast<uint16_t>(0x8000 + i), 0x0C, Axis(40 + i)});
+    layout.centres = {ModelVector{}};
+    layout.members = {{}};
+    for (uint16_t f = 0; f < layout.prototypes.size(); ++f) layout.members[0].push_back(f);
+    return BuildModelImage(layout);
 }
 
 TEST_F(HRHanTest, NewUsesTheEmbeddedImageAndFreeIgnoresNull) {
@@ -764,7 +764,7 @@ TEST_F(HRHanTest, WritesCharacterSpaceDistanceWithFillersAndAtMost16) {
     EXPECT_EQ(std::count(sixteen.begin(), sixteen.end(), ' '), 31);
     EXPECT_EQ(sixteen.substr(sixteen.size() - 4), "2809");  // 16th: 53^2
 
-    ModelSpec few;
+    ModelLayout few;
     few.prototypes = {{0x4E2D, 0x0C, Axis(35)}};
     few.centres = {ModelVector{}};
     few.members = {{0}};
@@ -789,7 +789,7 @@ TEST_F(HRHanTest, CutsTheTextAtACandidateBoundary) {
 }
 
 TEST_F(HRHanTest, UsesAtMost128PointsOfACopy) {
-    const std::vector<uint8_t> image = BuildModelImage(penrune::test::RandomModelSpec(9, {20, 40, 6, 80}));
+    const std::vector<uint8_t> image = BuildModelImage(penrune::test::RandomModelLayout(9, {20, 40, 6, 80}));
     Use(image);
     // Expected features: a separate instance over the first points only.
     Recognizer reference{std::vector<uint8_t>(image)};

@@ -39,11 +39,11 @@ class HTEvalTest : public ::testing::Test {
 protected:
     void SetUp() override {
         HTEval_ResetCounters();
-        pt::ModelSpec spec;
-        spec.prototypes = {{'A', 0x0C, {3}}, {'B', 0x0C, {1}}, {'C', 0x0C, {2}}};
-        spec.centres = {pt::ModelVector{}};
-        spec.members = {{0, 1, 2}};
-        model = dir.Write("model.dat", Bytes(pt::BuildModelImage(spec)));
+        pt::ModelLayout layout;
+        layout.prototypes = {{'A', 0x0C, {3}}, {'B', 0x0C, {1}}, {'C', 0x0C, {2}}};
+        layout.centres = {pt::ModelVector{}};
+        layout.members = {{0, 1, 2}};
+        model = dir.Write("model.dat", Bytes(pt::BuildModelImage(layout)));
         std::filesystem::create_directories(dir.File("test"));
         log = dir.File("eval.log");
     }

@@ -632,11 +632,11 @@ TEST_F(HTFeatRandSets, SixtySetsLabelRecordsWithTheirItemNumber) {
 // ---- Stages 1 to 5 -----------------------------------------------------------------
 
 TEST_F(HTFeatStage, StagesOneToFiveLeaveTheirFiles) {
-    penrune::test::SampleSetSpec spec;
-    spec.classes = 12;
-    spec.samplesPerClass = 6;
-    spec.files = 2;
-    const auto codes = penrune::test::WriteSampleSet(dir_.File("samples"), spec);
+    penrune::test::SampleSetPlan plan;
+    plan.classes = 12;
+    plan.samplesPerClass = 6;
+    plan.files = 2;
+    const auto codes = penrune::test::WriteSampleSet(dir_.File("samples"), plan);
     penrune::test::WriteCharsetDir(dir_.File("charset"), codes);
     ASSERT_EQ(HTCode_Initialize(dir_.File("charset").c_str(), 0xFFFF), 1);
     const std::string orig = Dir("feat_orig"), coarse = Dir("feat_coarse"), comp = Dir("feat_comp"),

@@ -58,15 +58,15 @@ protected:
     static void SetUpTestSuite() {
         trained = new TempDir;
         base.root = trained->path();
-        pt::SampleSetSpec spec;
-        spec.classes = 15;
-        spec.samplesPerClass = 30;
-        spec.files = 3;
-        auto codes = pt::WriteSampleSet(base.Path("train"), spec);
-        spec.samplesPerClass = 8;
-        spec.files = 1;
-        spec.noiseSeed = 2;
-        pt::WriteSampleSet(base.Path("test"), spec);
+        pt::SampleSetPlan plan;
+        plan.classes = 15;
+        plan.samplesPerClass = 30;
+        plan.files = 3;
+        auto codes = pt::WriteSampleSet(base.Path("train"), plan);
+        plan.samplesPerClass = 8;
+        plan.files = 1;
+        plan.noiseSeed = 2;
+        pt::WriteSampleSet(base.Path("test"), plan);
         pt::WriteCharsetDir(base.Path("charset"), codes, 4);
         firstLog = new std::string(base.Train(0));
     }

@@ -58,17 +58,17 @@ const std::u16string kRanked = u"中国人大一上下小";
 std::vector<uint8_t> FixedAnswerModel() {
     std::u16string byCode = kRanked;  // the image lists prototypes by code
     std::sort(byCode.begin(), byCode.end());
-    penrune::test::ModelSpec spec;
-    spec.centres.push_back({});
-    spec.members.emplace_back();
+    penrune::test::ModelLayout layout;
+    layout.centres.push_back({});
+    layout.members.emplace_back();
     for (char16_t c : byCode) {
         penrune::test::ModelPrototype prototype;
         prototype.code = c;
         prototype.values.fill(static_cast<int8_t>(1 + kRanked.find(c)));
-        spec.members[0].push_back(static_cast<uint16_t>(spec.prototypes.size()));
-        spec.prototypes.push_back(prototype);
+        layout.members[0].push_back(static_cast<uint16_t>(layout.prototypes.size()));
+        layout.prototypes.push_back(prototype);
     }
-    return penrune::test::BuildModelImage(spec);
+    return penrune::test::BuildModelImage(layout);
 }
 
 class KernelTest : public ::testing::Test {

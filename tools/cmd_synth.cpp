@@ -87,13 +87,13 @@ SynthOptions ParseOptions(int argc, char **argv) {
 }
 
 // "path" or "path:weight".
-void AddSource(HandLibrary &library, const std::string &spec) {
-    const std::size_t colon = spec.rfind(':');
+void AddSource(HandLibrary &library, const std::string &argument) {
+    const std::size_t colon = argument.rfind(':');
     double weight = 1;
-    if (colon != std::string::npos && ParseNumber(spec.substr(colon + 1), weight)) {
-        library.Add(ReadHands(spec.substr(0, colon)), weight);
+    if (colon != std::string::npos && ParseNumber(argument.substr(colon + 1), weight)) {
+        library.Add(ReadHands(argument.substr(0, colon)), weight);
     } else {
-        library.Add(ReadHands(spec), 1);
+        library.Add(ReadHands(argument), 1);
     }
 }
 

@@ -55,7 +55,7 @@ void PrepareQuery(const HR_INT16 *q, Query *query) {
 
 // Distances are computed for up to this many centres or prototypes at a
 // time, without early stopping, and then scanned in order. A full distance
-// equals the specified early-stopping sum whenever that sum is not above
+// equals the early-stopping sum of the reference search whenever that sum is not above
 // the limit, and is above the limit whenever that sum is, so every
 // "d < limit" decision comes out the same; computing the distances apart
 // from the decisions lets them run as one stream of vector work.

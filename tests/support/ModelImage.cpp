@@ -34,9 +34,9 @@ private:
     std::vector<uint8_t> bytes_;
 };
 
-const std::vector<uint16_t> &MembersOf(const ModelSpec &spec, size_t c) {
+const std::vector<uint16_t> &MembersOf(const ModelLayout &layout, size_t c) {
     static const std::vector<uint16_t> kNone;
-    return c < spec.members.size() ? spec.members[c] : kNone;
+    return c < layout.members.size() ? layout.members[c] : kNone;
 }
 
 int8_t ClampByte(double v) {
@@ -92,31 +92,31 @@ std::vector<int> PrototypeCounts(std::mt19937 &rng, const ModelScale &scale) {
 
 // Makes each prototype a member of its nearest centres: `memberships`
 // entries in all, spread as evenly as possible.
-void AssignMembers(ModelSpec &spec, int memberships) {
-    const int p = static_cast<int>(spec.prototypes.size());
-    const int t = static_cast<int>(spec.centres.size());
+void AssignMembers(ModelLayout &layout, int memberships) {
+    const int p = static_cast<int>(layout.prototypes.size());
+    const int t = static_cast<int>(layout.centres.size());
     if (memberships < p || memberships > p * t) throw std::invalid_argument("membership count out of range");
-    spec.members.assign(t, {});
+    layout.members.assign(t, {});
     std::vector<int> order(t);
     std::vector<int> distance(t);
     for (int f = 0; f < p; ++f) {
         const int take = memberships / p + (f < memberships % p ? 1 : 0);
-        for (int c = 0; c < t; ++c) distance[c] = SquaredDistance(spec.prototypes[f].values, spec.centres[c]);
+        for (int c = 0; c < t; ++c) distance[c] = SquaredDistance(layout.prototypes[f].values, layout.centres[c]);
         std::iota(order.begin(), order.end(), 0);
         std::partial_sort(order.begin(), order.begin() + take, order.end(),
                           [&](int a, int b) { return distance[a] < distance[b]; });
-        for (int i = 0; i < take; ++i) spec.members[order[i]].push_back(static_cast<uint16_t>(f));
+        for (int i = 0; i < take; ++i) layout.members[order[i]].push_back(static_cast<uint16_t>(f));
     }
 }
 
 }  // namespace
 
-std::vector<uint8_t> BuildModelImage(const ModelSpec &spec) {
-    const uint32_t p = static_cast<uint32_t>(spec.prototypes.size());
-    const uint32_t t = static_cast<uint32_t>(spec.centres.size());
+std::vector<uint8_t> BuildModelImage(const ModelLayout &layout) {
+    const uint32_t p = static_cast<uint32_t>(layout.prototypes.size());
+    const uint32_t t = static_cast<uint32_t>(layout.centres.size());
     uint32_t m = 0;
-    for (uint32_t c = 0; c < t; ++c) m += static_cast<uint32_t>(MembersOf(spec, c).size());
-    if (!spec.matrix.empty() && spec.matrix.size() != size_t{kModelDim} * kModelFeatureDim)
+    for (uint32_t c = 0; c < t; ++c) m += static_cast<uint32_t>(MembersOf(layout, c).size());
+    if (!layout.matrix.empty() && layout.matrix.size() != size_t{kModelDim} * kModelFeatureDim)
         throw std::invalid_argument("matrix must hold 64 x 1024 elements");
 
     const uint32_t sizes[7] = {8 + 2u * kModelFeatureDim * kModelDim + kModelDim * p,
@@ -126,26 +126,26 @@ std::vector<uint8_t> BuildModelImage(const ModelSpec &spec) {
     out.U32(word);
     for (uint32_t size : sizes) out.U32(word += size);
 
-    uint32_t classSlots = spec.classSlots;
-    if (classSlots == 0 && p > 0) classSlots = spec.prototypes.back().code + 1u;
+    uint32_t classSlots = layout.classSlots;
+    if (classSlots == 0 && p > 0) classSlots = layout.prototypes.back().code + 1u;
     out.U16(p);
     out.U16(classSlots);
     out.U16(kModelFeatureDim);
     out.U16(kModelDim);
     for (size_t i = 0; i < size_t{kModelDim} * kModelFeatureDim; ++i)
-        out.U16(static_cast<uint16_t>(spec.matrix.empty() ? 0 : spec.matrix[i]));
-    for (const ModelPrototype &prototype : spec.prototypes) out.Vector(prototype.values);
+        out.U16(static_cast<uint16_t>(layout.matrix.empty() ? 0 : layout.matrix[i]));
+    for (const ModelPrototype &prototype : layout.prototypes) out.Vector(prototype.values);
 
     out.U16(t);
-    for (const ModelVector &centre : spec.centres) out.Vector(centre);
+    for (const ModelVector &centre : layout.centres) out.Vector(centre);
     uint32_t offset = 0;
     out.U32(offset);
-    for (uint32_t c = 0; c < t; ++c) out.U32(offset += static_cast<uint32_t>(MembersOf(spec, c).size()));
+    for (uint32_t c = 0; c < t; ++c) out.U32(offset += static_cast<uint32_t>(MembersOf(layout, c).size()));
     for (uint32_t c = 0; c < t; ++c) {
-        for (uint16_t f : MembersOf(spec, c)) out.U16(f);
+        for (uint16_t f : MembersOf(layout, c)) out.U16(f);
     }
-    for (const ModelPrototype &prototype : spec.prototypes) out.U16(prototype.code);
-    for (const ModelPrototype &prototype : spec.prototypes) out.U16(prototype.charset);
+    for (const ModelPrototype &prototype : layout.prototypes) out.U16(prototype.code);
+    for (const ModelPrototype &prototype : layout.prototypes) out.U16(prototype.charset);
     return out.Take();
 }
 
@@ -176,29 +176,29 @@ std::vector<int16_t> RandomMatrix(uint32_t seed) {
     return matrix;
 }
 
-ModelSpec RandomModelSpec(uint32_t seed, const ModelScale &scale) {
+ModelLayout RandomModelLayout(uint32_t seed, const ModelScale &scale) {
     std::mt19937 rng(seed);
-    ModelSpec spec;
+    ModelLayout layout;
     // A random matrix of the trained range spreads characters much further
     // apart than a trained one, whose weight sits in a few directions; a
     // third of it gives distances of the trained model's order.
-    spec.matrix = RandomMatrix(seed);
-    for (int16_t &w : spec.matrix) w = static_cast<int16_t>(w / 3);
+    layout.matrix = RandomMatrix(seed);
+    for (int16_t &w : layout.matrix) w = static_cast<int16_t>(w / 3);
 
     // Centres are the projections of random pen characters, so real input
     // lands near some of them and the fine search has work to do.
-    for (int c = 0; c < scale.centres; ++c) spec.centres.push_back(ProjectedCharacter(rng, spec.matrix));
+    for (int c = 0; c < scale.centres; ++c) layout.centres.push_back(ProjectedCharacter(rng, layout.matrix));
     std::uniform_int_distribution<int> pickCentre(0, scale.centres - 1);
     const std::vector<int> counts = PrototypeCounts(rng, scale);
     for (int i = 0; i < scale.characters; ++i) {
         const bool digit = i < 10;
         const uint16_t code = static_cast<uint16_t>(digit ? 0x30 + i : 0x4E00 + i - 10);
-        const ModelVector home = Around(rng, spec.centres[pickCentre(rng)], 6.0);
+        const ModelVector home = Around(rng, layout.centres[pickCentre(rng)], 6.0);
         for (int k = 0; k < counts[i]; ++k)
-            spec.prototypes.push_back({code, static_cast<uint16_t>(digit ? 0x01 : 0x0C), Around(rng, home, 3.0)});
+            layout.prototypes.push_back({code, static_cast<uint16_t>(digit ? 0x01 : 0x0C), Around(rng, home, 3.0)});
     }
-    AssignMembers(spec, scale.memberships);
-    return spec;
+    AssignMembers(layout, scale.memberships);
+    return layout;
 }
 
 std::vector<_HR_POINT16> RandomCharacter(std::mt19937 &rng, int strokes, int pointsPerStroke, int left,

@@ -1,22 +1,22 @@
 // Recognition model images and pen input built in memory, for tests and
 // benchmarks.
 //
-//   ModelSpec spec;                        // describe a model ...
-//   spec.prototypes.push_back({0x4E00, 0x000C, values});
-//   spec.centres.push_back(centre);
-//   spec.members.push_back({0});           // centre 0 reaches prototype 0
-//   std::vector<uint8_t> image = BuildModelImage(spec);
+//   ModelLayout layout;                        // describe a model ...
+//   layout.prototypes.push_back({0x4E00, 0x000C, values});
+//   layout.centres.push_back(centre);
+//   layout.members.push_back({0});           // centre 0 reaches prototype 0
+//   std::vector<uint8_t> image = BuildModelImage(layout);
 //   const HR_UINT8 *data = image.data();
 //   HRReco_Initialize(block, size, &data); // ... and recognise with it
 //
 // BuildModelImage writes the exact byte layout the recognizer reads (header
 // of running section sums, transform and prototypes, search tree, codes,
-// charset bits), so a spec that keeps the model invariants (codes
+// charset bits), so a layout that keeps the model invariants (codes
 // non-decreasing, member indices ascending per centre and below the
 // prototype count) gives an image HRReco_CheckModel accepts.
 //
 // SelectorMatrix and SelectorFeature let a test choose the projected query
-// directly; RandomModelSpec makes a model of the shipped scale for
+// directly; RandomModelLayout makes a model of the shipped scale for
 // benchmarks; RandomCharacter makes pen input of a chosen size.
 #ifndef PENRUNE_TESTS_MODEL_IMAGE_H
 #define PENRUNE_TESTS_MODEL_IMAGE_H
@@ -42,7 +42,7 @@ struct ModelPrototype {
     ModelVector values{};
 };
 
-struct ModelSpec {
+struct ModelLayout {
     uint16_t classSlots = 0;        // K; 0 stores the largest code + 1
     std::vector<int16_t> matrix;    // 64 x 1024, row-major; empty means all zero
     std::vector<ModelPrototype> prototypes;
@@ -50,8 +50,8 @@ struct ModelSpec {
     std::vector<std::vector<uint16_t>> members;  // prototype indices per centre; missing lists are empty
 };
 
-// The model image of spec.
-std::vector<uint8_t> BuildModelImage(const ModelSpec &spec);
+// The model image of layout.
+std::vector<uint8_t> BuildModelImage(const ModelLayout &layout);
 
 // Projection under which the compressed feature of SelectorFeature(y) is
 // exactly y + 128 in every dimension: row r adds +16384 x features 8r..8r+3
@@ -78,7 +78,7 @@ struct ModelScale {
 // centres. The centres are projections of random pen characters and the
 // matrix elements lie within +-1033, so that random pen input finds
 // candidates at distances of a trained model's order.
-ModelSpec RandomModelSpec(uint32_t seed, const ModelScale &scale = ModelScale());
+ModelLayout RandomModelLayout(uint32_t seed, const ModelScale &scale = ModelScale());
 
 // A random character of 16-bit points inside the square [left, left + size)
 // x [top, top + size): `strokes` smooth strokes of `pointsPerStroke` points,

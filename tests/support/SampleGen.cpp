@@ -39,8 +39,8 @@ int UniformInt(std::mt19937 &rng, int lo, int hi) {
 }
 
 // A class template: strokes as polylines of control points.
-std::vector<std::vector<Vec>> MakeTemplate(const SampleSetSpec &spec, int classIndex) {
-    std::seed_seq seed{spec.templateSeed, static_cast<std::uint32_t>(classIndex), 0x7E3Du};
+std::vector<std::vector<Vec>> MakeTemplate(const SampleSetPlan &plan, int classIndex) {
+    std::seed_seq seed{plan.templateSeed, static_cast<std::uint32_t>(classIndex), 0x7E3Du};
     std::mt19937 rng(seed);
     std::vector<std::vector<Vec>> strokes(UniformInt(rng, 2, 4));
     for (auto &stroke : strokes) {
@@ -106,8 +106,8 @@ std::vector<std::uint8_t> EncodeSampleRecord(std::uint16_t code,
     return record;
 }
 
-std::vector<SampleStroke> MakeSample(const SampleSetSpec &spec, int classIndex, int sample) {
-    std::seed_seq seed{spec.templateSeed, spec.noiseSeed, static_cast<std::uint32_t>(classIndex),
+std::vector<SampleStroke> MakeSample(const SampleSetPlan &plan, int classIndex, int sample) {
+    std::seed_seq seed{plan.templateSeed, plan.noiseSeed, static_cast<std::uint32_t>(classIndex),
                        static_cast<std::uint32_t>(sample)};
     std::mt19937 rng(seed);
     const double sx = 1.0 + Uniform(rng, -kMaxScaleChange, kMaxScaleChange);
@@ -123,7 +123,7 @@ std::vector<SampleStroke> MakeSample(const SampleSetSpec &spec, int classIndex, 
     };
 
     std::vector<SampleStroke> strokes;
-    for (std::vector<Vec> controls : MakeTemplate(spec, classIndex)) {
+    for (std::vector<Vec> controls : MakeTemplate(plan, classIndex)) {
         for (Vec &v : controls) {
             v = distort({v.x + Uniform(rng, -kControlJitter, kControlJitter),
                          v.y + Uniform(rng, -kControlJitter, kControlJitter)});
@@ -133,24 +133,24 @@ std::vector<SampleStroke> MakeSample(const SampleSetSpec &spec, int classIndex, 
     return strokes;
 }
 
-std::vector<std::uint16_t> WriteSampleSet(const std::string &dir, const SampleSetSpec &spec) {
-    if (spec.files < 1 || spec.classes < 1 || spec.firstCode + spec.classes > 0xFFFE) {
+std::vector<std::uint16_t> WriteSampleSet(const std::string &dir, const SampleSetPlan &plan) {
+    if (plan.files < 1 || plan.classes < 1 || plan.firstCode + plan.classes > 0xFFFE) {
         throw std::invalid_argument("bad sample set description");
     }
     std::filesystem::create_directories(dir);
-    std::vector<std::vector<std::uint8_t>> files(static_cast<size_t>(spec.files));
+    std::vector<std::vector<std::uint8_t>> files(static_cast<size_t>(plan.files));
     std::vector<std::uint16_t> codes;
-    for (int c = 0; c < spec.classes; ++c) {
-        codes.push_back(static_cast<std::uint16_t>(spec.firstCode + c));
+    for (int c = 0; c < plan.classes; ++c) {
+        codes.push_back(static_cast<std::uint16_t>(plan.firstCode + c));
     }
-    for (int s = 0; s < spec.samplesPerClass; ++s) {
-        std::vector<std::uint8_t> &file = files[static_cast<size_t>(s % spec.files)];
-        for (int c = 0; c < spec.classes; ++c) {
-            const auto record = EncodeSampleRecord(codes[static_cast<size_t>(c)], MakeSample(spec, c, s));
+    for (int s = 0; s < plan.samplesPerClass; ++s) {
+        std::vector<std::uint8_t> &file = files[static_cast<size_t>(s % plan.files)];
+        for (int c = 0; c < plan.classes; ++c) {
+            const auto record = EncodeSampleRecord(codes[static_cast<size_t>(c)], MakeSample(plan, c, s));
             file.insert(file.end(), record.begin(), record.end());
         }
     }
-    for (int f = 0; f < spec.files; ++f) {
+    for (int f = 0; f < plan.files; ++f) {
         char name[32];
         std::snprintf(name, sizeof name, "/samples_%03d.dat", f);
         WriteBytes(dir + name, files[static_cast<size_t>(f)]);

@@ -8,11 +8,11 @@
 // set of one alphabet differ only in their noise seed.
 //
 // Typical use:
-//   SampleSetSpec spec;                 // 10 classes x 20 samples, 1 file
-//   spec.classes = 15;
-//   auto codes = WriteSampleSet(dir + "/train", spec);
-//   spec.noiseSeed = 2;                 // same shapes, fresh noise
-//   WriteSampleSet(dir + "/test", spec);
+//   SampleSetPlan plan;                 // 10 classes x 20 samples, 1 file
+//   plan.classes = 15;
+//   auto codes = WriteSampleSet(dir + "/train", plan);
+//   plan.noiseSeed = 2;                 // same shapes, fresh noise
+//   WriteSampleSet(dir + "/test", plan);
 //   WriteCharsetDir(dir + "/charset", codes);
 #ifndef PENRUNE_TESTS_SUPPORT_SAMPLEGEN_H
 #define PENRUNE_TESTS_SUPPORT_SAMPLEGEN_H
@@ -31,7 +31,7 @@ struct SamplePoint {
 
 using SampleStroke = std::vector<SamplePoint>;
 
-struct SampleSetSpec {
+struct SampleSetPlan {
     int classes = 10;                 // number of characters
     int samplesPerClass = 20;         // samples written per character
     int files = 1;                    // sample s goes to file s % files
@@ -46,13 +46,13 @@ std::vector<std::uint8_t> EncodeSampleRecord(std::uint16_t code,
                                              const std::vector<SampleStroke> &strokes);
 
 // The strokes of one sample: sample index `sample` of class `classIndex`.
-std::vector<SampleStroke> MakeSample(const SampleSetSpec &spec, int classIndex, int sample);
+std::vector<SampleStroke> MakeSample(const SampleSetPlan &plan, int classIndex, int sample);
 
-// Writes spec.files sample files "samples_%03d.dat" into dir (created if
+// Writes plan.files sample files "samples_%03d.dat" into dir (created if
 // missing); each holds its samples in the order sample, then class. Returns
 // the class codes in class order. Throws std::runtime_error when a file
 // cannot be written.
-std::vector<std::uint16_t> WriteSampleSet(const std::string &dir, const SampleSetSpec &spec);
+std::vector<std::uint16_t> WriteSampleSet(const std::string &dir, const SampleSetPlan &plan);
 
 // Writes a charset directory for codes: "char_number.txt" with the line
 // "<character> <nodeNum>" per code and "char_bit0.txt" with the line
