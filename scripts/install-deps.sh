@@ -7,7 +7,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
-  liblapack-dev libblas-dev
+  liblapack-dev libblas-dev libopenblas-dev
   nlohmann-json3-dev
 )
 
