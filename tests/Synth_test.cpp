@@ -146,6 +146,7 @@ TEST(SynthParams, EveryParameterChangesTheSample) {
         {"strokeBend", {0.2, {}}},
         {"hookRate", {1, {}}},
         {"hookLength", {80, {{"hookRate", 1}, {"hookLength", 10}}}},
+        {"messMin", {0, {{"strokeShift", 30}}}},
         {"swapRate", {1, {}}},
         {"joinRate", {1, {{"joinReach", 10000}}}},
         {"joinReach", {50, {{"joinRate", 1}, {"joinReach", 5000}}}},

@@ -31,6 +31,7 @@ const std::vector<ParamInfo> &ParamTable() {
         {"strokeBend", &SynthParams::strokeBend, "sd of each stroke's bow relative to its chord"},
         {"hookRate", &SynthParams::hookRate, "probability of an end hook towards the next stroke"},
         {"hookLength", &SynthParams::hookLength, "longest end hook (units)"},
+        {"messMin", &SynthParams::messMin, "0..1: smallest per-sample scale of stroke deviations and joins"},
         {"swapRate", &SynthParams::swapRate, "probability per sample of swapping two adjacent strokes"},
         {"joinRate", &SynthParams::joinRate, "probability of a cursive join over a short pen-up move"},
         {"joinReach", &SynthParams::joinReach, "pen-up moves this long are never joined (units)"},
@@ -66,9 +67,9 @@ std::string ValidateParams(const SynthParams &p) {
         if (value < 0 && info.field != &SynthParams::shearMean)
             return std::string(info.name) + " must not be negative";
     }
-    const double rates[] = {p.hookRate, p.swapRate, p.joinRate, p.reduceRate, p.speedVariation};
+    const double rates[] = {p.hookRate, p.messMin, p.swapRate, p.joinRate, p.reduceRate, p.speedVariation};
     for (double rate : rates)
-        if (rate > 1) return "rates and speedVariation must lie in 0..1";
+        if (rate > 1) return "rates, messMin and speedVariation must lie in 0..1";
     if (p.spacingMin <= 0 || p.spacingMin > p.spacingMax) return "need 0 < spacingMin <= spacingMax";
     if (p.reduceMin > p.reduceMax) return "need reduceMin <= reduceMax";
     if (p.sizeMin < 1 || p.sizeMin > p.sizeMax || p.sizeMax > 254)

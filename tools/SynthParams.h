@@ -28,6 +28,10 @@ struct SynthParams {
     double strokeBend = 0.04;   // sd of the bow of the stroke, relative to its chord
     double hookRate = 0.25;     // probability that a stroke ends in a hook towards the next stroke
     double hookLength = 50;     // longest hook
+    // Care: some writers print neatly, others rush. The stroke-shape
+    // deviations above and the join rate of a sample are scaled by a factor
+    // drawn uniformly between messMin and 1.
+    double messMin = 1;
 
     // Stroke order and cursive joins.
     double swapRate = 0.08;     // probability per sample that two adjacent strokes swap

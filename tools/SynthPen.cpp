@@ -285,15 +285,32 @@ void ReduceSample(Ink &ink, const SynthParams &params, Random &rng) {
     for (Stroke &stroke : ink) stroke = ReduceVertices(stroke, tolerance);
 }
 
+namespace {
+
+// The parameters of one sample's writer: stroke deviations and joins scaled
+// by the writer's care.
+SynthParams WithCare(const SynthParams &params, Random &rng) {
+    const double mess = rng.Uniform(params.messMin, 1);
+    SynthParams scaled = params;
+    for (double SynthParams::*field : {&SynthParams::strokeShift, &SynthParams::strokeScale, &SynthParams::strokeRotate,
+                                       &SynthParams::strokeTrim, &SynthParams::strokeBend, &SynthParams::hookRate,
+                                       &SynthParams::joinRate})
+        scaled.*field *= mess;
+    return scaled;
+}
+
+}  // namespace
+
 Ink Synthesize(const Ink &hand, const SynthParams &params, Random &rng) {
     Ink ink;
     for (const Stroke &stroke : hand) ink.push_back(Densify(stroke, kSourceStep));
     Random swapRng(rng.Next()), shapeRng(rng.Next()), styleRng(rng.Next());
-    Random joinRng(rng.Next()), penRng(rng.Next()), reduceRng(rng.Next());
+    Random joinRng(rng.Next()), penRng(rng.Next()), reduceRng(rng.Next()), careRng(rng.Next());
+    const SynthParams careful = WithCare(params, careRng);
     SwapStrokes(ink, params, swapRng);
-    VaryStrokes(ink, params, shapeRng);
+    VaryStrokes(ink, careful, shapeRng);
     ApplyWriterStyle(ink, params, styleRng);
-    JoinStrokes(ink, params, joinRng);
+    JoinStrokes(ink, careful, joinRng);
     TracePen(ink, params, penRng);
     ReduceSample(ink, params, reduceRng);
     return ink;

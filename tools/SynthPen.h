@@ -6,7 +6,7 @@
 //   1. stroke order: now and then two adjacent strokes that touch swap;
 //   2. stroke shape: each stroke is shifted, scaled, rotated, lengthened or
 //      shortened at its ends, bowed, and may end in a hook towards the next
-//      stroke;
+//      stroke, more or less so with the care of the sample's writer;
 //   3. writer style: the whole character is rotated, slanted, sheared,
 //      stretched and smoothly warped;
 //   4. cursive joins: the pen stays down between strokes whose pen-up move
