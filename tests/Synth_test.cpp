@@ -33,11 +33,11 @@ Stroke Line(Point from, Point to, int points) {
 }
 
 // A character of four strokes: a bar, a bar that turns down into a hook, a
-// stem that crosses both, and a half-circle base.
+// stem that crosses both, and a half-circle base drawn right to left.
 Ink TestHand() {
     Stroke base;
     for (int i = 0; i <= 40; ++i)
-        base.push_back({500 - 350 * std::cos(M_PI * i / 40), 600 + 350 * std::sin(M_PI * i / 40)});
+        base.push_back({500 + 350 * std::cos(M_PI * i / 40), 600 + 350 * std::sin(M_PI * i / 40)});
     return {Line({200, 200}, {800, 200}, 2), {{250, 480}, {750, 480}, {720, 760}, {650, 720}},
             Line({500, 200}, {500, 800}, 2), base};
 }
@@ -148,6 +148,7 @@ TEST(SynthParams, EveryParameterChangesTheSample) {
         {"hookLength", {80, {{"hookRate", 1}, {"hookLength", 10}}}},
         {"messMin", {0, {{"strokeShift", 30}}}},
         {"swapRate", {1, {}}},
+        {"rightwardRate", {1, {}}},
         {"joinRate", {1, {{"joinReach", 10000}}}},
         {"joinReach", {50, {{"joinRate", 1}, {"joinReach", 5000}}}},
         {"smoothing", {30, {}}},
@@ -196,6 +197,20 @@ TEST(SynthPen, NeutralParametersTraceTheHandFaithfully) {
         EXPECT_NEAR(Distance(ink[i].back(), TestHand()[i].back()), 0, 1e-6);
         EXPECT_NEAR(MeanSpacing(ink[i]), 4, 0.1);
     }
+}
+
+TEST(SynthPen, ReversesOnlyFlatLeftwardStrokes) {
+    SynthParams params = NeutralParams();
+    params.rightwardRate = 1;
+    Ink ink = {Line({500, 100}, {100, 180}, 2),   // flat, leftwards: reversed
+               Line({100, 300}, {500, 300}, 2),   // flat, rightwards: kept
+               Line({500, 400}, {100, 900}, 2)};  // steep, leftwards: kept
+    Random rng(1);
+    DrawFlatStrokesRightwards(ink, params, rng);
+    EXPECT_EQ(ink[0].front().x, 100);
+    EXPECT_EQ(ink[0].back().x, 500);
+    EXPECT_EQ(ink[1].front().x, 100);
+    EXPECT_EQ(ink[2].front().x, 500);
 }
 
 TEST(SynthPen, SwapsOnlyAdjacentStrokesThatTouch) {

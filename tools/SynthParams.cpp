@@ -7,7 +7,7 @@ SynthParams NeutralParams() {
     p.rotate = p.slant = p.shear = p.shearMean = p.aspect = p.warp = 0;
     p.strokeShift = p.strokeScale = p.strokeRotate = p.strokeTrim = p.strokeBend = 0;
     p.hookRate = 0;
-    p.swapRate = p.joinRate = 0;
+    p.swapRate = p.rightwardRate = p.joinRate = 0;
     p.smoothing = 0;
     p.spacingMin = p.spacingMax = 4;
     p.speedVariation = p.tremor = p.jitter = 0;
@@ -33,6 +33,7 @@ const std::vector<ParamInfo> &ParamTable() {
         {"hookLength", &SynthParams::hookLength, "longest end hook (units)"},
         {"messMin", &SynthParams::messMin, "0..1: smallest per-sample scale of stroke deviations and joins"},
         {"swapRate", &SynthParams::swapRate, "probability per sample of swapping two adjacent strokes"},
+        {"rightwardRate", &SynthParams::rightwardRate, "probability that a flat leftward stroke is drawn rightwards"},
         {"joinRate", &SynthParams::joinRate, "probability of a cursive join over a short pen-up move"},
         {"joinReach", &SynthParams::joinReach, "pen-up moves this long are never joined (units)"},
         {"smoothing", &SynthParams::smoothing, "largest sd of the corner rounding (units of arc)"},
@@ -67,7 +68,7 @@ std::string ValidateParams(const SynthParams &p) {
         if (value < 0 && info.field != &SynthParams::shearMean)
             return std::string(info.name) + " must not be negative";
     }
-    const double rates[] = {p.hookRate, p.messMin, p.swapRate, p.joinRate, p.reduceRate, p.speedVariation};
+    const double rates[] = {p.hookRate, p.messMin, p.swapRate, p.rightwardRate, p.joinRate, p.reduceRate, p.speedVariation};
     for (double rate : rates)
         if (rate > 1) return "rates, messMin and speedVariation must lie in 0..1";
     if (p.spacingMin <= 0 || p.spacingMin > p.spacingMax) return "need 0 < spacingMin <= spacingMax";

@@ -33,8 +33,9 @@ struct SynthParams {
     // drawn uniformly between messMin and 1.
     double messMin = 1;
 
-    // Stroke order and cursive joins.
+    // Stroke order, stroke direction and cursive joins.
     double swapRate = 0.08;     // probability per sample that two adjacent strokes swap
+    double rightwardRate = 0;   // per flat stroke drawn leftwards: probability it is drawn rightwards
     double joinRate = 0.40;     // per stroke boundary: probability of a join for a short pen-up move
     double joinReach = 900;     // pen-up moves this long or longer are never joined
 

@@ -13,6 +13,7 @@ constexpr double kDirectionReach = 20;  // arc over which a stroke's end directi
 constexpr double kMinShapedLength = 8;  // shorter strokes (dots) keep their shape
 constexpr double kMaxTrim = 0.3;        // at most this share of a stroke is cut at each end
 constexpr double kSwapMargin = 40;      // strokes this close count as touching
+constexpr double kFlatSlope = 0.6;      // |dy/dx| of a stroke's chord up to which it counts as flat
 constexpr double kTremorKnot = 40;      // arc between two knots of the tremor curve
 constexpr double kSpeedRamp = 60;       // arc over which the pen gets up to speed
 constexpr double kMinSpeed = 0.1;       // slowest pace, relative to full speed
@@ -188,6 +189,16 @@ void SwapStrokes(Ink &ink, const SynthParams &params, Random &rng) {
     std::swap(ink[i], ink[i + 1]);
 }
 
+void DrawFlatStrokesRightwards(Ink &ink, const SynthParams &params, Random &rng) {
+    // A flat stroke that the model hand draws leftwards (the short top
+    // stroke of 千 or 反) is often written as a plain left-to-right bar.
+    for (Stroke &stroke : ink) {
+        const Point chord = stroke.back() - stroke.front();
+        if (chord.x < 0 && std::abs(chord.y) <= -chord.x * kFlatSlope && rng.Chance(params.rightwardRate))
+            std::reverse(stroke.begin(), stroke.end());
+    }
+}
+
 void VaryStrokes(Ink &ink, const SynthParams &params, Random &rng) {
     // Hooks aim where the next stroke was meant to start.
     std::vector<Point> starts;
@@ -306,8 +317,10 @@ Ink Synthesize(const Ink &hand, const SynthParams &params, Random &rng) {
     for (const Stroke &stroke : hand) ink.push_back(Densify(stroke, kSourceStep));
     Random swapRng(rng.Next()), shapeRng(rng.Next()), styleRng(rng.Next());
     Random joinRng(rng.Next()), penRng(rng.Next()), reduceRng(rng.Next()), careRng(rng.Next());
+    Random directionRng(rng.Next());
     const SynthParams careful = WithCare(params, careRng);
     SwapStrokes(ink, params, swapRng);
+    DrawFlatStrokesRightwards(ink, params, directionRng);
     VaryStrokes(ink, careful, shapeRng);
     ApplyWriterStyle(ink, params, styleRng);
     JoinStrokes(ink, careful, joinRng);

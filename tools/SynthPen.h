@@ -3,7 +3,8 @@
 //
 // The stages imitate what varies between real writers and between the
 // samples of one writer, in the order a pen produces them:
-//   1. stroke order: now and then two adjacent strokes that touch swap;
+//   1. stroke order and direction: now and then two adjacent strokes that
+//      touch swap, and flat strokes drawn leftwards are drawn rightwards;
 //   2. stroke shape: each stroke is shifted, scaled, rotated, lengthened or
 //      shortened at its ends, bowed, and may end in a hook towards the next
 //      stroke, more or less so with the care of the sample's writer;
@@ -36,6 +37,7 @@ Ink Synthesize(const Ink &hand, const SynthParams &params, Random &rng);
 
 // The stages, for tests and experiments.
 void SwapStrokes(Ink &ink, const SynthParams &params, Random &rng);
+void DrawFlatStrokesRightwards(Ink &ink, const SynthParams &params, Random &rng);
 void VaryStrokes(Ink &ink, const SynthParams &params, Random &rng);
 void ApplyWriterStyle(Ink &ink, const SynthParams &params, Random &rng);
 void JoinStrokes(Ink &ink, const SynthParams &params, Random &rng);
