@@ -203,11 +203,7 @@ TEST(HRRecoSearch, FarPrototypesAndMissingCentresLeaveFillerSlots) {
 
 class HRRecoCalls : public ::testing::Test {
 protected:
-    HRRecoCalls() : r_(Layout()) {}
-    static ModelLayout Layout() {
-        ModelLayout layout = penrune::test::RandomModelLayout(5, {40, 80, 12, 160});
-        return layout;
-    }
+    HRRecoCalls() : r_(penrune::test::RandomModelLayout(5, {40, 80, 12, 160})) {}
     std::vector<_HR_POINT16> Character() {
         std::mt19937 rng(3);
         return RandomCharacter(rng, 3, 12);
@@ -384,18 +380,35 @@ ReferenceResult ReferenceMatch(const ModelLayout &layout, const HR_INT16 *q, int
     return r;
 }
 
+// The first of the nearest listed prototypes, indices outside the model
+// passed over; a single index is returned unexamined.
+int ReferenceNearest(const ModelLayout &layout, const HR_INT16 *q, const std::vector<HR_UINT16> &indices) {
+    if (indices.size() == 1) return indices[0];
+    int nearest = -1;
+    HR_UINT32 best = kEmptyDistance;
+    for (HR_UINT16 f : indices) {
+        if (f >= layout.prototypes.size()) continue;
+        const HR_UINT32 d = HRReco_CountDistanceShortCutByMax(q, layout.prototypes[f].values.data(), 64, ~0u);
+        if (d < best) best = d, nearest = f;
+    }
+    return nearest;
+}
+
+// Components drawn from [-range, range], kept within a byte.
+ModelVector RandomVector(std::mt19937 &rng, int range) {
+    std::uniform_int_distribution<int> value(-range, range);
+    ModelVector v;
+    for (int8_t &x : v) x = static_cast<int8_t>(std::clamp(value(rng), -128, 127));
+    return v;
+}
+
 // A random model whose values come from [-range, range]: small ranges give
 // many equal distances, prototypes shared between centres and characters
 // with several prototypes.
 ModelLayout RandomSmallModel(std::mt19937 &rng, int range, bool realMatrix) {
     ModelLayout layout;
     layout.matrix = realMatrix ? penrune::test::RandomMatrix(rng()) : SelectorMatrix();
-    std::uniform_int_distribution<int> value(-range, range);
-    auto vector = [&] {
-        ModelVector v;
-        for (int8_t &x : v) x = static_cast<int8_t>(std::clamp(value(rng), -128, 127));
-        return v;
-    };
+    auto vector = [&] { return RandomVector(rng, range); };
     const int p = std::uniform_int_distribution<int>(1, 120)(rng);
     const int t = std::uniform_int_distribution<int>(0, 30)(rng);
     const uint16_t charsets[] = {0x0001, 0x0002, 0x000C, 0x0008, 0x0000};
@@ -431,9 +444,7 @@ TEST(HRRecoEquivalence, SearchMatchesTheLiteralRules) {
                 std::vector<_HR_POINT16> points = RandomCharacter(rng, 1 + rng() % 12, 5 + rng() % 30);
                 ASSERT_EQ(HRReco_RecognizeShort(r.get(), points.data(), points.size(), n, codes.data(), nullptr), n);
             } else {
-                ModelVector y;
-                for (int8_t &x : y) x = static_cast<int8_t>(std::clamp(int(rng() % (2 * range + 1)) - range, -128, 127));
-                codes = r.Match(y, n);
+                codes = r.Match(RandomVector(rng, range), n);
             }
             const ReferenceResult expected = ReferenceMatch(layout, r->compressed, n, r->charsetMask);
             ASSERT_EQ(codes, expected.codes) << "model " << model << " query " << query;
@@ -453,12 +464,7 @@ TEST(HRRecoEquivalence, SearchMatchesTheLiteralRules) {
 TEST(HRRecoEquivalence, SearchAcrossBatchBoundariesMatchesTheLiteralRules) {
     std::mt19937 rng(5150);
     ModelLayout layout = SelectorLayout();
-    std::uniform_int_distribution<int> value(-6, 6);
-    auto vector = [&] {
-        ModelVector v;
-        for (int8_t &x : v) x = static_cast<int8_t>(value(rng));
-        return v;
-    };
+    auto vector = [&] { return RandomVector(rng, 6); };
     for (int f = 0; f < 700; ++f) layout.prototypes.push_back({static_cast<uint16_t>(0x100 + f / 3), 0x0C, vector()});
     // Every 50th centre, and the first of the second batch, lies near the
     // origin and reaches all prototypes.
@@ -488,15 +494,10 @@ TEST(HRRecoEquivalence, SearchAcrossBatchBoundariesMatchesTheLiteralRules) {
     std::vector<HR_UINT16> indices;
     for (int k = 0; k < 900; ++k) indices.push_back(static_cast<HR_UINT16>(rng() % 760));
     HR_INT16 q[64];
-    for (HR_INT16 &v : q) v = static_cast<HR_INT16>(128 + value(rng));
-    int expected = -1;
-    HR_UINT32 best = kEmptyDistance;
-    for (HR_UINT16 f : indices) {
-        if (f >= layout.prototypes.size()) continue;
-        const HR_UINT32 d = HRReco_CountDistanceShortCutByMax(q, layout.prototypes[f].values.data(), 64, ~0u);
-        if (d < best) best = d, expected = f;
-    }
-    EXPECT_EQ(HRReco_GetNearestModelIndex(r.get(), q, static_cast<int>(indices.size()), indices.data()), expected);
+    const ModelVector y = RandomVector(rng, 6);
+    for (int d = 0; d < 64; ++d) q[d] = static_cast<HR_INT16>(128 + y[d]);
+    EXPECT_EQ(HRReco_GetNearestModelIndex(r.get(), q, static_cast<int>(indices.size()), indices.data()),
+              ReferenceNearest(layout, q, indices));
 }
 
 TEST(HRRecoEquivalence, NearestAndTreeProbeMatchTheLiteralRules) {
@@ -532,14 +533,8 @@ TEST(HRRecoEquivalence, NearestAndTreeProbeMatchTheLiteralRules) {
             for (size_t f = 0; f < p; ++f) {
                 if (rng() % 3 == 0) indices.push_back(static_cast<HR_UINT16>(f));
             }
-            int expected = -1;
-            HR_UINT32 best = kEmptyDistance;
-            for (HR_UINT16 f : indices) {
-                const HR_UINT32 d = HRReco_CountDistanceShortCutByMax(q, layout.prototypes[f].values.data(), 64, ~0u);
-                if (d < best) best = d, expected = f;
-            }
-            if (indices.size() == 1) expected = indices[0];
-            ASSERT_EQ(HRReco_GetNearestModelIndex(r.get(), q, indices.size(), indices.data()), expected);
+            ASSERT_EQ(HRReco_GetNearestModelIndex(r.get(), q, indices.size(), indices.data()),
+                      ReferenceNearest(layout, q, indices));
         }
         EXPECT_EQ(visit, expectedVisit);
         EXPECT_EQ(miss, expectedMiss);
@@ -553,34 +548,25 @@ TEST(HRRecoEquivalence, NearestAndTreeProbeMatchTheLiteralRules) {
 // ---------------------------------------------------------------------------
 // Tree coverage probe
 
-class HRRecoTree : public ::testing::Test {
-protected:
-    HRRecoTree() : r_(Layout()), visit_(4 * 3, 0), miss_(4 * 3, 0), stats_(4) {
-        for (int k = 0; k < 4; ++k) stats_[k] = {&visit_[3 * k], &miss_[3 * k], 0, 0};
-        std::fill(q_, q_ + 64, 128);
-    }
-    static ModelLayout Layout() {
-        ModelLayout layout = SelectorLayout();
-        for (int i = 0; i < 4; ++i) layout.prototypes.push_back({static_cast<uint16_t>(0x4E00 + i), 0x0C, Axis(i)});
-        layout.centres = {Axis(30), Axis(10), Axis(20)};
-        layout.members = {{3}, {0, 1}, {1, 2}};
-        return layout;
-    }
-    Recognizer r_;
-    std::vector<HR_UINT32> visit_, miss_;
-    std::vector<_HR_TREE_STAT> stats_;
-    HR_INT16 q_[64];
-    const HR_UINT32 offsets_[4] = {0, 1, 3, 5};
-};
-
-TEST_F(HRRecoTree, BranchesAndOffsetsAreKeptWithinTheModel) {
-    HRReco_TreeProcess(r_.get(), q_, 3, offsets_, 128, stats_.data());
-    HRReco_TreeProcess(r_.get(), q_, 3, offsets_, 1000, stats_.data());
-    EXPECT_EQ(stats_[3].hitCount, 2u);
-    EXPECT_EQ(std::vector<HR_UINT32>(&visit_[9], &visit_[12]), (std::vector<HR_UINT32>{2, 2, 2}));
+TEST(HRRecoTree, BranchesAndOffsetsAreKeptWithinTheModel) {
+    ModelLayout layout = SelectorLayout();
+    for (int i = 0; i < 4; ++i) layout.prototypes.push_back({static_cast<uint16_t>(0x4E00 + i), 0x0C, Axis(i)});
+    layout.centres = {Axis(30), Axis(10), Axis(20)};
+    layout.members = {{3}, {0, 1}, {1, 2}};
+    Recognizer r(layout);
+    std::vector<HR_UINT32> visit(4 * 3, 0), miss(4 * 3, 0);
+    std::vector<_HR_TREE_STAT> stats(4);
+    for (int k = 0; k < 4; ++k) stats[k] = {&visit[3 * k], &miss[3 * k], 0, 0};
+    HR_INT16 q[64];
+    std::fill(q, q + 64, 128);
+    const HR_UINT32 offsets[4] = {0, 1, 3, 5};
+    HRReco_TreeProcess(r.get(), q, 3, offsets, 128, stats.data());
+    HRReco_TreeProcess(r.get(), q, 3, offsets, 1000, stats.data());
+    EXPECT_EQ(stats[3].hitCount, 2u);
+    EXPECT_EQ(std::vector<HR_UINT32>(&visit[9], &visit[12]), (std::vector<HR_UINT32>{2, 2, 2}));
     const HR_UINT32 wild[4] = {0, 1, 3, 70000};  // beyond the 5-entry member list
-    HRReco_TreeProcess(r_.get(), q_, 0, wild, 3, stats_.data());
-    EXPECT_EQ(stats_[0].hitCount, 1u);
+    HRReco_TreeProcess(r.get(), q, 0, wild, 3, stats.data());
+    EXPECT_EQ(stats[0].hitCount, 1u);
 }
 
 // ---------------------------------------------------------------------------

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <random>
 #include <vector>
@@ -137,30 +138,26 @@ TEST(HRNormalizeProfiles, MappingInAscendOrderStopsAtTheProfileEnd) {
     }
 }
 
-TEST(HRNormalizeProfiles, LightBinSpreadsWithAPeak) {
-    Profile p = Uniform(0);
-    p[10] = 100;
-    HRNormalize_DiffuseGaussianWeight(p.data());
-    const HR_UINT16 expected[] = {200, 400, 400, 800, 1000, 800, 400, 400, 200};
-    for (int i = 0; i < HR_NORMALIZE_SIZE; ++i) {
-        EXPECT_EQ(p[i], i >= 6 && i <= 14 ? expected[i - 6] : 0) << i;
+TEST(HRNormalizeProfiles, DiffusionSpreadsOneBinOverItsNeighbours) {
+    // A light bin (at most 240) spreads with a peak, a heavy one flat; targets
+    // outside the profile are dropped and the sums wrap at sixteen bits.
+    const HR_UINT16 wrap4 = static_cast<HR_UINT16>(60000 * 4), wrap5 = static_cast<HR_UINT16>(60000 * 5);
+    const struct {
+        int bin;
+        HR_UINT16 value;
+        int first;                    // first bin of the expected run; the others stay 0
+        std::vector<HR_UINT16> run;
+    } cases[] = {{10, 100, 6, {200, 400, 400, 800, 1000, 800, 400, 400, 200}},
+                 {0, 241, 0, {5 * 241, 5 * 241, 4 * 241, 4 * 241, 4 * 241, 4 * 241}},
+                 {30, 60000, 25, {wrap4, wrap4, wrap4, wrap4, wrap5, wrap5, wrap5, wrap4, wrap4, wrap4, wrap4}}};
+    for (const auto &c : cases) {
+        Profile p = Uniform(0);
+        p[c.bin] = c.value;
+        HRNormalize_DiffuseGaussianWeight(p.data());
+        Profile expected = Uniform(0);
+        std::copy(c.run.begin(), c.run.end(), expected.begin() + c.first);
+        EXPECT_EQ(p, expected) << "bin " << c.bin;
     }
-}
-
-TEST(HRNormalizeProfiles, HeavyBinSpreadsFlatAndDropsOutsideTargets) {
-    Profile p = Uniform(0);
-    p[0] = 241;
-    HRNormalize_DiffuseGaussianWeight(p.data());
-    const HR_UINT16 expected[] = {5 * 241, 5 * 241, 4 * 241, 4 * 241, 4 * 241, 4 * 241};
-    for (int i = 0; i < HR_NORMALIZE_SIZE; ++i) EXPECT_EQ(p[i], i < 6 ? expected[i] : 0) << i;
-}
-
-TEST(HRNormalizeProfiles, DiffusionWrapsSixteenBits) {
-    Profile p = Uniform(0);
-    p[30] = 60000;  // heavy: 60000 x 5 wraps
-    HRNormalize_DiffuseGaussianWeight(p.data());
-    EXPECT_EQ(p[30], static_cast<HR_UINT16>(60000 * 5));
-    EXPECT_EQ(p[25], static_cast<HR_UINT16>(60000 * 4));
 }
 
 TEST(HRNormalizeProfiles, UniformProfileGivesIdentityMap) {

@@ -60,9 +60,7 @@ TEST(HTCodeTable, ItemsAscendAndLaterLinesReplaceEarlier) {
 }
 
 TEST(HTCodeTable, ByteOrderMarkIsSkipped) {
-    TempDir plain, marked;
-    plain.Write("char_number.txt", kYi + " 3\n");
-    plain.Write("char_bit0.txt", kYi + "\n");
+    TempDir marked;
     marked.Write("char_number.txt", kBom + kYi + " 3\n");
     marked.Write("char_bit0.txt", kBom + kYi + "\n");
     ASSERT_EQ(Initialize(marked, 0xFFFF), 1);

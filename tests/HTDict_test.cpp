@@ -9,6 +9,7 @@
 #include "HRData.h"
 #include "HTCode.h"
 #include "TempDir.h"
+#include "TrainData.h"
 
 using penrune_test::ReadFile;
 using penrune_test::TempDir;
@@ -21,16 +22,8 @@ constexpr int kTransform = HT_DICT_INPUT_DIM * HT_DICT_OUTPUT_DIM;
 // A written image with little-endian field access.
 struct Image {
     std::string bytes;
-    HR_UINT32 U32(size_t at) const {
-        HR_UINT32 v = 0;
-        for (int i = 3; i >= 0; --i)
-            v = (v << 8) | static_cast<HR_UINT8>(bytes.at(at + i));
-        return v;
-    }
-    HR_UINT16 U16(size_t at) const {
-        return static_cast<HR_UINT16>(static_cast<HR_UINT8>(bytes.at(at)) |
-                                      static_cast<HR_UINT8>(bytes.at(at + 1)) << 8);
-    }
+    HR_UINT32 U32(size_t at) const { return penrune::test::LoadU32(bytes, at); }
+    HR_UINT16 U16(size_t at) const { return penrune::test::LoadU16(bytes, at); }
     HR_INT16 Transform(int i) const { return static_cast<HR_INT16>(U16(32 + 8 + 2 * i)); }
     // Header word k: the offset of section k + 1.
     size_t Word(int k) const { return U32(4 * k); }
@@ -109,7 +102,7 @@ TEST_F(HTDictTest, EmptyImageIsHeaderSectionOneAndSixByteTree) {
     EXPECT_EQ(image.Offset(0), 0u);
 }
 
-TEST_F(HTDictTest, HeaderWordsAreRunningSumsOfSectionSizes) {
+TEST_F(HTDictTest, HeaderWordsAreRunningSumsAndMembersAscendPerCentre) {
     SetThreeCentres();
     EXPECT_EQ(HTDict_GetSectionSize(1), 131080 + 64 * 5);
     EXPECT_EQ(HTDict_GetSectionSize(2), 68 * 3 + 2 * 5 + 6);
@@ -124,22 +117,22 @@ TEST_F(HTDictTest, HeaderWordsAreRunningSumsOfSectionSizes) {
         word += static_cast<HR_UINT32>(HTDict_GetSectionSize(k + 1));
     }
     EXPECT_EQ(image.bytes.size(), image.U32(16));
+    // Members of each centre in ascending order.
+    EXPECT_EQ(image.Offsets(), (std::vector<HR_UINT32>{0, 2, 3, 5}));
+    EXPECT_EQ(image.Members(), (std::vector<HR_UINT16>{1, 4, 3, 0, 2}));
 }
 
 TEST_F(HTDictTest, TransformIsScaledTruncatedAndSaturated) {
+    const struct {
+        int at;
+        float value;
+        int stored;
+    } cases[] = {{0, 0.3f, 76}, {1, -0.3f, -76}, {2, 200.0f, INT16_MAX}, {3, -200.0f, INT16_MIN}, {kTransform - 1, 1.0f, 256}};
     std::vector<float> matrix(kTransform, 0.0f);
-    matrix[0] = 0.3f;
-    matrix[1] = -0.3f;
-    matrix[2] = 200.0f;
-    matrix[3] = -200.0f;
-    matrix[kTransform - 1] = 1.0f;
+    for (const auto &c : cases) matrix[c.at] = c.value;
     ASSERT_EQ(HTDict_SetTransVector(matrix.data()), 1);
     Image image = Save();
-    EXPECT_EQ(image.Transform(0), 76);
-    EXPECT_EQ(image.Transform(1), -76);
-    EXPECT_EQ(image.Transform(2), INT16_MAX);
-    EXPECT_EQ(image.Transform(3), INT16_MIN);
-    EXPECT_EQ(image.Transform(kTransform - 1), 256);
+    for (const auto &c : cases) EXPECT_EQ(image.Transform(c.at), c.stored) << c.value;
 }
 
 TEST_F(HTDictTest, PrototypesAreCopiedInSlotOrderWithSlotIndexAsCode) {
@@ -174,28 +167,18 @@ TEST_F(HTDictTest, ModelFeatRefusesCountsBeyondSixteenBits) {
 }
 
 TEST_F(HTDictTest, CentresRoundHalfAwayFromZeroToLowByte) {
+    const struct {
+        int at;  // index into the two centres
+        float value;
+        int stored;
+    } cases[] = {{0, 2.5f, 3}, {1, -2.5f, -3}, {2, 0.49f, 0}, {3, -0.49f, 0},
+                 {4, 200.0f, -56},  // 200 keeps its low 8 bits
+                 {kDim, 127.4f, 127}};
     std::vector<float> centres(2 * kDim, 0.0f);
-    centres[0] = 2.5f;
-    centres[1] = -2.5f;
-    centres[2] = 0.49f;
-    centres[3] = -0.49f;
-    centres[4] = 200.0f;  // 200 keeps its low 8 bits: -56
-    centres[kDim] = 127.4f;
+    for (const auto &c : cases) centres[c.at] = c.value;
     ASSERT_EQ(HTDict_SetTreeCenter(centres.data(), 2, nullptr, 0), 1);
     Image image = Save();
-    EXPECT_EQ(image.Centre(0, 0), 3);
-    EXPECT_EQ(image.Centre(0, 1), -3);
-    EXPECT_EQ(image.Centre(0, 2), 0);
-    EXPECT_EQ(image.Centre(0, 3), 0);
-    EXPECT_EQ(image.Centre(0, 4), -56);
-    EXPECT_EQ(image.Centre(1, 0), 127);
-}
-
-TEST_F(HTDictTest, AssignmentGivesOffsetsAndAscendingMembers) {
-    SetThreeCentres();
-    Image image = Save();
-    EXPECT_EQ(image.Offsets(), (std::vector<HR_UINT32>{0, 2, 3, 5}));
-    EXPECT_EQ(image.Members(), (std::vector<HR_UINT16>{1, 4, 3, 0, 2}));
+    for (const auto &c : cases) EXPECT_EQ(image.Centre(c.at / kDim, c.at % kDim), c.stored) << c.value;
 }
 
 TEST_F(HTDictTest, AssignmentsToMissingCentresAreLeftOut) {

@@ -26,6 +26,7 @@ using penrune::test::LoadU16;
 using penrune::test::LoadU32;
 using penrune::test::ReadFeatureRecords;
 using penrune::test::SampleStroke;
+using penrune_test::CountOf;
 using penrune_test::ReadFile;
 using penrune_test::TempDir;
 
@@ -546,10 +547,7 @@ TEST_F(HTFeatSort, RecordsOfOneCodeEndInOneFileInReadingOrderAndRerunsDoNotAppen
         EXPECT_FALSE(fs::exists(sort_ + "/4e09.fec"));
     }
     // Per run: two flushes of 512 while reading and one of 176 at the end.
-    const std::string text = log.Text(), line = " " + sort_ + "/4e00.fec\n";
-    size_t flushes = 0;
-    for (size_t at = text.find(line); at != std::string::npos; at = text.find(line, at + 1)) ++flushes;
-    EXPECT_EQ(flushes, 6u);
+    EXPECT_EQ(CountOf(log.Text(), " " + sort_ + "/4e00.fec\n"), 6);
 }
 
 TEST_F(HTFeatSort, UnreadableCompressedFileFailsTheStage) {

@@ -24,7 +24,7 @@ int List(const std::string &dir, Slots &slots) {
                           static_cast<int>(slots.size()));
 }
 
-TEST(HTPlatformList, OnlyVisibleRegularFilesAreListed) {
+TEST(HTPlatformList, OnlyVisibleRegularFilesOfAnExistingDirectoryAreListed) {
     TempDir dir;
     dir.Write(".hidden", "h");
     std::string plain = dir.Write("sample.txt", "s");
@@ -33,6 +33,7 @@ TEST(HTPlatformList, OnlyVisibleRegularFilesAreListed) {
     Slots slots(8);
     ASSERT_EQ(List(dir.path(), slots), 1);
     EXPECT_STREQ(slots[0].data(), (dir.path() + "/sample.txt").c_str());
+    EXPECT_EQ(List(dir.File("missing"), slots), 0);
 }
 
 TEST(HTPlatformList, CountGoesBeyondCapacityButStoresOnlyCapacity) {
@@ -59,12 +60,6 @@ TEST(HTPlatformList, PathsTooLongForASlotAreSkipped) {
     Slots slots(4);
     ASSERT_EQ(List(dir.path(), slots), 1);
     EXPECT_EQ(std::string(slots[0].data()), dir.path() + "/" + fitting);
-}
-
-TEST(HTPlatformList, MissingDirectoryGivesZero) {
-    TempDir dir;
-    Slots slots(1);
-    EXPECT_EQ(List(dir.File("missing"), slots), 0);
 }
 
 // Runs the directory-creation tests inside a scratch directory so relative

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <random>
 #include <string>
+#include <utility>
 
 #include "TempDir.h"
 
@@ -40,21 +41,18 @@ std::string ParseEntries(const std::string &text) {
     return bytes;
 }
 
-TEST(HTStoreLayout, PartialLineKeepsTrailingSpaceBeforeClosingBrace) {
-    TempDir dir;
-    EXPECT_EQ(ExportModel(dir, std::string("\x01\xab\xff", 3)),
-              kModelHead + "    0x01, 0xab, 0xff, " + ModelTail(3));
-}
-
-TEST(HTStoreLayout, FullLineEndsWithLineFeedAndBraceStandsAlone) {
-    TempDir dir;
-    EXPECT_EQ(ExportModel(dir, std::string("\x00\x01\x02\x03\x04\x05\x06\x07", 8)),
-              kModelHead + "    0x00, 0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07,\n" + ModelTail(8));
-}
-
-TEST(HTStoreLayout, EmptyImageHasNoEntries) {
-    TempDir dir;
-    EXPECT_EQ(ExportModel(dir, ""), kModelHead + ModelTail(0));
+// A partial line keeps its trailing space before the closing brace; a full
+// line ends with a line feed and the brace stands alone; an empty image has
+// no entries.
+TEST(HTStoreLayout, EntriesEightToALine) {
+    const std::pair<std::string, std::string> cases[] = {
+        {std::string("\x01\xab\xff", 3), "    0x01, 0xab, 0xff, "},
+        {std::string("\x00\x01\x02\x03\x04\x05\x06\x07", 8), "    0x00, 0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07,\n"},
+        {"", ""}};
+    for (const auto &[bytes, entries] : cases) {
+        TempDir dir;
+        EXPECT_EQ(ExportModel(dir, bytes), kModelHead + entries + ModelTail(static_cast<int>(bytes.size())));
+    }
 }
 
 TEST(HTStoreLayout, EntriesReproduceTheImage) {

@@ -12,6 +12,7 @@
 #include "SampleGen.h"
 #include "TempDir.h"
 
+using penrune_test::CountOf;
 using penrune_test::ReadFile;
 using penrune_test::TempDir;
 namespace fs = std::filesystem;
@@ -23,12 +24,6 @@ const char *const kStageBegin[HT_TRAIN_STAGES] = {
     "make original feature begin.", "coarse classify begin.", "compress feature begin.", "sort classify begin.",
     "rand classify begin.",         "MDC begin.",             "allocate tree begin.",    "test begin.",
 };
-
-int Count(const std::string &text, const std::string &what) {
-    int n = 0;
-    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
-    return n;
-}
 
 // One training run over a directory tree: charset, train, test, work, out.
 struct TrainRun {
@@ -94,8 +89,8 @@ std::string *HTTrainTest::firstLog = nullptr;
 
 TEST_F(HTTrainTest, TrainsPublishesAndRecognisesHeldOutSamples) {
     const std::string &log = *firstLog;
-    for (const char *stage : kStageBegin) EXPECT_EQ(Count(log, stage), 1) << stage;
-    EXPECT_EQ(Count(log, "fail"), 0);
+    for (const char *stage : kStageBegin) EXPECT_EQ(CountOf(log, stage), 1) << stage;
+    EXPECT_EQ(CountOf(log, "fail"), 0);
     EXPECT_EQ(ReadFile(base.StepLog()), "9\r\n");
 
     std::string model = ReadFile(base.Model());
@@ -145,16 +140,16 @@ TEST_F(HTTrainTest, ResumesFromTheStepLogAndReportsTheOutcome) {
     size_t sortBegin = log.find("sort classify begin.");
     ASSERT_NE(sortBegin, std::string::npos);
     EXPECT_LT(log.find("skip original feature.\nskip coarse class.\nskip compress feature.\n"), sortBegin);
-    EXPECT_EQ(Count(log, "skip "), 3 + 50);  // the three stages, then the 50 snapshots
-    EXPECT_EQ(Count(log, "coarse classify begin."), 0);
+    EXPECT_EQ(CountOf(log, "skip "), 3 + 50);  // the three stages, then the 50 snapshots
+    EXPECT_EQ(CountOf(log, "coarse classify begin."), 0);
     EXPECT_NE(log.find("Skip MDC\n"), std::string::npos);
     EXPECT_EQ(ReadFile(run.StepLog()), "9\r\n");
 
     // Retrain 12: every stage skipped, the files published all the same.
     log = run.Train(12, "out12");
-    EXPECT_EQ(Count(log, "skip "), 8);
+    EXPECT_EQ(CountOf(log, "skip "), 8);
     EXPECT_NE(log.find("skip test.\n"), std::string::npos);
-    for (const char *stage : kStageBegin) EXPECT_EQ(Count(log, stage), 0) << stage;
+    for (const char *stage : kStageBegin) EXPECT_EQ(CountOf(log, stage), 0) << stage;
     EXPECT_EQ(ReadFile(run.Path("out12/hrec_t.dat")), ReadFile(run.Model()));
     EXPECT_TRUE(fs::exists(run.Path("out12/hrec_t.dat.c")));
     EXPECT_EQ(ReadFile(run.StepLog()), "9\r\n");
@@ -168,7 +163,7 @@ TEST_F(HTTrainTest, ResumesFromTheStepLogAndReportsTheOutcome) {
     log = run.Train(0);
     EXPECT_NE(log.find("skip rand feature.\nSkip MDC\n"), std::string::npos);
     EXPECT_NE(log.find("GDC finished.\n"), std::string::npos);
-    EXPECT_EQ(Count(log, "allocate tree begin."), 0);
+    EXPECT_EQ(CountOf(log, "allocate tree begin."), 0);
     EXPECT_EQ(ReadFile(run.StepLog()), "6\r\n");
     EXPECT_NE(tool(common + " 12"), 0);
     EXPECT_NE(tool(run.Path("charset") + " " + run.Path("missing") + " " + run.Path("test") + " m l w o t"), 0);

@@ -16,6 +16,7 @@ using penrune::test::FeatureRecord;
 using penrune::test::LoadCodeTable;
 using penrune::test::LoadU16;
 using penrune::test::LoadU32;
+using penrune_test::CountOf;
 using penrune_test::ReadFile;
 using penrune_test::TempDir;
 
@@ -104,11 +105,6 @@ protected:
         HTLog_Terminate();
         return ReadFile(log);
     }
-    static int Count(const std::string &text, const std::string &what) {
-        int n = 0;
-        for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
-        return n;
-    }
 
     TempDir dir;
     std::string log;
@@ -131,8 +127,8 @@ TEST_F(HTTreeStage, FewAdditionsRepeatThePassWithALowerThreshold) {
 
     // One addition per pass: pass 1 is redone with delta x 0.8 until delta
     // falls to 2e-7, 36 passes in all, and its last file is the model.
-    EXPECT_EQ(Count(text, "    center = 12, branch = 13, decision = "), 36);
-    EXPECT_EQ(Count(text, "    1     1     1     1     1     1     10    \n"), 36);
+    EXPECT_EQ(CountOf(text, "    center = 12, branch = 13, decision = "), 36);
+    EXPECT_EQ(CountOf(text, "    1     1     1     1     1     1     10    \n"), 36);
     EXPECT_FALSE(std::filesystem::exists(dir.File("tree/tree_002.tdb")));
     Image model{ReadFile(dir.File("model.dat"))};
     EXPECT_EQ(model.bytes, ReadFile(dir.File("tree/tree_001.tdb")));
@@ -163,7 +159,7 @@ TEST_F(HTTreeStage, PassesThatAddFiftyMembershipsAreAdopted) {
     EXPECT_GE(branch1 - 120, HT_TREE_MIN_ADDED);
     // Pass 2 reaches every prototype: nothing more to add, the run stops.
     EXPECT_EQ(branch2, branch1);
-    EXPECT_EQ(Count(text, "decision = "), 2);
+    EXPECT_EQ(CountOf(text, "decision = "), 2);
     EXPECT_EQ(ReadFile(dir.File("model.dat")), ReadFile(dir.File("tree/tree_002.tdb")));
 }
 

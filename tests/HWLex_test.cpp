@@ -10,9 +10,10 @@
 #include "HWLexData.h"
 #include "LexiconImage.h"
 #include "TempDir.h"
+#include "TrainData.h"
 
+using penrune::test::LoadU32;
 using penrune_test::BuildLexicon;
-using penrune_test::ImageU32;
 using penrune_test::LexiconBuild;
 using penrune_test::TempDir;
 
@@ -66,9 +67,9 @@ TEST_F(EmbeddedLexicon, HeaderMatchesTheData) {
     const HR_UINT8 *image = HWLex_GetDataPtr();
     std::string header(reinterpret_cast<const char *>(image), 32);
     EXPECT_EQ(header.substr(0, 4), "PYS1");
-    EXPECT_EQ(ImageU32(header, 8), HWLex_GetDataSize());
+    EXPECT_EQ(LoadU32(header, 8), HWLex_GetDataSize());
     EXPECT_EQ(HWLex_GetDataSize() % 4, 0u);
-    EXPECT_EQ(ImageU32(header, 16), 6u);
+    EXPECT_EQ(LoadU32(header, 16), 6u);
 }
 
 TEST_F(EmbeddedLexicon, ListsIndexEveryPhraseOnceInItsGroup) {
@@ -126,9 +127,7 @@ TEST(LexiconView, DescribeGivesTerminatedUtf8CutAtACharacter) {
     ASSERT_NE(xy, std::string::npos);
     build.image.replace(xy, 4, "x\0\x2D\x4E", 4);
 
-    _PY_LEX lex;
-    const HR_UINT8 *image = build.data();
-    PYLex_Initialize(&lex, &image);
+    _PY_LEX lex = build.View();
     ASSERT_EQ(PYLex_GetTotal(&lex), 3u);
 
     const char *pair = PYLex_GetPhraseDescribe(&lex, PYLex_GetGroupItemPhraseId(&lex, 303, 0));
@@ -165,9 +164,7 @@ TEST(LexiconView, PassesOverUnknownSections) {
     std::string description = "notes";
     LexiconBuild build = BuildLexicon(dir, "ab x 2\n", &description);
     build.image.replace(32, 4, "\x01\x02\x03\x04", 4);  // retag the description
-    _PY_LEX lex;
-    const HR_UINT8 *image = build.data();
-    PYLex_Initialize(&lex, &image);
+    _PY_LEX lex = build.View();
     ASSERT_EQ(PYLex_GetTotal(&lex), 1u);
     EXPECT_EQ(PYLex_GetGroupRItemLength(&lex, 'b', 0), 2);
     EXPECT_EQ(PYLex_GetGroupRItemDataPtr(&lex, 'b', 0)[0], 'a');

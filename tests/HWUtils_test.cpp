@@ -75,23 +75,19 @@ TEST(Utf32ToUtf8, EncodesEveryLengthAndRoundTrips) {
 
 TEST(Utf16ToUtf8, KeepsWholeCharactersWithinCapacity) {
     const HR_UINT16 text[] = {0x4E2D, 0x6587};
-    char buf[8];
-
-    std::memset(buf, 'x', sizeof(buf));
-    EXPECT_EQ(HR_utf16_to_utf8(text, 2, buf, 7), 6);
-    EXPECT_EQ(std::string(buf, 7), std::string("\xE4\xB8\xAD\xE6\x96\x87\0", 7));
-
-    std::memset(buf, 'x', sizeof(buf));
-    EXPECT_EQ(HR_utf16_to_utf8(text, 2, buf, 6), 6);
-    EXPECT_EQ(std::string(buf, 7), "\xE4\xB8\xAD\xE6\x96\x87x");  // no terminator
-
-    std::memset(buf, 'x', sizeof(buf));
-    EXPECT_EQ(HR_utf16_to_utf8(text, 2, buf, 5), 6);
-    EXPECT_EQ(std::string(buf, 5), "\xE4\xB8\xADxx");  // first character only
-
-    std::memset(buf, 'x', sizeof(buf));
-    EXPECT_EQ(HR_utf16_to_utf8(text, 0, buf, 4), 0);
-    EXPECT_EQ(buf[0], 0);
+    const struct {
+        int units, capacity, result;
+        std::string buffer;  // the first 7 bytes of a buffer of 'x' afterwards
+    } cases[] = {{2, 7, 6, std::string("\xE4\xB8\xAD\xE6\x96\x87\0", 7)},
+                 {2, 6, 6, "\xE4\xB8\xAD\xE6\x96\x87x"},  // no terminator
+                 {2, 5, 6, "\xE4\xB8\xADxxxx"},          // first character only
+                 {0, 4, 0, std::string("\0xxxxxx", 7)}};
+    for (const auto &c : cases) {
+        char buf[8];
+        std::memset(buf, 'x', sizeof(buf));
+        EXPECT_EQ(HR_utf16_to_utf8(text, c.units, buf, c.capacity), c.result) << c.capacity;
+        EXPECT_EQ(std::string(buf, 7), c.buffer) << c.capacity;
+    }
     EXPECT_EQ(HR_utf16_to_utf8(text, 2, nullptr, 0), 6);  // measuring only
 }
 

@@ -14,6 +14,13 @@ const HR_UINT8 *LexiconBuild::data() {
     return reinterpret_cast<const HR_UINT8 *>(aligned_.data());
 }
 
+_PY_LEX LexiconBuild::View() {
+    _PY_LEX lex;
+    const HR_UINT8 *image = data();
+    PYLex_Initialize(&lex, &image);
+    return lex;
+}
+
 LexiconBuild BuildLexicon(const TempDir &dir, const std::string &phrases, const std::string *description) {
     std::string phrasePath = dir.Write("phrases.txt", phrases);
     std::string descriptionPath = description != nullptr ? dir.Write("description.txt", *description)
@@ -32,11 +39,6 @@ LexiconBuild BuildLexicon(const TempDir &dir, const std::string &phrases, const 
     build.source = ReadFile(imagePath + ".c");
     build.errors = ReadFile(errorPath);
     return build;
-}
-
-HR_UINT32 ImageU32(const std::string &image, size_t offset) {
-    const auto *p = reinterpret_cast<const unsigned char *>(image.data() + offset);
-    return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<HR_UINT32>(p[3]) << 24);
 }
 
 }  // namespace penrune_test

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "HRTypes.h"
+#include "HWLex.h"
 #include "TempDir.h"
 
 namespace penrune_test {
@@ -20,6 +20,8 @@ struct LexiconBuild {
 
     // The image copied to 4-byte aligned memory, as the view requires.
     const HR_UINT8 *data();
+    // A view over data(); valid while this build and its image are unchanged.
+    _PY_LEX View();
 
 private:
     std::vector<HR_UINT32> aligned_;
@@ -28,9 +30,6 @@ private:
 // Writes `phrases` (and `description` unless null) into dir and builds the
 // image "lex.dat" from them.
 LexiconBuild BuildLexicon(const TempDir &dir, const std::string &phrases, const std::string *description);
-
-// Little-endian uint32 of an image at a byte offset.
-HR_UINT32 ImageU32(const std::string &image, size_t offset);
 
 }  // namespace penrune_test
 

@@ -38,4 +38,10 @@ std::string ReadFile(const std::string &path) {
     return content.str();
 }
 
+int CountOf(const std::string &text, const std::string &what) {
+    int n = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+    return n;
+}
+
 }  // namespace penrune_test

@@ -27,6 +27,9 @@ private:
 // Whole content of a file; empty when it cannot be read.
 std::string ReadFile(const std::string &path);
 
+// Occurrences of `what` in `text`, e.g. of a line in a log.
+int CountOf(const std::string &text, const std::string &what);
+
 }  // namespace penrune_test
 
 #endif  // PENRUNE_TESTS_TEMPDIR_H
