@@ -125,3 +125,25 @@ TEST_F(HTEvalTest, ToolChecksTheModelBeforeEvaluating) {
 }
 
 }  // namespace
+
+// penrune rank over the same model: every sample gets B, C, A.
+TEST_F(HTEvalTest, RankToolCountsPositionsAndListsTheMisses) {
+    dir.Write("test/a.dat", Sample('A') + Sample('B') + RawRecord(11, 'A', 9) + Sample('C'));
+    std::string out = dir.File("rank.txt");
+    auto rank = [&](const std::string &args) {
+        return std::system((std::string(PENRUNE_TOOL_PATH) + " rank " + args + " > " + out + " 2>&1").c_str());
+    };
+    ASSERT_EQ(rank(model + " " + dir.File("test") + " --top=3 --errors"), 0);
+    EXPECT_EQ(ReadFile(out), "a.dat#0 A -> B C A\n"
+                             "a.dat#3 C -> B C A\n"
+                             "samples 3\n"
+                             "top-1 33.3 %\ntop-2 66.7 %\ntop-3 100.0 %\n");
+
+    // One candidate asked: only the first is searched for.
+    ASSERT_EQ(rank(model + " " + dir.File("test") + " --top=1"), 0);
+    EXPECT_EQ(ReadFile(out), "samples 3\ntop-1 33.3 %\n");
+
+    EXPECT_EQ(rank("embedded " + dir.File("test")), 0);
+    EXPECT_NE(rank(dir.File("missing.dat") + " " + dir.File("test")), 0);
+    EXPECT_NE(rank(model + " " + dir.File("test") + " --top=0"), 0);
+}

@@ -21,9 +21,9 @@ struct SynthParams {
     double warp = 10;          // amplitude of a smooth non-linear displacement field
 
     // Stroke shape: one draw per stroke.
-    double strokeShift = 14;    // sd of the stroke's displacement
+    double strokeShift = 10;    // sd of the stroke's displacement
     double strokeScale = 0.08;  // sd of the log of the stroke's size
-    double strokeRotate = 0.06; // sd of the stroke's rotation about its centre
+    double strokeRotate = 0.12; // sd of the stroke's rotation about its centre
     double strokeTrim = 0.05;   // sd of the length cut from (or added to) each stroke end, relative
     double strokeBend = 0.04;   // sd of the bow of the stroke, relative to its chord
     double hookRate = 0.25;     // probability that a stroke ends in a hook towards the next stroke
@@ -31,13 +31,13 @@ struct SynthParams {
     // Care: some writers print neatly, others rush. The stroke-shape
     // deviations above and the join rate of a sample are scaled by a factor
     // drawn uniformly between messMin and 1.
-    double messMin = 1;
+    double messMin = 0.3;
 
     // Stroke order, stroke direction and cursive joins.
-    double swapRate = 0.08;     // probability per sample that two adjacent strokes swap
-    double rightwardRate = 0;   // per flat stroke drawn leftwards: probability it is drawn rightwards
-    double joinRate = 0.40;     // per stroke boundary: probability of a join for a short pen-up move
-    double joinReach = 900;     // pen-up moves this long or longer are never joined
+    double swapRate = 0.30;     // probability per sample that two adjacent strokes swap
+    double rightwardRate = 0.5; // per flat stroke drawn leftwards: probability it is drawn rightwards
+    double joinRate = 0.30;     // per stroke boundary: probability of a join for a short pen-up move
+    double joinReach = 300;     // pen-up moves this long or longer are never joined
 
     // Pen trace: the path is resampled as a tablet would record a moving pen.
     double smoothing = 14;       // largest sd (units of arc) of the rounding of corners

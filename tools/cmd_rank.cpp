@@ -2,6 +2,7 @@
 // and prints how often the right code is among the first 1..N candidates
 // (the training log's evaluation stops at five), and with --errors every
 // sample whose first candidate is wrong, with the candidates it got.
+// MODEL_FILE "embedded" ranks with the model compiled into the library.
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include "Command.h"
+#include "HRData.h"
 #include "HRKernel.h"
 #include "HWUtils.h"
 
@@ -106,10 +108,13 @@ bool ParseOptions(int argc, char **argv, Options &options) {
 int RankMain(int argc, char **argv) {
     Options options;
     if (!ParseOptions(argc, argv, options)) {
-        std::fprintf(stderr, "usage: penrune rank MODEL_FILE TEST_DIR [--top=N (1..%d, 10)] [--errors]\n", kMaxTop);
+        std::fprintf(stderr, "usage: penrune rank MODEL_FILE|embedded TEST_DIR [--top=N (1..%d, 10)] [--errors]\n", kMaxTop);
         return 2;
     }
-    std::vector<HR_UINT8> image = ReadFile(options.model);
+    std::vector<HR_UINT8> image = options.model == "embedded"
+                                      ? std::vector<HR_UINT8>(HRData_GetDataPtr(),
+                                                              HRData_GetDataPtr() + HRData_GetDataSize())
+                                      : ReadFile(options.model);
     if (image.empty() || !HRReco_CheckModel(image.data(), static_cast<HR_UINT32>(image.size()))) {
         std::fprintf(stderr, "penrune rank: '%s' is not a readable model image\n", options.model.c_str());
         return 1;
@@ -138,7 +143,7 @@ int RankMain(int argc, char **argv) {
 }
 
 penrune::RegisterCommand reg("rank", &RankMain,
-                             "MODEL_FILE TEST_DIR [--top=N] [--errors] -- top-1..top-N rates of test samples, and "
-                             "the misses");
+                             "MODEL_FILE|embedded TEST_DIR [--top=N] [--errors] -- top-1..top-N rates of test "
+                             "samples, and the misses");
 
 }  // namespace
