@@ -21,7 +21,8 @@
 #                   writers each, get about 300 samples, so every writer's
 #                   hand is used
 #   --test-samples  held-out synthetic samples per character (5)
-#   --seed          seed of the training samples; the test set uses seed+1000
+#   --seed          seed of the training samples and of the trainer's random
+#                   sets; the test set uses seed+1000
 #   --work          working directory (build-model)
 #   --name          model name of the published files (penrune)
 #   --retrain       stage to start from: 1 trains afresh, 0 resumes from the
@@ -92,6 +93,12 @@ if [ "$RETRAIN" != 0 ] || [ ! -d "$WORK/samples" ]; then
 fi
 
 step "training"
+# The random feature sets are seeded from SEED, not the clock, so the same
+# inputs give the same model.
+export PENRUNE_TRAIN_SEED="$SEED"
+# The discriminative stage carries on from snapshots it finds in the working
+# directory; a fresh run must not pick up those of an earlier one.
+[ "$RETRAIN" != 1 ] || rm -rf "$WORK/train"
 "$PENRUNE" train "$ROOT/data/charset" "$WORK/samples" "$WORK/test" "$WORK/model/hrec.dat" \
     "$WORK/train.log" "$WORK/train" "$WORK/out" "$NAME" "$RETRAIN"
 

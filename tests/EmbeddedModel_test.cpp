@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <fstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <nlohmann/json.hpp>
@@ -29,18 +30,6 @@ std::vector<_HR_POINT16> Line(HR_UINT16 x0, HR_UINT16 y0, HR_UINT16 dx, HR_UINT1
 const std::vector<_HR_POINT16> kHorizontal = Line(100, 300, 100, 0);
 const std::vector<_HR_POINT16> kVertical = Line(300, 100, 0, 100);
 
-HR_UINT16 BestCode(std::vector<_HR_POINT16> points) {
-    points.push_back({HR_MARKER16, HR_MARKER16});
-    alignas(8) unsigned char block[HR_RECO_INSTANCE_SIZE];
-    _HR_RECO *reco = HRReco_Initialize(block, sizeof block, nullptr);
-    HR_UINT16 codes[kWanted];
-    HR_UINT16 distances[kWanted];
-    EXPECT_EQ(HRReco_RecognizeShort(reco, points.data(), static_cast<HR_UINT16>(points.size()), kWanted, codes,
-                                    distances),
-              kWanted);
-    return codes[0];
-}
-
 TEST(EmbeddedModel, IsWellFormedAndWithinOneMegabyte) {
     EXPECT_EQ(HRReco_CheckModel(HRData_GetDataPtr(), HRData_GetDataSize()), 1);
     EXPECT_LE(HRData_GetDataSize(), 1000000u);
@@ -51,9 +40,13 @@ std::vector<HR_UINT16> Codes(std::vector<_HR_POINT16> points) {
     alignas(8) unsigned char block[HR_RECO_INSTANCE_SIZE];
     _HR_RECO *reco = HRReco_Initialize(block, sizeof block, nullptr);
     std::vector<HR_UINT16> codes(kWanted);
-    HRReco_RecognizeShort(reco, points.data(), static_cast<HR_UINT16>(points.size()), kWanted, codes.data(), nullptr);
+    EXPECT_EQ(HRReco_RecognizeShort(reco, points.data(), static_cast<HR_UINT16>(points.size()), kWanted, codes.data(),
+                                    nullptr),
+              kWanted);
     return codes;
 }
+
+HR_UINT16 BestCode(std::vector<_HR_POINT16> points) { return Codes(std::move(points))[0]; }
 
 TEST(EmbeddedModel, SimpleStrokesGiveTheirCharacters) {
     EXPECT_EQ(BestCode(kHorizontal), 0x4E00);  // 一

@@ -627,6 +627,23 @@ TEST_F(HTFeatRandSets, SixtySetsLabelRecordsWithTheirItemNumber) {
     EXPECT_NE(log.Text().find("rand classify finished.\n"), std::string::npos);
 }
 
+TEST_F(HTFeatRandSets, SeedFromTheEnvironmentMakesTheSetsReproducible) {
+    WriteSorted(kCodeA, 3000, 1);
+    WriteSorted(kCodeB, 500, 2);
+    LogCapture log(dir_.File("log"));
+    auto drawSet = [&]() {
+        EXPECT_EQ(HTFeat_RandFeature(sort_.c_str(), rand_.c_str()), 1);
+        return ReadFile(rand_ + "/rand_001.fec") + ReadFile(rand_ + "/rand_060.fec");
+    };
+    setenv(HT_FEAT_RAND_SEED_ENV, "12345", 1);
+    const std::string first = drawSet();
+    EXPECT_EQ(drawSet(), first);
+    setenv(HT_FEAT_RAND_SEED_ENV, "54321", 1);
+    EXPECT_NE(drawSet(), first);
+    unsetenv(HT_FEAT_RAND_SEED_ENV);
+    EXPECT_NE(log.Text().find("  random seed 12345 from " HT_FEAT_RAND_SEED_ENV "\n"), std::string::npos);
+}
+
 // ---- Stages 1 to 5 -----------------------------------------------------------------
 
 TEST_F(HTFeatStage, StagesOneToFiveLeaveTheirFiles) {

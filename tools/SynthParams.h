@@ -23,7 +23,7 @@ struct SynthParams {
     // Stroke shape: one draw per stroke.
     double strokeShift = 10;    // sd of the stroke's displacement
     double strokeScale = 0.08;  // sd of the log of the stroke's size
-    double strokeRotate = 0.12; // sd of the stroke's rotation about its centre
+    double strokeRotate = 0.20; // sd of the stroke's rotation about its centre
     double strokeTrim = 0.05;   // sd of the length cut from (or added to) each stroke end, relative
     double strokeBend = 0.04;   // sd of the bow of the stroke, relative to its chord
     double hookRate = 0.25;     // probability that a stroke ends in a hook towards the next stroke

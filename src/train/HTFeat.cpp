@@ -974,9 +974,20 @@ extern "C" int HTFeat_RandFeatureMakeSet(const char *sortDir, int set, HR_UINT32
     });
 }
 
+// The random sets are drawn from the clock's seed, unless the environment
+// fixes it (HT_FEAT_RAND_SEED_ENV): a published model must be reproducible.
+static unsigned RandSeed() {
+    const char *text = std::getenv(HT_FEAT_RAND_SEED_ENV);
+    char *end = nullptr;
+    const unsigned long seed = text ? std::strtoul(text, &end, 10) : 0;
+    if (!text || !*text || *end) return static_cast<unsigned>(std::time(nullptr));
+    HTLog_Print("  random seed %lu from %s\n", seed, HT_FEAT_RAND_SEED_ENV);
+    return static_cast<unsigned>(seed);
+}
+
 extern "C" int HTFeat_RandFeature(const char *sortDir, const char *randDir) {
     return RunStage("rand classify", [&]() -> int {
-        std::srand(static_cast<unsigned>(std::time(nullptr)));
+        std::srand(RandSeed());
         for (int set = 1; set <= HT_FEAT_RAND_SETS; ++set) {
             char path[HT_PATH_MAX];
             if (!HT_FormatPath(path, "%s/rand_%03d.fec", randDir, set)) return 0;
