@@ -31,12 +31,7 @@ if [ ! -f "$HWD_DIR/package.json" ]; then
 fi
 test -f "$HWD_DIR/ARPHICPL.TXT"
 
-if [ ! -f "$HERSHEY_DIR/futural.jhf" ]; then
-    sudo=""
-    [ "$(id -u)" -eq 0 ] || sudo="sudo"
-    $sudo apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends hershey-fonts-data
-fi
+"$(dirname "$0")/install-deps.sh" hershey-fonts-data
 mkdir -p "$OUT/hershey-fonts"
 install -m 0644 /usr/share/doc/hershey-fonts-data/copyright "$OUT/hershey-fonts/COPYRIGHT"
 

@@ -1,15 +1,21 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that building and testing libpenrune needs.
-# Packages already present are left alone, so a prepared machine makes no
-# network request.
+# Installs Debian packages: those named on the command line, or without
+# arguments the ones that building and testing libpenrune needs. Packages
+# already present are left alone, so a prepared machine makes no network
+# request.
+#
+# usage: scripts/install-deps.sh [PACKAGE...]
 set -euo pipefail
 
-packages=(
-  cmake ninja-build g++ pkg-config
-  libgtest-dev libgmock-dev libbenchmark-dev
-  liblapack-dev libblas-dev libopenblas-dev
-  nlohmann-json3-dev
-)
+packages=("$@")
+if [ "${#packages[@]}" -eq 0 ]; then
+  packages=(
+    cmake ninja-build g++ pkg-config
+    libgtest-dev libgmock-dev libbenchmark-dev
+    liblapack-dev libblas-dev libopenblas-dev
+    nlohmann-json3-dev
+  )
+fi
 
 missing=()
 for package in "${packages[@]}"; do

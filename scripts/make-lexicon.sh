@@ -15,12 +15,7 @@ cd "$(dirname "$0")/.."
 build_dir="${1:-build-lexicon}"
 package=python3-jieba
 
-if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
-  sudo=""
-  [ "$(id -u)" -eq 0 ] || sudo="sudo"
-  $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "$package"
-fi
+scripts/install-deps.sh "$package"
 dictionary="$(dpkg -L "$package" | grep '/jieba/dict\.txt$' | head -n 1)"
 [ -f "$dictionary" ] || { echo "no dict.txt in $package" >&2; exit 1; }
 version="$(dpkg-query -W -f='${Version}' "$package")"

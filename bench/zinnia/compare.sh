@@ -23,19 +23,8 @@ PENRUNE="$PROJECT_BUILD/penrune"
 THIN=15
 [ -x "$PENRUNE" ] || { echo "no penrune tool in $PROJECT_BUILD: build the project first" >&2; exit 1; }
 
-packages=(g++ pkg-config nlohmann-json3-dev libzinnia-dev tegaki-zinnia-simplified-chinese)
-missing=()
-for package in "${packages[@]}"; do
-  if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
-    missing+=("$package")
-  fi
-done
-if [ "${#missing[@]}" -gt 0 ]; then
-  sudo=""
-  [ "$(id -u)" -eq 0 ] || sudo="sudo"
-  $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-fi
+"$ROOT/scripts/install-deps.sh" g++ pkg-config nlohmann-json3-dev libzinnia-dev \
+  tegaki-zinnia-simplified-chinese >/dev/null
 
 MODEL="$(dpkg -L tegaki-zinnia-simplified-chinese | grep '\.model$' | head -n 1)"
 [ -f "$MODEL" ] || { echo "no .model file in tegaki-zinnia-simplified-chinese" >&2; exit 1; }
@@ -47,8 +36,8 @@ if pkg-config --exists zinnia 2>/dev/null; then
 fi
 mkdir -p "$BUILD"
 # shellcheck disable=SC2086  # the flags are a word list
-g++ -O2 -std=c++17 -Wall -Wextra -o "$BUILD/zinnia_compare" \
-  "$ROOT/bench/zinnia/zinnia_compare.cpp" $zinnia_flags
+g++ -O2 -std=c++17 -Wall -Wextra -I"$ROOT/tools" -o "$BUILD/zinnia_compare" \
+  "$ROOT/bench/zinnia/zinnia_compare.cpp" "$ROOT/tools/SynthGeometry.cpp" $zinnia_flags
 
 echo "Zinnia $(dpkg-query -W -f='${Version}' libzinnia-dev)," \
      "model $MODEL ($(dpkg-query -W -f='${Version}' tegaki-zinnia-simplified-chinese))"

@@ -15,7 +15,6 @@
 #include <algorithm>
 #include <chrono>
 #include <climits>
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -26,6 +25,8 @@
 #include <vector>
 
 #include <nlohmann/json.hpp>
+
+#include "SynthGeometry.h"
 
 namespace {
 
@@ -71,39 +72,12 @@ double InkSpan(const Sample &sample) {
     return left > right ? 0.0 : std::max(right - left, bottom - top);
 }
 
-double SegmentDistance(std::pair<int, int> p, std::pair<int, int> a, std::pair<int, int> b) {
-    const double dx = b.first - a.first, dy = b.second - a.second;
-    const double px = p.first - a.first, py = p.second - a.second;
-    const double squared = dx * dx + dy * dy;
-    const double t = squared == 0 ? 0.0 : std::clamp((px * dx + py * dy) / squared, 0.0, 1.0);
-    return std::hypot(px - t * dx, py - t * dy);
-}
-
-// Douglas-Peucker: keeps the ends and every point needed so that no dropped
-// point lies farther than `tolerance` from the kept polyline.
 Stroke Thin(const Stroke &stroke, double tolerance) {
-    if (stroke.size() < 3) return stroke;
-    std::vector<bool> keep(stroke.size(), false);
-    keep.front() = keep.back() = true;
-    std::vector<std::pair<std::size_t, std::size_t>> spans{{0, stroke.size() - 1}};
-    while (!spans.empty()) {
-        const auto [first, last] = spans.back();
-        spans.pop_back();
-        double farthest = -1;
-        std::size_t index = first;
-        for (std::size_t i = first + 1; i < last; ++i) {
-            const double d = SegmentDistance(stroke[i], stroke[first], stroke[last]);
-            if (d > farthest) farthest = d, index = i;
-        }
-        if (farthest > tolerance) {
-            keep[index] = true;
-            spans.push_back({first, index});
-            spans.push_back({index, last});
-        }
-    }
+    penrune::synth::Stroke line;
+    for (const auto &[x, y] : stroke) line.push_back({double(x), double(y)});
     Stroke thinned;
-    for (std::size_t i = 0; i < stroke.size(); ++i)
-        if (keep[i]) thinned.push_back(stroke[i]);
+    for (const auto &point : penrune::synth::ReduceVertices(line, tolerance))
+        thinned.emplace_back(int(point.x), int(point.y));
     return thinned;
 }
 
