@@ -151,6 +151,8 @@ TEST(SynthParams, EveryParameterChangesTheSample) {
         {"rightwardRate", {1, {}}},
         {"joinRate", {1, {{"joinReach", 10000}}}},
         {"joinReach", {50, {{"joinRate", 1}, {"joinReach", 5000}}}},
+        {"touchRate", {1, {{"touchReach", 300}}}},
+        {"touchReach", {300, {{"touchRate", 1}, {"touchReach", 10}}}},
         {"smoothing", {30, {}}},
         {"spacingMin", {3, {{"spacingMin", 20}, {"spacingMax", 20}}}},
         {"spacingMax", {30, {}}},
@@ -272,6 +274,22 @@ TEST(SynthPen, JoinsFollowRateAndReach) {
     ASSERT_EQ(pair.size(), 1u);
     EXPECT_EQ(pair[0].front().x, 0);
     EXPECT_EQ(pair[0].back().x, 200);
+}
+
+TEST(SynthPen, ClosedGapsEndOnTheStrokeAhead) {
+    // A stem that stops 100 units above a bar, drawn after it.
+    const Ink hand = {Line({300, 500}, {700, 500}, 2), Line({500, 100}, {500, 400}, 2)};
+    SynthParams params = NeutralParams();
+    params.touchRate = 1;
+    Random rng(1);
+    const Ink closed = Synthesize(hand, params, rng);
+    ASSERT_EQ(closed.size(), 2u);
+    EXPECT_NEAR(closed[1].back().y, 500, 1);
+    EXPECT_NEAR(closed[1].front().y, 100, 1);  // nothing lies above the stem
+    EXPECT_NEAR(closed[0].front().x, 300, 1);  // nor beside the bar
+    params.touchReach = 90;
+    Random again(1);
+    EXPECT_NEAR(Synthesize(hand, params, again)[1].back().y, 400, 1);
 }
 
 TEST(SynthPen, HooksPointTowardsTheNextStroke) {

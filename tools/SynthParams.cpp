@@ -7,7 +7,7 @@ SynthParams NeutralParams() {
     p.rotate = p.slant = p.shear = p.shearMean = p.aspect = p.warp = 0;
     p.strokeShift = p.strokeScale = p.strokeRotate = p.strokeTrim = p.strokeBend = 0;
     p.hookRate = 0;
-    p.swapRate = p.rightwardRate = p.joinRate = 0;
+    p.swapRate = p.rightwardRate = p.joinRate = p.touchRate = 0;
     p.smoothing = 0;
     p.spacingMin = p.spacingMax = 4;
     p.speedVariation = p.tremor = p.jitter = 0;
@@ -36,6 +36,8 @@ const std::vector<ParamInfo> &ParamTable() {
         {"rightwardRate", &SynthParams::rightwardRate, "probability that a flat leftward stroke is drawn rightwards"},
         {"joinRate", &SynthParams::joinRate, "probability of a cursive join over a short pen-up move"},
         {"joinReach", &SynthParams::joinReach, "pen-up moves this long are never joined (units)"},
+        {"touchRate", &SynthParams::touchRate, "probability that a stroke end is drawn on to the stroke ahead"},
+        {"touchReach", &SynthParams::touchReach, "longest extension of a stroke end to the stroke ahead (units)"},
         {"smoothing", &SynthParams::smoothing, "largest sd of the corner rounding (units of arc)"},
         {"spacingMin", &SynthParams::spacingMin, "smallest point spacing at full pen speed (units)"},
         {"spacingMax", &SynthParams::spacingMax, "largest point spacing at full pen speed (units)"},
@@ -68,7 +70,8 @@ std::string ValidateParams(const SynthParams &p) {
         if (value < 0 && info.field != &SynthParams::shearMean)
             return std::string(info.name) + " must not be negative";
     }
-    const double rates[] = {p.hookRate, p.messMin, p.swapRate, p.rightwardRate, p.joinRate, p.reduceRate, p.speedVariation};
+    const double rates[] = {p.hookRate, p.messMin, p.swapRate, p.rightwardRate, p.joinRate, p.touchRate, p.reduceRate,
+                            p.speedVariation};
     for (double rate : rates)
         if (rate > 1) return "rates, messMin and speedVariation must lie in 0..1";
     if (p.spacingMin <= 0 || p.spacingMin > p.spacingMax) return "need 0 < spacingMin <= spacingMax";

@@ -39,6 +39,10 @@ struct SynthParams {
     double joinRate = 0.30;     // per stroke boundary: probability of a join for a short pen-up move
     double joinReach = 300;     // pen-up moves this long or longer are never joined
 
+    // Closed gaps: stroke ends drawn on until they meet the stroke ahead.
+    double touchRate = 0.3;     // per stroke end: probability of drawing on to the stroke ahead
+    double touchReach = 120;    // longest such extension
+
     // Pen trace: the path is resampled as a tablet would record a moving pen.
     double smoothing = 14;       // largest sd (units of arc) of the rounding of corners
     double spacingMin = 3;       // point spacing at full speed, log-uniform between

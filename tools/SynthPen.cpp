@@ -17,6 +17,7 @@ constexpr double kFlatSlope = 0.6;      // |dy/dx| of a stroke's chord up to whi
 constexpr double kTremorKnot = 40;      // arc between two knots of the tremor curve
 constexpr double kSpeedRamp = 60;       // arc over which the pen gets up to speed
 constexpr double kMinSpeed = 0.1;       // slowest pace, relative to full speed
+constexpr double kTouchSlack = 1;       // ends this close to another stroke already touch it
 
 Point Rotate(Point v, double angle) {
     const double c = std::cos(angle), s = std::sin(angle);
@@ -65,6 +66,35 @@ void AddHook(Stroke &stroke, Point target, double length) {
 void MoveStroke(Stroke &stroke, double scale, double angle, Point shift) {
     const Point centre = Centroid(stroke);
     for (Point &p : stroke) p = centre + Rotate((p - centre) * scale, angle) + shift;
+}
+
+// ---- closed gaps ---------------------------------------------------------
+
+double Cross(Point a, Point b) { return a.x * b.y - a.y * b.x; }
+
+// Distance along the ray from `origin` in unit `direction` to where it
+// crosses segment a-b; negative when it misses the segment.
+double RayHit(Point origin, Point direction, Point a, Point b) {
+    const Point ab = b - a;
+    const double denominator = Cross(direction, ab);
+    if (denominator == 0) return -1;
+    const Point ao = a - origin;
+    const double along = Cross(ao, direction) / denominator;  // 0..1 on the segment
+    return along >= 0 && along <= 1 ? Cross(ao, ab) / denominator : -1;
+}
+
+// How far the end at `tip`, leaving in `direction`, runs before it meets
+// another stroke of the ink: the nearest crossing within `reach`, else 0.
+double GapToNeighbour(const Ink &ink, std::size_t self, Point tip, Point direction, double reach) {
+    double nearest = 0;
+    for (std::size_t j = 0; j < ink.size(); ++j) {
+        if (j == self) continue;
+        for (std::size_t k = 0; k + 1 < ink[j].size(); ++k) {
+            const double t = RayHit(tip, direction, ink[j][k], ink[j][k + 1]);
+            if (t > kTouchSlack && t <= reach && (nearest == 0 || t < nearest)) nearest = t;
+        }
+    }
+    return nearest;
 }
 
 // ---- cursive joins -------------------------------------------------------
@@ -220,6 +250,33 @@ void VaryStrokes(Ink &ink, const SynthParams &params, Random &rng) {
     }
 }
 
+// Writers often carry a stroke on until it meets the stroke it points at,
+// where the stroke source leaves a gap (the two dots of a 立 drawn from bar
+// to bar, the sides of a box run into its base). Each stroke end, with
+// probability touchRate, is drawn on along its direction to the nearest
+// other stroke within touchReach.
+void CloseGaps(Ink &ink, const SynthParams &params, Random &rng) {
+    for (std::size_t i = 0; i < ink.size(); ++i) {
+        Stroke &stroke = ink[i];
+        const Point backward = StartDirection(stroke, kDirectionReach) * -1.0;
+        if (rng.Chance(params.touchRate)) {
+            const double gap = GapToNeighbour(ink, i, stroke.front(), backward, params.touchReach);
+            if (gap > 0) {
+                Stroke lead = Densify({stroke.front() + backward * gap, stroke.front()}, kSourceStep);
+                stroke.insert(stroke.begin(), lead.begin(), lead.end() - 1);
+            }
+        }
+        const Point forward = EndDirection(stroke, kDirectionReach);
+        if (rng.Chance(params.touchRate)) {
+            const double gap = GapToNeighbour(ink, i, stroke.back(), forward, params.touchReach);
+            if (gap > 0) {
+                const Stroke tail = Densify({stroke.back(), stroke.back() + forward * gap}, kSourceStep);
+                stroke.insert(stroke.end(), tail.begin() + 1, tail.end());
+            }
+        }
+    }
+}
+
 void ApplyWriterStyle(Ink &ink, const SynthParams &params, Random &rng) {
     const double angle = rng.Normal(params.rotate);
     const double slant = rng.Normal(params.slant);
@@ -317,11 +374,12 @@ Ink Synthesize(const Ink &hand, const SynthParams &params, Random &rng) {
     for (const Stroke &stroke : hand) ink.push_back(Densify(stroke, kSourceStep));
     Random swapRng(rng.Next()), shapeRng(rng.Next()), styleRng(rng.Next());
     Random joinRng(rng.Next()), penRng(rng.Next()), reduceRng(rng.Next()), careRng(rng.Next());
-    Random directionRng(rng.Next());
+    Random directionRng(rng.Next()), touchRng(rng.Next());
     const SynthParams careful = WithCare(params, careRng);
     SwapStrokes(ink, params, swapRng);
     DrawFlatStrokesRightwards(ink, params, directionRng);
     VaryStrokes(ink, careful, shapeRng);
+    CloseGaps(ink, params, touchRng);
     ApplyWriterStyle(ink, params, styleRng);
     JoinStrokes(ink, careful, joinRng);
     TracePen(ink, params, penRng);
