@@ -83,9 +83,10 @@ double RayHit(Point origin, Point direction, Point a, Point b) {
     return along >= 0 && along <= 1 ? Cross(ao, ab) / denominator : -1;
 }
 
-// How far the end at `tip`, leaving in `direction`, runs before it meets
-// another stroke of the ink: the nearest crossing within `reach`, else 0.
-double GapToNeighbour(const Ink &ink, std::size_t self, Point tip, Point direction, double reach) {
+// The points that carry the end at `tip` on along unit `direction` to the
+// nearest other stroke of the ink within `reach`, outwards from the tip (which
+// is left out); none when no stroke lies within reach.
+Stroke Extension(const Ink &ink, std::size_t self, Point tip, Point direction, double reach) {
     double nearest = 0;
     for (std::size_t j = 0; j < ink.size(); ++j) {
         if (j == self) continue;
@@ -94,7 +95,10 @@ double GapToNeighbour(const Ink &ink, std::size_t self, Point tip, Point directi
             if (t > kTouchSlack && t <= reach && (nearest == 0 || t < nearest)) nearest = t;
         }
     }
-    return nearest;
+    if (nearest == 0) return {};
+    Stroke line = Densify({tip, tip + direction * nearest}, kSourceStep);
+    line.erase(line.begin());
+    return line;
 }
 
 // ---- cursive joins -------------------------------------------------------
@@ -258,21 +262,14 @@ void VaryStrokes(Ink &ink, const SynthParams &params, Random &rng) {
 void CloseGaps(Ink &ink, const SynthParams &params, Random &rng) {
     for (std::size_t i = 0; i < ink.size(); ++i) {
         Stroke &stroke = ink[i];
-        const Point backward = StartDirection(stroke, kDirectionReach) * -1.0;
         if (rng.Chance(params.touchRate)) {
-            const double gap = GapToNeighbour(ink, i, stroke.front(), backward, params.touchReach);
-            if (gap > 0) {
-                Stroke lead = Densify({stroke.front() + backward * gap, stroke.front()}, kSourceStep);
-                stroke.insert(stroke.begin(), lead.begin(), lead.end() - 1);
-            }
+            const Point backward = StartDirection(stroke, kDirectionReach) * -1.0;
+            const Stroke lead = Extension(ink, i, stroke.front(), backward, params.touchReach);
+            stroke.insert(stroke.begin(), lead.rbegin(), lead.rend());
         }
-        const Point forward = EndDirection(stroke, kDirectionReach);
         if (rng.Chance(params.touchRate)) {
-            const double gap = GapToNeighbour(ink, i, stroke.back(), forward, params.touchReach);
-            if (gap > 0) {
-                const Stroke tail = Densify({stroke.back(), stroke.back() + forward * gap}, kSourceStep);
-                stroke.insert(stroke.end(), tail.begin() + 1, tail.end());
-            }
+            const Stroke tail = Extension(ink, i, stroke.back(), EndDirection(stroke, kDirectionReach), params.touchReach);
+            stroke.insert(stroke.end(), tail.begin(), tail.end());
         }
     }
 }
