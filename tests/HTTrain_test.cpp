@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "HRKernel.h"
-#include "HTFeat.h"
 #include "SampleGen.h"
 #include "TempDir.h"
 
@@ -169,25 +168,6 @@ TEST_F(HTTrainTest, ResumesFromTheStepLogAndReportsTheOutcome) {
     EXPECT_NE(tool(common + " 12"), 0);
     EXPECT_NE(tool(run.Path("charset") + " " + run.Path("missing") + " " + run.Path("test") + " m l w o t"), 0);
     EXPECT_NE(tool(common + " x"), 0);
-}
-
-// With the random sets seeded, the whole pipeline is a function of its
-// inputs: two fresh runs in separate directories write the same model (no
-// stage may depend on the clock, the paths or uninitialised memory).
-TEST_F(HTTrainTest, FreshSeededRunsWriteTheSameModel) {
-    setenv(HT_FEAT_RAND_SEED_ENV, "7", 1);
-    std::string models[2];
-    for (std::string &model : models) {
-        TempDir dir;
-        TrainRun run{dir.path()};
-        for (const char *part : {"charset", "train", "test"})
-            fs::copy(base.Path(part), run.Path(part), fs::copy_options::recursive);
-        run.Train(1);
-        model = ReadFile(run.Model());
-    }
-    unsetenv(HT_FEAT_RAND_SEED_ENV);
-    ASSERT_FALSE(models[0].empty());
-    EXPECT_TRUE(models[0] == models[1]);
 }
 
 TEST(HTTrainDriver, StepLogRecordsTheNextStage) {
