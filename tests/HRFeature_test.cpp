@@ -25,69 +25,23 @@ using Vector = std::vector<HR_INT16>;
 
 constexpr _HR_POINT8 kStrokeEnd = {HR_MARKER8, 0};
 constexpr _HR_POINT8 kDataEnd = {HR_MARKER8, HR_MARKER8};
-// Slot order of the weights: 0, 225, 270, 315, 180, 45, 90, 135 degrees.
-enum Slot { k0, k225, k270, k315, k180, k45, k90, k135 };
 
-HR_UINT16 Angle(_HR_POINT8 p, _HR_POINT8 q) { return HRFeature_GetTwoPointAngle(p, q); }
-
-Weights WeightsOf(HR_UINT16 angle) {
+Weights WeightsOf(int angle) {
     Weights w;
-    HRFeature_EightDirectionMapping(angle, w.data());
+    HRFeature_EightDirectionMapping(static_cast<HR_UINT16>(angle), w.data());
     return w;
 }
 
-Weights OnlySlots(std::initializer_list<std::pair<Slot, HR_UINT16>> slots) {
-    Weights w{};
-    for (auto [slot, value] : slots) w[slot] = value;
-    return w;
-}
-
-int CellIndex(int row, int column) { return (row * HR_FEATURE_GRID + column) * HR_FEATURE_SLOTS; }
-
-// Plane holding factor * w in each listed cell (row, column, factor).
-Plane CellsWith(const Weights &w, std::initializer_list<std::array<int, 3>> cells) {
-    Plane plane{};
-    for (const auto &[row, column, factor] : cells) {
-        for (int k = 0; k < HR_FEATURE_SLOTS; ++k) {
-            plane[CellIndex(row, column) + k] = static_cast<HR_INT16>(factor * w[k]);
-        }
-    }
+// A plane of 16-bit sums, wrapping like the library's.
+Plane ToPlane(const std::vector<long> &sums) {
+    Plane plane;
+    for (size_t i = 0; i < plane.size(); ++i) plane[i] = static_cast<HR_INT16>(sums[i]);
     return plane;
 }
 
-Plane CountOne(_HR_POINT8 sample, const Weights &w) {
-    Plane plane{};
-    HRFeature_CountEightDirectionFeature(&sample, 1, w.data(), plane.data());
-    return plane;
-}
-
-// Samples written to scratch by one segment extraction.
-Points SamplesOf(_HR_POINT8 p, _HR_POINT8 q, int includeEnd, int step) {
-    Points scratch(HR_FEATURE_SCRATCH_POINTS, kDataEnd);
-    Plane plane{};
-    HRFeature_ExtractEightDirectionFeatureBetweenTwoPoint(p, q, includeEnd, step, scratch.data(),
-                                                          plane.data());
-    size_t count = 0;
-    while (count < scratch.size() && scratch[count] != kDataEnd) ++count;
-    scratch.resize(count);
-    return scratch;
-}
-
-Vector Features(Points points) {
-    Vector v(HR_FEATURE_DIM, -1);
-    EXPECT_EQ(HRFeature_Extract1024DimFeature(points.data(), static_cast<HR_UINT16>(points.size()),
-                                              v.data()),
-              1);
-    return v;
-}
-
-// Sum of one slot over the cells of plane 0 (pen down) or 1 (pen path).
-long SlotTotal(const Vector &v, int plane, Slot slot) {
-    long total = 0;
-    for (int cell = 0; cell < HR_FEATURE_GRID * HR_FEATURE_GRID; ++cell) {
-        total += v[plane * HR_FEATURE_PLANE_SIZE + cell * HR_FEATURE_SLOTS + slot];
-    }
-    return total;
+Points RandomCharacter(std::mt19937 &rng, int trial) {
+    return trial % 2 == 0 ? penrune::test::SmoothCharacter(rng, 1 + trial % 15, 4 + trial % 30)
+                          : penrune::test::JumbleCharacter(rng, 120);
 }
 
 // A straightforward transcription of the extraction rules, kept slow and
@@ -113,47 +67,33 @@ int Angle(_HR_POINT8 p, _HR_POINT8 q) {
     const int a = AngleValue(std::abs(q.x - p.x), std::abs(q.y - p.y));
     if (q.x > p.x && q.y < p.y) return a;
     if (q.x < p.x && q.y < p.y) return 180 - a;
-    if (q.x < p.x) return 180 + a;
-    return 360 - a;
+    return q.x < p.x ? 180 + a : 360 - a;
 }
 
+// Angles 0..360 feed the slots within 45 degrees; slot 0 from both ends.
 Weights SlotWeights(int b) {
     Weights w{};
     for (int s = 0; s < 8; ++s) {
-        int d;
-        if (s == 0) {
-            if (b <= 45) {
-                d = b;
-            } else if (b >= 315) {
-                d = 360 - b;
-            } else {
-                continue;
-            }
-        } else {
-            d = std::abs(b - kSlotDegrees[s]);
-        }
+        const int d = s == 0 ? std::min(b, 360 - b) : std::abs(b - kSlotDegrees[s]);
         if (d <= 45) w[s] = g_nCosTable[3 * d / 2];
     }
     return w;
 }
 
-void AddCell(std::vector<long> &plane, int row, int column, int factor, const Weights &w) {
-    for (int s = 0; s < 8; ++s) plane[row * 64 + column * 8 + s] += factor * w[s];
-}
-
 void Count(std::vector<long> &plane, int x, int y, const Weights &w) {
     const int row = y / 8, column = x / 8;
-    const int sideColumn = x % 8 < 4 ? column - 1 : column + 1;
-    const int sideRow = y % 8 < 4 ? row - 1 : row + 1;
-    AddCell(plane, row, column, 32, w);
+    const int sideColumn = x % 8 < 4 ? column - 1 : column + 1, sideRow = y % 8 < 4 ? row - 1 : row + 1;
     const bool columnInside = sideColumn >= 0 && sideColumn <= 7;
-    if (columnInside) AddCell(plane, row, sideColumn, 16, w);
-    bool rowInside = sideRow >= 0 && sideRow <= 7;
-    if (y % 8 >= 4 && x % 8 < 4 && column >= 1) rowInside = row <= 3;
-    if (rowInside) {
-        AddCell(plane, sideRow, column, 16, w);
-        if (columnInside) AddCell(plane, sideRow, sideColumn, 8, w);
-    }
+    // The lower-left quarter of a cell past column 0 reaches the row below
+    // only in the upper half of the grid.
+    const bool rowInside = y % 8 >= 4 && x % 8 < 4 && column >= 1 ? row <= 3 : sideRow >= 0 && sideRow <= 7;
+    const auto add = [&](int r, int c, int factor) {
+        for (int s = 0; s < 8; ++s) plane[r * 64 + c * 8 + s] += factor * w[s];
+    };
+    add(row, column, 32);
+    if (columnInside) add(row, sideColumn, 16);
+    if (rowInside) add(sideRow, column, 16);
+    if (rowInside && columnInside) add(sideRow, sideColumn, 8);
 }
 
 int Slope(_HR_POINT8 p, _HR_POINT8 q) {
@@ -166,6 +106,7 @@ int Slope(_HR_POINT8 p, _HR_POINT8 q) {
 // Samples from p toward q (q excluded) every `step` units of the major
 // axis, the minor coordinate following the truncated slope.
 Points Samples(_HR_POINT8 p, _HR_POINT8 q, int step) {
+    step = std::max(step, 1);
     const int dx = q.x - p.x, dy = q.y - p.y;
     const bool yMajor = std::abs(dy) > std::abs(dx);
     const int m0 = yMajor ? p.y : p.x, m1 = yMajor ? q.y : q.x, minor0 = yMajor ? p.x : p.y;
@@ -178,11 +119,14 @@ Points Samples(_HR_POINT8 p, _HR_POINT8 q, int step) {
     return samples;
 }
 
-void Segment(std::vector<long> &plane, _HR_POINT8 p, _HR_POINT8 q, bool includeEnd) {
-    const auto w = SlotWeights(Angle(p, q));
-    Points samples = Samples(p, q, 2);
+// Counts the samples of p -> q that fall inside the frame; returns all samples.
+Points Segment(std::vector<long> &plane, _HR_POINT8 p, _HR_POINT8 q, bool includeEnd, int step = 2) {
+    Points samples = Samples(p, q, step);
     if (includeEnd) samples.push_back(q);
-    for (_HR_POINT8 sample : samples) Count(plane, sample.x, sample.y, w);
+    for (_HR_POINT8 s : samples) {
+        if (s.x < 64 && s.y < 64) Count(plane, s.x, s.y, SlotWeights(Angle(p, q)));
+    }
+    return samples;
 }
 
 bool Marker(_HR_POINT8 p) { return p.x == 255; }
@@ -217,12 +161,11 @@ void LinearNormalize(Points &points) {
     }
     for (_HR_POINT8 &p : points) {
         if (Marker(p)) continue;
-        p.x = static_cast<HR_UINT8>((p.x - minX) * 63 / sx);
-        p.y = static_cast<HR_UINT8>((p.y - minY) * 63 / sy);
+        p = {static_cast<HR_UINT8>((p.x - minX) * 63 / sx), static_cast<HR_UINT8>((p.y - minY) * 63 / sy)};
     }
 }
 
-void Spread(std::vector<uint16_t> &profile) {
+void SpreadAndMap(std::vector<uint16_t> &profile) {
     const std::vector<uint16_t> source = profile;
     const int light[9] = {2, 4, 4, 8, 10, 8, 4, 4, 2}, heavy[11] = {4, 4, 4, 4, 5, 5, 5, 4, 4, 4, 4};
     std::fill(profile.begin(), profile.end(), 0);
@@ -234,9 +177,6 @@ void Spread(std::vector<uint16_t> &profile) {
             profile[i + k] = static_cast<uint16_t>(profile[i + k] + source[i] * w);
         }
     }
-}
-
-void ToMap(std::vector<uint16_t> &profile) {
     uint32_t total = 0, running = 0;
     for (uint16_t v : profile) total += v;
     for (int i = 0; i < 63; ++i) {
@@ -263,14 +203,10 @@ void Normalize(Points &points) {
         for (int c = std::min(a.x, b.x); c <= std::max(a.x, b.x); ++c) x[c] = static_cast<uint16_t>(x[c] + xw);
         for (int r = std::min(a.y, b.y); r <= std::max(a.y, b.y); ++r) y[r] = static_cast<uint16_t>(y[r] + yw);
     }
-    Spread(x);
-    Spread(y);
-    ToMap(x);
-    ToMap(y);
+    SpreadAndMap(x);
+    SpreadAndMap(y);
     for (_HR_POINT8 &p : points) {
-        if (Marker(p)) continue;
-        p.x = static_cast<HR_UINT8>(x[p.x]);
-        p.y = static_cast<HR_UINT8>(y[p.y]);
+        if (!Marker(p)) p = {static_cast<HR_UINT8>(x[p.x]), static_cast<HR_UINT8>(y[p.y])};
     }
 }
 
@@ -315,8 +251,7 @@ HR_INT16 Project(const HR_INT16 *row, const HR_INT16 *x, int n) {
 TEST(HRTable, EntriesFollowTheirFormulas) {
     const double kRadian = 3.14159265358979323846 / 180.0;
     for (int i = 0; i < HR_COS_TABLE_SIZE; ++i) {
-        EXPECT_EQ(g_nCosTable[i], static_cast<int>(std::floor(50.0 * std::cos(i * kRadian) + 1e-9)))
-            << i;
+        EXPECT_EQ(g_nCosTable[i], static_cast<int>(std::floor(50.0 * std::cos(i * kRadian) + 1e-9))) << i;
     }
     for (int i = 0; i < HR_TAN_TABLE_SIZE; ++i) {
         EXPECT_EQ(g_nTanTable[i], std::lround(128.0 * std::tan((45 + i) * kRadian))) << i;
@@ -326,185 +261,119 @@ TEST(HRTable, EntriesFollowTheirFormulas) {
     }
 }
 
-TEST(HRFeatureAngle, AxesDiagonalsAndSamePoint) {
-    EXPECT_EQ(Angle({0, 0}, {10, 0}), 0);
-    EXPECT_EQ(Angle({0, 10}, {0, 0}), 90);
-    EXPECT_EQ(Angle({10, 0}, {0, 0}), 180);
-    EXPECT_EQ(Angle({0, 0}, {0, 10}), 270);
-    EXPECT_EQ(Angle({0, 0}, {10, 10}), 315);
-    EXPECT_EQ(Angle({0, 10}, {10, 0}), 45);
-    EXPECT_EQ(Angle({10, 10}, {0, 0}), 135);
-    EXPECT_EQ(Angle({10, 0}, {0, 10}), 225);
-    EXPECT_EQ(Angle({7, 7}, {7, 7}), 315);
-}
-
-TEST(HRFeatureAngle, ObliqueDirectionsUseTheTangentTable) {
-    EXPECT_EQ(Angle({0, 0}, {20, 10}), 333);  // t = 256, k = 18
-    EXPECT_EQ(Angle({20, 10}, {0, 0}), 153);
-    EXPECT_EQ(Angle({0, 20}, {10, 0}), 63);  // steep: 45 + 18
-    EXPECT_EQ(Angle({10, 20}, {0, 0}), 117);
-    EXPECT_EQ(HRFeature_GetAngleValue(255, 254), 45);  // t = 128: no entry below
-    EXPECT_EQ(HRFeature_GetAngleValue(1, 255), 88);
-    EXPECT_EQ(HRFeature_GetAngleValue(255, 1), 2);
+// From a few start points to every point of the canvas: axes, diagonals,
+// the same point, every quadrant and every pair of components up to 254.
+TEST(HRFeatureDirection, AngleAndSlopeMatchTheReferenceForEveryPair) {
+    for (_HR_POINT8 p : {_HR_POINT8{0, 0}, _HR_POINT8{254, 254}, _HR_POINT8{100, 37}, _HR_POINT8{3, 250}}) {
+        for (int x = 0; x < 255; ++x) {
+            for (int y = 0; y < 255; ++y) {
+                const _HR_POINT8 q = {static_cast<HR_UINT8>(x), static_cast<HR_UINT8>(y)};
+                ASSERT_EQ(HRFeature_GetTwoPointAngle(p, q), reference::Angle(p, q)) << p << " -> " << q;
+                ASSERT_EQ(HRFeature_GetTwoPointSlope(p, q), reference::Slope(p, q)) << p << " -> " << q;
+            }
+        }
+    }
+    for (int d = 1; d <= 255; ++d) {
+        EXPECT_EQ(HRFeature_GetAngleValue(255, d), reference::AngleValue(255, d)) << d;
+        EXPECT_EQ(HRFeature_GetAngleValue(d, 255), reference::AngleValue(d, 255)) << d;
+    }
     // A zero component gives the table's limit rather than dividing by zero.
     EXPECT_EQ(HRFeature_GetAngleValue(0, 0), 45);
     EXPECT_EQ(HRFeature_GetAngleValue(9, 0), 2);
     EXPECT_EQ(HRFeature_GetAngleValue(0, 9), 88);
 }
 
-TEST(HRFeatureAngle, AngleValueIsSymmetricAndBounded) {
-    for (int dx = 1; dx <= 255; ++dx) {
-        for (int dy = 1; dy <= 255; ++dy) {
-            const int a = HRFeature_GetAngleValue(dx, dy);
-            ASSERT_EQ(a, reference::AngleValue(dx, dy)) << dx << ' ' << dy;
-            ASSERT_EQ(a + HRFeature_GetAngleValue(dy, dx), 90);
-            ASSERT_GE(a, 2);
-            ASSERT_LE(a, 88);
-        }
+TEST(HRFeatureWeights, MatchTheReferenceAndStayInTheTableBeyondTheCircle) {
+    for (int angle = 0; angle <= 360; ++angle) ASSERT_EQ(WeightsOf(angle), reference::SlotWeights(angle)) << angle;
+    for (int angle = 361; angle <= 0xFFFF; ++angle) {
+        for (HR_UINT16 value : WeightsOf(angle)) ASSERT_LE(value, 50) << angle;
     }
-}
-
-TEST(HRFeatureWeights, NeighbouringSlotsWithinReach) {
-    // Multiples of 45 feed three slots, except 0, whose 315 slot is 315 away.
-    EXPECT_EQ(WeightsOf(0), OnlySlots({{k0, 50}, {k45, 19}}));
-    EXPECT_EQ(WeightsOf(315), OnlySlots({{k315, 50}, {k270, 19}, {k0, 19}}));
-    EXPECT_EQ(WeightsOf(90), OnlySlots({{k90, 50}, {k45, 19}, {k135, 19}}));
-    EXPECT_EQ(WeightsOf(20), OnlySlots({{k0, 43}, {k45, 39}}));
-    EXPECT_EQ(WeightsOf(340), OnlySlots({{k0, 43}, {k315, 39}}));
-    EXPECT_EQ(WeightsOf(250), OnlySlots({{k270, 43}, {k225, 39}}));
-    for (int angle = 0; angle < 360; ++angle) {
-        ASSERT_EQ(WeightsOf(static_cast<HR_UINT16>(angle)), reference::SlotWeights(angle)) << angle;
-    }
-}
-
-TEST(HRFeatureWeights, AnglesBeyondTheCircleStayInTheTable) {
-    for (int angle = 360; angle <= 0xFFFF; ++angle) {
-        const Weights w = WeightsOf(static_cast<HR_UINT16>(angle));
-        for (HR_UINT16 value : w) ASSERT_LE(value, 50) << angle;
-    }
-    EXPECT_EQ(WeightsOf(360), OnlySlots({{k0, 50}, {k315, 19}}));
     EXPECT_EQ(WeightsOf(1000), Weights{});
 }
 
-TEST(HRFeatureSlope, AxesAndTruncation) {
-    EXPECT_EQ(HRFeature_GetTwoPointSlope({3, 3}, {3, 3}), 128);
-    EXPECT_EQ(HRFeature_GetTwoPointSlope({0, 0}, {0, 5}), 32000);
-    EXPECT_EQ(HRFeature_GetTwoPointSlope({0, 5}, {0, 0}), -32000);
-    EXPECT_EQ(HRFeature_GetTwoPointSlope({0, 0}, {5, 0}), 32000);
-    EXPECT_EQ(HRFeature_GetTwoPointSlope({5, 0}, {0, 0}), -32000);
-    EXPECT_EQ(HRFeature_GetTwoPointSlope({0, 0}, {20, 10}), 256);
-    EXPECT_EQ(HRFeature_GetTwoPointSlope({0, 20}, {10, 0}), -256);
-    EXPECT_EQ(HRFeature_GetTwoPointSlope({20, 0}, {0, 7}), -365);  // toward zero
-}
-
-TEST(HRFeatureCells, SpreadFollowsTheQuarterOfTheCell) {
+TEST(HRFeatureCells, SpreadMatchesTheReferenceAtEveryPointOfTheFrame) {
     const Weights w = {1, 2, 3, 4, 5, 6, 7, 8};
-    // Lower-right quarter: right, below and diagonal.
-    EXPECT_EQ(CountOne({12, 13}, w), CellsWith(w, {{1, 1, 32}, {1, 2, 16}, {2, 1, 16}, {2, 2, 8}}));
-    // Upper-left quarter: left, above and diagonal.
-    EXPECT_EQ(CountOne({9, 9}, w), CellsWith(w, {{1, 1, 32}, {1, 0, 16}, {0, 1, 16}, {0, 0, 8}}));
-    // Corner cell, lower-right quarter: nothing beyond the grid.
-    EXPECT_EQ(CountOne({60, 60}, w), CellsWith(w, {{7, 7, 32}}));
-    EXPECT_EQ(CountOne({0, 0}, w), CellsWith(w, {{0, 0, 32}}));
-}
-
-TEST(HRFeatureCells, LowerLeftQuarterReachesDownOnlyInTheUpperHalf) {
-    const Weights w = {1, 2, 3, 4, 5, 6, 7, 8};
-    EXPECT_EQ(CountOne({9, 45}, w), CellsWith(w, {{5, 1, 32}, {5, 0, 16}}));
-    EXPECT_EQ(CountOne({9, 29}, w), CellsWith(w, {{3, 1, 32}, {3, 0, 16}, {4, 1, 16}, {4, 0, 8}}));
-    // Column 0 has no left neighbour and follows the ordinary rule.
-    EXPECT_EQ(CountOne({1, 45}, w), CellsWith(w, {{5, 0, 32}, {6, 0, 16}}));
-    // The lower-right quarter follows the ordinary rule too.
-    EXPECT_EQ(CountOne({13, 45}, w), CellsWith(w, {{5, 1, 32}, {5, 2, 16}, {6, 1, 16}, {6, 2, 8}}));
+    for (int x = 0; x < 64; ++x) {
+        for (int y = 0; y < 64; ++y) {
+            const _HR_POINT8 sample = {static_cast<HR_UINT8>(x), static_cast<HR_UINT8>(y)};
+            Plane plane{};
+            HRFeature_CountEightDirectionFeature(&sample, 1, w.data(), plane.data());
+            std::vector<long> expected(HR_FEATURE_PLANE_SIZE, 0);
+            reference::Count(expected, x, y, w);
+            ASSERT_EQ(plane, ToPlane(expected)) << sample;
+        }
+    }
 }
 
 TEST(HRFeatureCells, AdditionsWrapAndOutsideSamplesAreIgnored) {
     Points samples(2048, _HR_POINT8{20, 20});  // lower-right quarter of cell (2, 2)
     samples.push_back({64, 10});               // past the last column
     samples.push_back({10, 200});              // far below the last row
-    const Weights w = OnlySlots({{k0, 1}});
+    const Weights w = {1, 0, 0, 0, 0, 0, 0, 0};
     Plane plane{};
-    HRFeature_CountEightDirectionFeature(samples.data(), static_cast<HR_INT32>(samples.size()),
-                                         w.data(), plane.data());
-    // 32 * 2048 wraps to 0, 16 * 2048 to -32768.
-    EXPECT_EQ(
-        plane,
-        CellsWith(w, {{2, 2, 32 * 2048}, {2, 3, 16 * 2048}, {3, 2, 16 * 2048}, {3, 3, 8 * 2048}}));
-    EXPECT_EQ(plane[CellIndex(2, 3)], -32768);
+    HRFeature_CountEightDirectionFeature(samples.data(), static_cast<HR_INT32>(samples.size()), w.data(), plane.data());
+    std::vector<long> expected(HR_FEATURE_PLANE_SIZE, 0);
+    for (int i = 0; i < 2048; ++i) reference::Count(expected, 20, 20, w);
+    EXPECT_EQ(plane, ToPlane(expected));
+    EXPECT_EQ(plane[(3 * HR_FEATURE_GRID + 2) * HR_FEATURE_SLOTS], -32768);  // 16 * 2048 wraps
 }
 
-TEST(HRFeatureSegment, SamplesEveryStepAlongTheMajorAxis) {
-    EXPECT_EQ(SamplesOf({0, 4}, {10, 4}, 0, 2), (Points{{0, 4}, {2, 4}, {4, 4}, {6, 4}, {8, 4}}));
-    EXPECT_EQ(SamplesOf({0, 4}, {10, 4}, 1, 2),
-              (Points{{0, 4}, {2, 4}, {4, 4}, {6, 4}, {8, 4}, {10, 4}}));
-    EXPECT_EQ(SamplesOf({0, 0}, {7, 3}, 0, 2), (Points{{0, 0}, {2, 0}, {4, 1}, {6, 2}}));
-    EXPECT_EQ(SamplesOf({3, 0}, {0, 9}, 0, 2), (Points{{3, 0}, {3, 2}, {2, 4}, {1, 6}, {1, 8}}));
-    EXPECT_EQ(SamplesOf({0, 0}, {9, 9}, 0, 3), (Points{{0, 0}, {3, 3}, {6, 6}}));
-}
-
-TEST(HRFeatureSegment, BackwardSegmentsTruncateTowardZero) {
-    EXPECT_EQ(SamplesOf({6, 10}, {0, 7}, 0, 2), (Points{{6, 10}, {4, 9}, {2, 8}}));
-    // -256 / 213 is -1, not -2.
-    EXPECT_EQ(SamplesOf({5, 10}, {0, 7}, 0, 2), (Points{{5, 10}, {3, 9}, {1, 8}}));
-}
-
-TEST(HRFeatureSegment, EqualPointsCountOnlyTheEndPoint) {
-    EXPECT_EQ(SamplesOf({20, 20}, {20, 20}, 0, 2), Points{});
-    Plane plane{};
-    _HR_POINT8 scratch[HR_FEATURE_SCRATCH_POINTS];
-    HRFeature_ExtractEightDirectionFeatureBetweenTwoPoint({20, 20}, {20, 20}, 1, 2, scratch,
-                                                          plane.data());
-    EXPECT_EQ(plane, CountOne({20, 20}, OnlySlots({{k315, 50}, {k270, 19}, {k0, 19}})));
+// Segments anywhere on the 8-bit canvas, at every step: the samples follow
+// the truncated slope exactly and only those inside the frame are counted.
+TEST(HRFeatureSegment, SamplesAndCountsMatchTheReferenceAnywhere) {
+    std::mt19937 rng(8);
+    for (int trial = 0; trial < 3000; ++trial) {
+        const unsigned range = trial % 2 ? 255 : 72;  // half of them around the frame
+        const auto any = [&] { return static_cast<HR_UINT8>(rng() % range); };
+        const _HR_POINT8 p = {any(), any()};
+        _HR_POINT8 q = {any(), any()};
+        if (trial % 3 == 0) q.y = p.y;  // along an axis
+        if (trial % 10 == 0) q = p;     // only the end point, if included
+        const int step = 1 + trial % 9, includeEnd = trial % 4 < 2;
+        Points scratch(HR_FEATURE_SCRATCH_POINTS, kDataEnd);
+        Plane plane{};
+        HRFeature_ExtractEightDirectionFeatureBetweenTwoPoint(p, q, includeEnd, step, scratch.data(), plane.data());
+        scratch.erase(std::find(scratch.begin(), scratch.end(), kDataEnd), scratch.end());
+        std::vector<long> expected(HR_FEATURE_PLANE_SIZE, 0);
+        ASSERT_EQ(scratch, reference::Segment(expected, p, q, includeEnd, step))
+            << p << " -> " << q << " step " << step << " end " << includeEnd;
+        ASSERT_EQ(plane, ToPlane(expected)) << p << " -> " << q << " step " << step << " end " << includeEnd;
+    }
 }
 
 TEST(HRFeatureSegment, LongestSegmentFitsTheScratch) {
     // Step 0 is taken as 1; a span of 255 then fills the scratch exactly.
-    std::vector<_HR_POINT8> scratch(HR_FEATURE_SCRATCH_POINTS + 4, _HR_POINT8{1, 2});
+    Points scratch(HR_FEATURE_SCRATCH_POINTS + 4, _HR_POINT8{1, 2});
     Plane plane{};
-    HRFeature_ExtractEightDirectionFeatureBetweenTwoPoint({0, 0}, {0, 255}, 1, 0, scratch.data(),
-                                                          plane.data());
+    HRFeature_ExtractEightDirectionFeatureBetweenTwoPoint({0, 0}, {0, 255}, 1, 0, scratch.data(), plane.data());
     EXPECT_EQ(scratch[HR_FEATURE_SCRATCH_POINTS - 1], (_HR_POINT8{0, 255}));
-    for (size_t i = HR_FEATURE_SCRATCH_POINTS; i < scratch.size(); ++i) {
-        EXPECT_EQ(scratch[i], (_HR_POINT8{1, 2}));
+    for (size_t i = HR_FEATURE_SCRATCH_POINTS; i < scratch.size(); ++i) EXPECT_EQ(scratch[i], (_HR_POINT8{1, 2}));
+    std::vector<long> expected(HR_FEATURE_PLANE_SIZE, 0);
+    reference::Segment(expected, {0, 0}, {0, 255}, true, 1);
+    EXPECT_EQ(plane, ToPlane(expected));
+}
+
+TEST(HRFeaturePoint16, SmallCharactersAreTranslatedAndLargeOnesScaled) {
+    const struct {
+        std::vector<_HR_POINT16> in;
+        Points out;
+    } cases[] = {
+        {{{1000, 2000}, {1100, 2050}, {0xFFFF, 0}, {1050, 2001}, {0xFFFF, 0}, {0xFFFF, 0xFFFF}},
+         {{0, 0}, {100, 50}, kStrokeEnd, {50, 1}, kStrokeEnd, kDataEnd}},
+        {{{0, 0}, {1000, 100}, {0xFFFF, 7}}, {{0, 0}, {254, 25}, kDataEnd}},  // both axes by 255 / 1001
+        {{{0, 0}, {300, 200}}, {{0, 0}, {254, 253}}},  // one axis over 254: each by its own extent
+    };
+    for (const auto &c : cases) {
+        Points out(c.in.size());
+        HRFeature_Point16ToPoint8(c.in.data(), static_cast<HR_UINT16>(c.in.size()), out.data());
+        EXPECT_EQ(out, c.out);
     }
-    // Only the 64 samples inside the 64 x 64 frame are counted, each into
-    // its own cell and the nearer row; the four nearest the top and the four
-    // nearest the bottom edge have no such row.
-    long total = 0;
-    for (int row = 0; row < HR_FEATURE_GRID; ++row) total += plane[CellIndex(row, 0) + k270];
-    EXPECT_EQ(total, 64 * (32 + 16) * 50 - 8 * 16 * 50);
-}
-
-TEST(HRFeatureCoxBox, SquareRootBelow) {
-    Vector v = {0, 1, 2, 4, 5, 100, 101, 32761, 32767, -1, -32768, 32400, 32401};
-    HRFeature_CoxBoxTransform(v.data(), static_cast<HR_INT32>(v.size()));
-    EXPECT_EQ(v, (Vector{0, 0, 1, 1, 2, 9, 10, 180, 180, 0, 0, 179, 180}));
-}
-
-TEST(HRFeaturePoint16, SmallCharacterIsOnlyTranslated) {
-    const std::vector<_HR_POINT16> in = {{1000, 2000}, {1100, 2050}, {0xFFFF, 0},
-                                         {1050, 2001}, {0xFFFF, 0},  {0xFFFF, 0xFFFF}};
-    Points out(in.size());
-    HRFeature_Point16ToPoint8(in.data(), static_cast<HR_UINT16>(in.size()), out.data());
-    EXPECT_EQ(out, (Points{{0, 0}, {100, 50}, kStrokeEnd, {50, 1}, kStrokeEnd, kDataEnd}));
-}
-
-TEST(HRFeaturePoint16, LargeCharacterIsScaledDown) {
-    const std::vector<_HR_POINT16> flat = {{0, 0}, {1000, 100}, {0xFFFF, 7}};
-    Points out(flat.size());
-    HRFeature_Point16ToPoint8(flat.data(), 3, out.data());
-    EXPECT_EQ(out, (Points{{0, 0}, {254, 25}, kDataEnd}));  // both axes by 255 / 1001
-    // One axis of 255 or more scales both by their own extents.
-    const std::vector<_HR_POINT16> wide = {{0, 0}, {300, 200}};
-    HRFeature_Point16ToPoint8(wide.data(), 2, out.data());
-    EXPECT_EQ(out[1], (_HR_POINT8{254, 253}));
 }
 
 TEST(HRFeaturePoint16, InPlaceMatchesSeparateOutput) {
     std::mt19937 rng(5);
     for (int trial = 0; trial < 200; ++trial) {
-        std::vector<_HR_POINT16> in =
-            penrune::test::ToPoint16(penrune::test::JumbleCharacter(rng, 60), 1 + trial % 9);
+        std::vector<_HR_POINT16> in = penrune::test::ToPoint16(penrune::test::JumbleCharacter(rng, 60), 1 + trial % 9);
         const auto n = static_cast<HR_UINT16>(in.size());
         Points separate(in.size());
         HRFeature_Point16ToPoint8(in.data(), n, separate.data());
@@ -526,63 +395,36 @@ TEST(HRFeaturePoint16, DividerMatchesIntegerDivision) {
     for (HR_UINT32 d = 1; d <= penrune::HRDivider::kDivisorLimit; ++d) {
         const penrune::HRDivider divider(d);
         const HR_UINT32 topMultiple = (kLimit - 1) / d * d;
-        for (HR_UINT32 n :
-             {0u, 1u, d - 1, d, 255 * d - 1, topMultiple - 1, topMultiple, kLimit - 1}) {
+        for (HR_UINT32 n : {0u, 1u, d - 1, d, 255 * d - 1, topMultiple - 1, topMultiple, kLimit - 1}) {
             ASSERT_EQ(divider.Divide(n), n / d) << n << " / " << d;
         }
     }
 }
 
-TEST(HRFeatureExtract, StrokeEndsAndPenUpMoves) {
-    // Two horizontal strokes, the second below and left of the first one's end.
-    const Points character = {{0, 0},    {100, 0},   kStrokeEnd, {0, 60},
-                              {100, 60}, kStrokeEnd, kDataEnd};
-    const Vector v = Features(character);
-    EXPECT_EQ(SlotTotal(v, 0, k225), 0);
-    EXPECT_GT(SlotTotal(v, 1, k225), 0);  // the move from (100, 0) back to (0, 60)
-
-    // A repeated end point makes the stroke end count with the 315 degree
-    // weights of a zero-length segment.
-    Points repeated = character;
-    repeated.insert(repeated.begin() + 2, _HR_POINT8{100, 0});
-    EXPECT_EQ(SlotTotal(v, 0, k315), 0);
-    EXPECT_GT(SlotTotal(Features(repeated), 0, k315), 0);
-}
-
 TEST(HRFeatureExtract, NormalisationMatchesTheReference) {
     std::mt19937 rng(77);
     for (int trial = 0; trial < 300; ++trial) {
-        Points character = trial % 2 == 0 ? penrune::test::SmoothCharacter(rng, 1 + trial % 15, 4 + trial % 30)
-                                          : penrune::test::JumbleCharacter(rng, 120);
-        Points expected = character;
+        Points character = RandomCharacter(rng, trial), expected = character;
         reference::Normalize(expected);
         HRNormalize_Process(character.data(), static_cast<HR_UINT16>(character.size()));
         ASSERT_EQ(character, expected) << "trial " << trial;
     }
 }
 
-// Segments anywhere on the 8-bit canvas, at every step: the samples between
-// the ends follow the truncated slope exactly.
-TEST(HRFeatureSegment, SamplesMatchTheReferenceAnywhere) {
-    std::mt19937 rng(8);
-    std::uniform_int_distribution<int> coordinate(0, 254);
-    for (int trial = 0; trial < 3000; ++trial) {
-        const _HR_POINT8 p = {static_cast<HR_UINT8>(coordinate(rng)), static_cast<HR_UINT8>(coordinate(rng))};
-        _HR_POINT8 q = {static_cast<HR_UINT8>(coordinate(rng)), static_cast<HR_UINT8>(coordinate(rng))};
-        if (trial % 3 == 0) q.y = p.y;  // along an axis
-        const int step = 1 + trial % 9;
-        ASSERT_EQ(SamplesOf(p, q, 0, step), reference::Samples(p, q, step)) << p << " -> " << q << " step " << step;
-    }
-}
-
-TEST(HRFeatureExtract, MatchesTheReferenceOnRandomCharacters) {
+TEST(HRFeatureExtract, MatchesTheReferenceOnRandomAndDenseCharacters) {
     std::mt19937 rng(2024);
-    for (int trial = 0; trial < 300; ++trial) {
-        const Points character =
-            trial % 2 == 0 ? penrune::test::SmoothCharacter(rng, 1 + trial % 15, 4 + trial % 30)
-                           : penrune::test::JumbleCharacter(rng, 120);
-        const Vector v = Features(character);
-        ASSERT_EQ(v, reference::Extract(character)) << "trial " << trial;
+    std::vector<Points> characters;
+    for (int trial = 0; trial < 300; ++trial) characters.push_back(RandomCharacter(rng, trial));
+    // Hundreds of passes over one stroke overflow the 16-bit sums.
+    Points dense;
+    for (int i = 0; i < 400; ++i) dense.insert(dense.end(), {{0, 0}, {254, 254}});
+    dense.insert(dense.end(), {kStrokeEnd, kDataEnd});
+    characters.push_back(dense);
+    for (size_t c = 0; c < characters.size(); ++c) {
+        Points points = characters[c];
+        Vector v(HR_FEATURE_DIM, -1);
+        ASSERT_EQ(HRFeature_Extract1024DimFeature(points.data(), static_cast<HR_UINT16>(points.size()), v.data()), 1);
+        ASSERT_EQ(v, reference::Extract(characters[c])) << "character " << c;
         for (HR_INT16 value : v) {
             ASSERT_GE(value, 0);
             ASSERT_LE(value, HR_FEATURE_MAX_VALUE);
@@ -590,73 +432,47 @@ TEST(HRFeatureExtract, MatchesTheReferenceOnRandomCharacters) {
     }
 }
 
-TEST(HRFeatureExtract, DenseInkSaturatesAt180) {
-    // Hundreds of passes over one short stroke overflow the 16-bit sums.
-    Points character;
-    for (int i = 0; i < 400; ++i) character.insert(character.end(), {{0, 0}, {254, 254}});
-    character.insert(character.end(), {kStrokeEnd, kDataEnd});
-    const Vector v = Features(character);
-    EXPECT_EQ(v, reference::Extract(character));
-}
-
-TEST(HRFeatureTransform, EmptyInputGives128) {
-    Vector out(5, 0);
-    HRFeature_Transform(nullptr, 0, out.data(), 5, nullptr);
-    EXPECT_EQ(out, Vector(5, 128));
-}
-
-TEST(HRFeatureTransform, HighHalfOfTheSumPlus128ModuloByte) {
-    const Vector x = {2, 2};
-    const Vector matrix = {16384, 16384, -16384, -16384, 0, -1, 32767, 32767};
-    Vector out(4);
-    HRFeature_Transform(x.data(), 2, out.data(), 4, matrix.data());
-    // 65536 -> 1 + 128; -65536 -> -1 + 128; -2 -> -1 + 128; 131068 -> 1 + 128
-    EXPECT_EQ(out, (Vector{129, 127, 127, 129}));
-    const Vector big = {200};
-    const Vector one = {16384};
-    HRFeature_Transform(big.data(), 1, out.data(), 1, one.data());  // 50 + 128 = 178
-    EXPECT_EQ(out[0], 178);
-    const Vector huge = {1000};
-    const Vector row = {13107};  // 13107000 >> 16 = 199; 327 mod 256 = 71
-    HRFeature_Transform(huge.data(), 1, out.data(), 1, row.data());
-    EXPECT_EQ(out[0], 71);
-}
-
-// Both versions of the vector kernels against the literal projection and
-// square root, including sums that overflow 32 bits and lengths that are
-// not whole vectors.
+// Every version of the projection and square root against the literal
+// ones, including sums that overflow 32 bits, an empty input and lengths
+// that are not whole vectors.
 TEST(HRFeatureKernels, ProjectionVersionsMatchTheReference) {
-    std::vector<penrune::HRProjectFn> kernels = {penrune::HRSimd_ProjectBaseline};
+    std::vector<penrune::HRProjectFn> kernels = {
+        penrune::HRSimd_ProjectBaseline,
+        [](const HR_INT16 *x, HR_UINT32 nIn, HR_INT16 *out, HR_UINT32 nOut, const HR_INT16 *matrix) {
+            HRFeature_Transform(x, static_cast<HR_UINT16>(nIn), out, static_cast<HR_UINT16>(nOut), matrix);
+        }};
     if (penrune::HRSimd_HasAvx2()) kernels.push_back(penrune::HRSimd_ProjectAvx2);
     std::mt19937 rng(19);
     std::uniform_int_distribution<int> any(-32768, 32767);
-    for (int nIn : {1, 15, 16, 17, 100, 1024}) {
+    for (int nIn : {0, 1, 15, 16, 17, 100, 1024}) {
         for (int nOut : {1, 7, 9, 64}) {
             Vector x(nIn), matrix(static_cast<size_t>(nIn) * nOut);
             for (auto &value : x) value = static_cast<HR_INT16>(any(rng));
             for (auto &value : matrix) value = static_cast<HR_INT16>(any(rng));
-            for (penrune::HRProjectFn kernel : kernels) {
+            for (size_t k = 0; k < kernels.size(); ++k) {
                 Vector out(nOut + 1, -7);
-                kernel(x.data(), static_cast<HR_UINT32>(nIn), out.data(), static_cast<HR_UINT32>(nOut), matrix.data());
+                kernels[k](x.data(), static_cast<HR_UINT32>(nIn), out.data(), static_cast<HR_UINT32>(nOut), matrix.data());
                 for (int r = 0; r < nOut; ++r) {
                     ASSERT_EQ(out[r], reference::Project(&matrix[static_cast<size_t>(r) * nIn], x.data(), nIn))
-                        << nIn << ' ' << nOut << ' ' << r;
+                        << "kernel " << k << ": " << nIn << ' ' << nOut << ' ' << r;
                 }
-                EXPECT_EQ(out[nOut], -7);
+                EXPECT_EQ(out[nOut], -7) << "kernel " << k;
             }
         }
     }
 }
 
 TEST(HRFeatureKernels, RootVersionsMatchTheReference) {
-    std::vector<penrune::HRRootsFn> kernels = {penrune::HRSimd_RootsBaseline};
+    std::vector<penrune::HRRootsFn> kernels = {penrune::HRSimd_RootsBaseline, HRFeature_CoxBoxTransform};
     if (penrune::HRSimd_HasAvx2()) kernels.push_back(penrune::HRSimd_RootsAvx2);
-    for (penrune::HRRootsFn kernel : kernels) {
+    for (size_t k = 0; k < kernels.size(); ++k) {
         Vector v;
         for (int value = -32768; value <= 32767; ++value) v.push_back(static_cast<HR_INT16>(value));
-        kernel(v.data(), static_cast<HR_INT32>(v.size()) - 3);  // a count that is not whole vectors
-        for (int value = -32768; value <= 32764; ++value) ASSERT_EQ(v[value + 32768], reference::Root(value)) << value;
-        EXPECT_EQ(v[65533], 32765);  // past the count: untouched
+        kernels[k](v.data(), static_cast<HR_INT32>(v.size()) - 3);  // a count that is not whole vectors
+        for (int value = -32768; value <= 32764; ++value) {
+            ASSERT_EQ(v[value + 32768], reference::Root(value)) << "kernel " << k << ": " << value;
+        }
+        EXPECT_EQ(v[65533], 32765) << "kernel " << k;  // past the count: untouched
     }
 }
 

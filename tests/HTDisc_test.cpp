@@ -2,10 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
+#include <map>
 #include <random>
 #include <set>
 #include <string>
@@ -28,26 +31,27 @@ constexpr int kDim = HT_DISC_DIM;
 
 using Vector = std::vector<int>;
 
-// Points given by their leading components (the rest 0) as the int8 block that
-// HTCluster_KMean takes.
-std::vector<HR_INT8> Samples(const std::vector<Vector> &points) {
-    std::vector<HR_INT8> out(points.size() * kDim, 0);
-    for (size_t i = 0; i < points.size(); ++i)
-        for (size_t j = 0; j < points[i].size(); ++j) out[i * kDim + j] = (HR_INT8)points[i][j];
-    return out;
-}
-
 struct Clustering {
     int count;
     std::vector<float> centres;
     std::vector<HR_UINT16> assign;
 };
 
+// K-means over points given by their leading components (the rest 0).
 Clustering Cluster(const std::vector<Vector> &points, int k) {
-    std::vector<HR_INT8> samples = Samples(points);
+    std::vector<HR_INT8> samples(points.size() * kDim, 0);
+    for (size_t i = 0; i < points.size(); ++i)
+        for (size_t j = 0; j < points[i].size(); ++j) samples[i * kDim + j] = (HR_INT8)points[i][j];
     Clustering out{0, std::vector<float>((size_t)k * kDim, -999.0f), std::vector<HR_UINT16>(points.size())};
     out.count = HTCluster_KMean(samples.data(), (int)points.size(), kDim, kDim, k, out.centres.data(),
                                 out.assign.data());
+    return out;
+}
+
+// Components 0 and 1 of every centre.
+std::vector<std::pair<float, float>> Centres(const Clustering &r) {
+    std::vector<std::pair<float, float>> out;
+    for (int c = 0; c < r.count; ++c) out.push_back({r.centres[c * kDim], r.centres[c * kDim + 1]});
     return out;
 }
 
@@ -56,9 +60,8 @@ TEST(HTDiscDistance, CutOffSumsStopRightAfterPassingTheLimit) {
     const float bf[4] = {3, 4, 5, 6};
     EXPECT_EQ(HTDisc_CountDistanceShort(a, b, 4), 86u);
     EXPECT_EQ(HTDisc_CountDistanceShort(a, b, 0), 0u);
-    EXPECT_EQ(HTDisc_CountDistanceShortCutByMax(a, b, 4, 20), 25);
-    EXPECT_EQ(HTDisc_CountDistanceShortCutByMax(a, b, 4, 25), 50);  // equal is not past
-    EXPECT_EQ(HTDisc_CountDistanceShortCutByMax(a, b, 4, 1000), 86);
+    const HR_INT32 cuts[][2] = {{20, 25}, {25, 50}, {1000, 86}};  // limit, sum; equal is not past
+    for (const auto &cut : cuts) EXPECT_EQ(HTDisc_CountDistanceShortCutByMax(a, b, 4, cut[0]), cut[1]) << cut[0];
     EXPECT_EQ(HTDisc_CountDistanceShortCutByMax(a, b, -1, 0), 0);
     EXPECT_EQ(HTDisc_CountDistanceFloatCutByMax(a, bf, 4, 20.0f), 25.0f);
     EXPECT_EQ(HTDisc_CountDistanceFloatCutByMax(a, bf, 4, 1e30f), 86.0f);
@@ -71,11 +74,7 @@ TEST(HTClusterKMean, TiesGoToTheLowerSeedAndTheLowerCentre) {
     Clustering r = Cluster({{0, 0}, {100, 0}, {50, 40}, {50, -40}}, 3);
     ASSERT_EQ(r.count, 3);
     EXPECT_EQ(r.assign, (std::vector<HR_UINT16>{0, 1, 2, 0}));
-    EXPECT_EQ(r.centres[0], 25.0f);
-    EXPECT_EQ(r.centres[1], -20.0f);
-    EXPECT_EQ(r.centres[kDim], 100.0f);
-    EXPECT_EQ(r.centres[2 * kDim], 50.0f);
-    EXPECT_EQ(r.centres[2 * kDim + 1], 40.0f);
+    EXPECT_EQ(Centres(r), (std::vector<std::pair<float, float>>{{25, -20}, {100, 0}, {50, 40}}));
 }
 
 TEST(HTClusterKMean, RejectsClustersBelowTheMemberThreshold) {
@@ -83,49 +82,34 @@ TEST(HTClusterKMean, RejectsClustersBelowTheMemberThreshold) {
     // identical samples, a pair (2 members: kept) and one outlier (1 member:
     // rejected, the clustering restarts without it).
     std::vector<Vector> points;
-    for (int g = 0; g < 8; ++g)
-        for (int i = 0; i < (g == 7 ? 13 : 12); ++i) points.push_back({g * 12, 0});
-    const Vector pair = {0, 50}, outlier = {-120, -120};
-    points.push_back(pair);
-    points.push_back(pair);
-    points.push_back(outlier);
-    ASSERT_EQ(points.size(), 100u);
+    for (int g = 0; g < 8; ++g) points.insert(points.end(), g == 7 ? 13 : 12, Vector{g * 12, 0});
+    points.insert(points.end(), {{0, 50}, {0, 50}, {-120, -120}});
     Clustering r = Cluster(points, 10);
     // The restart has nine distinct points for ten seeds; the duplicate
     // centre gets no member and is dropped.
     ASSERT_EQ(r.count, 9);
-    std::set<std::pair<float, float>> centres;
-    for (int c = 0; c < r.count; ++c) centres.insert({r.centres[c * kDim], r.centres[c * kDim + 1]});
-    EXPECT_EQ(centres.count({0.0f, 50.0f}), 1u);
-    EXPECT_EQ(centres.count({-120.0f, -120.0f}), 0u);
+    const auto centres = Centres(r);
+    EXPECT_EQ(std::count(centres.begin(), centres.end(), std::make_pair(0.0f, 50.0f)), 1);
+    EXPECT_EQ(std::count(centres.begin(), centres.end(), std::make_pair(-120.0f, -120.0f)), 0);
     for (HR_UINT16 a : r.assign) EXPECT_LT(a, 9);
 }
 
 TEST(HTClusterKMean, DegenerateInputsGiveOnlyRealCentres) {
     Clustering single = Cluster({{7, -3}}, 3);
-    ASSERT_EQ(single.count, 1);
-    EXPECT_EQ(single.centres[0], 7.0f);
-    EXPECT_EQ(single.centres[1], -3.0f);
+    EXPECT_EQ(Centres(single), (std::vector<std::pair<float, float>>{{7, -3}}));
     EXPECT_EQ(single.assign[0], 0);
-
     // Identical samples: every further seed duplicates the first and would
     // be a centre without members.
-    Clustering same = Cluster({{5, 5}, {5, 5}, {5, 5}, {5, 5}, {5, 5}}, 3);
-    ASSERT_EQ(same.count, 1);
+    Clustering same = Cluster(std::vector<Vector>(5, {5, 5}), 3);
+    EXPECT_EQ(Centres(same), (std::vector<std::pair<float, float>>{{5, 5}}));
     for (int j = 0; j < kDim; ++j) EXPECT_FALSE(std::isnan(same.centres[j]));
-    EXPECT_EQ(same.centres[0], 5.0f);
     EXPECT_EQ(same.assign, (std::vector<HR_UINT16>(5, 0)));
-
-    Clustering none = Cluster({{1}}, 0);
-    EXPECT_EQ(none.count, 0);
+    EXPECT_EQ(Cluster({{1}}, 0).count, 0);
 }
 
 TEST(HTDiscRound, HalvesAwayFromZeroWithoutWrapping) {
-    EXPECT_EQ(HTDisc_RoundComponent(2.5f), 3);
-    EXPECT_EQ(HTDisc_RoundComponent(-2.5f), -3);
-    EXPECT_EQ(HTDisc_RoundComponent(0.49f), 0);
-    EXPECT_EQ(HTDisc_RoundComponent(-128.0f), -128);
-    EXPECT_EQ(HTDisc_RoundComponent(128.0f), 127);
+    const std::pair<float, int> cases[] = {{2.5f, 3}, {-2.5f, -3}, {0.49f, 0}, {-128.0f, -128}, {128.0f, 127}};
+    for (const auto &[value, rounded] : cases) EXPECT_EQ(HTDisc_RoundComponent(value), rounded) << value;
 }
 
 // A code table, a directory for files and a prototype set over the table.
@@ -139,10 +123,12 @@ protected:
         for (const std::string &r : records) bytes += r;
         return dir.Write(name, bytes);
     }
-    _HT_PROTO_SET *NewSet() {
+    // A fresh set over the code table, loaded from the records.
+    void LoadSet(const std::vector<std::string> &records) {
         HTDisc_FreeSet(set);
         set = HTDisc_CreateSet(HTCode_GetItemTotal());
-        return set;
+        ASSERT_NE(set, nullptr);
+        ASSERT_EQ(HTDisc_LoadMdcFile(set, WriteRecords("p.mdc", records).c_str()), 1);
     }
     void TearDown() override { HTDisc_FreeSet(set); }
 
@@ -153,31 +139,31 @@ protected:
 TEST_F(HTDiscFiles, MdcPrototypesFollowRecordAndNodeCounts) {
     Load({{'A', 1}, {'B', 1}, {'C', 40}, {'D', 8}, {'E', 1}, {'F', 1}, {'G', 3}});
     std::filesystem::create_directories(dir.File("sort"));
-    WriteRecords("sort/41.fec", {FeatureRecord('A', {9, -9})});
-    WriteRecords("sort/42.fec", {FeatureRecord('B', {1}), FeatureRecord('B', {2}), FeatureRecord('B', {4})});
-    std::vector<std::string> c, d, f;
-    for (int i = 0; i < 20; ++i) c.push_back(FeatureRecord('C', {i * 5}));
-    for (int i = 0; i < 5; ++i) d.push_back(FeatureRecord('D', {0, i * 20}));
-    for (int i = 0; i < 12000; ++i) f.push_back(FeatureRecord('F', {i < 10000 ? 0 : 100}));
-    WriteRecords("sort/43.fec", c);
-    WriteRecords("sort/44.fec", d);
-    WriteRecords("sort/45.fec", {FeatureRecord('E', {-128}), FeatureRecord('E', {-128})});
-    WriteRecords("sort/46.fec", f);
+    auto put = [&](char code, int count, const std::function<Vector(int)> &components) {
+        std::vector<std::string> records;
+        for (int i = 0; i < count; ++i) records.push_back(FeatureRecord(code, components(i)));
+        char name[16];
+        std::snprintf(name, sizeof name, "sort/%X.fec", code);
+        WriteRecords(name, records);
+    };
+    put('A', 1, [](int) { return Vector{9, -9}; });
+    put('B', 3, [](int i) { return Vector{1 << i}; });
+    put('C', 20, [](int i) { return Vector{i * 5}; });
+    put('D', 5, [](int i) { return Vector{0, i * 20}; });
+    put('E', 2, [](int) { return Vector{-128}; });
+    put('F', 12000, [](int i) { return Vector{i < 10000 ? 0 : 100}; });
     std::string out = dir.File("class_000.mdc");
     ASSERT_EQ(HTDisc_MDC(dir.File("sort").c_str(), out.c_str()), 1);
 
     auto records = ReadFeatureRecords(out);
-    std::vector<int> perClass(128, 0);
+    std::map<int, int> perClass;
     for (const auto &r : records) ++perClass[r.first];
-    EXPECT_EQ(perClass['A'], 1);
-    EXPECT_EQ(perClass['B'], 1);
-    EXPECT_EQ(perClass['C'], 16);  // min(20, 40) records, at most 16
-    EXPECT_EQ(perClass['D'], 5);   // min(5, 8)
-    EXPECT_EQ(perClass['G'], 0);   // no file
-    ASSERT_EQ(records.size(), 1u + 1 + 16 + 5 + 1 + 1);
-    EXPECT_EQ(records[0].second[0], 9);   // the one record itself
+    // C: min(20 records, 40 nodes, 16); D: min(5, 8); G has no file.
+    EXPECT_EQ(perClass, (std::map<int, int>{{'A', 1}, {'B', 1}, {'C', 16}, {'D', 5}, {'E', 1}, {'F', 1}}));
+    ASSERT_EQ(records.size(), 25u);
+    EXPECT_EQ(records[0].second[0], 9);  // the one record itself
     EXPECT_EQ(records[0].second[1], -9);
-    EXPECT_EQ(records[1].second[0], 2);   // mean 7/3 rounds to 2
+    EXPECT_EQ(records[1].second[0], 2);  // mean 7/3 rounds to 2
     std::set<int> dValues;
     for (int i = 18; i < 23; ++i) dValues.insert(records[i].second[1]);
     EXPECT_EQ(dValues, (std::set<int>{0, 20, 40, 60, 80}));
@@ -185,12 +171,10 @@ TEST_F(HTDiscFiles, MdcPrototypesFollowRecordAndNodeCounts) {
     EXPECT_EQ(records[24].second[0], 0);     // only the first 10000 records count
 }
 
-TEST_F(HTDiscFiles, SaveClampsInPlaceAndLoadSkipsForeignCodes) {
+TEST_F(HTDiscFiles, LoadSkipsForeignCodesAndExtraPrototypesAndSaveClampsInPlace) {
     Load({{'A', 2}, {'B', 2}});
-    std::string in = WriteRecords("in.mdc", {FeatureRecord('A', {1}), FeatureRecord('Z', {2}), FeatureRecord('B', {3}),
-                                             FeatureRecord('B', {4}), FeatureRecord('A', {5}).substr(0, 30)});
-    ASSERT_NE(NewSet(), nullptr);
-    ASSERT_EQ(HTDisc_LoadMdcFile(set, in.c_str()), 1);
+    LoadSet({FeatureRecord('A', {1}), FeatureRecord('Z', {2}), FeatureRecord('B', {3}), FeatureRecord('B', {4}),
+             FeatureRecord('A', {5}).substr(0, 30)});
     EXPECT_EQ(set->count[0], 1);  // the truncated A record is dropped
     EXPECT_EQ(set->count[1], 2);  // Z has no item and is skipped
     EXPECT_EQ(*HTDisc_ProtoAt(set, 1, 2, 0), 4.0f);
@@ -211,20 +195,15 @@ TEST_F(HTDiscFiles, SaveClampsInPlaceAndLoadSkipsForeignCodes) {
 
     EXPECT_EQ(HTDisc_LoadMdcFile(set, dir.File("missing.mdc").c_str()), 0);
     EXPECT_EQ(set->count[1], 2);
-}
 
-TEST_F(HTDiscFiles, LoadKeepsAtMostSixteenPrototypesPerClass) {
-    Load({{'A', 16}});
-    std::vector<std::string> records;
-    for (int i = 0; i < 18; ++i) records.push_back(FeatureRecord('A', {i}));
-    std::string in = WriteRecords("in.mdc", records);
-    ASSERT_NE(NewSet(), nullptr);
-    ASSERT_EQ(HTDisc_LoadMdcFile(set, in.c_str()), 1);
+    std::vector<std::string> eighteen;
+    for (int i = 0; i < 18; ++i) eighteen.push_back(FeatureRecord('A', {i}));
+    LoadSet(eighteen);
     EXPECT_EQ(set->count[0], HT_DISC_PROTO_MAX);
     EXPECT_EQ(*HTDisc_ProtoAt(set, 0, 16, 0), 15.0f);
 }
 
-// 128 classes from U+4E00, one prototype each, its component 0 given by
+// Classes from U+4E00, one prototype each, its component 0 given by
 // first(c); the sample is the zero vector, so class c lies at 36.9 + first².
 class HTDiscCandidates : public HTDiscFiles {
 protected:
@@ -236,12 +215,9 @@ protected:
             records.push_back(FeatureRecord((uint16_t)(0x4E00 + c), {first(c)}));
         }
         Load(codes);
-        ASSERT_NE(NewSet(), nullptr);
-        ASSERT_EQ(HTDisc_LoadMdcFile(set, WriteRecords("p.mdc", records).c_str()), 1);
+        LoadSet(records);
     }
-    int Candidates(int trueClass) {
-        return HTDisc_GetCandidate(set, trueClass, x, kDim, HTCode_GetItemTotal());
-    }
+    int Candidates(int trueClass) { return HTDisc_GetCandidate(set, trueClass, x, kDim, HTCode_GetItemTotal()); }
     float x[kDim] = {};
 };
 
@@ -250,7 +226,6 @@ TEST_F(HTDiscCandidates, ListEndsAtTheFirstClearGapFromPosition100) {
     EXPECT_EQ(Candidates(5), 5);
     EXPECT_EQ(set->cand.count, 100);  // position 99 is already far
     EXPECT_FLOAT_EQ(set->cand.item[99].distance, 36.9f + 99 * 99);
-
     EXPECT_EQ(Candidates(110), 100);  // not listed: appended as entry 101
     EXPECT_EQ(set->cand.count, 101);
     EXPECT_EQ(set->cand.item[100].classIndex, 110);
@@ -260,6 +235,11 @@ TEST_F(HTDiscCandidates, ListEndsAtTheFirstClearGapFromPosition100) {
     Build(128, [](int c) { return c == 0 ? 0 : c <= 110 ? 1 : 4; });
     Candidates(0);
     EXPECT_EQ(set->cand.count, 112);
+
+    // Fewer classes than entries: the unfilled entries are dropped.
+    Build(3, [](int c) { return c * 3; });
+    EXPECT_EQ(Candidates(2), 2);
+    EXPECT_EQ(set->cand.count, 3);
 }
 
 TEST_F(HTDiscCandidates, CloseListHolds128AndTheTrueClassAs129th) {
@@ -276,12 +256,6 @@ TEST_F(HTDiscCandidates, CloseListHolds128AndTheTrueClassAs129th) {
     EXPECT_EQ(set->cand.item[128].classIndex, 129);
 }
 
-TEST_F(HTDiscCandidates, UnfilledEntriesAreDropped) {
-    Build(3, [](int c) { return c * 3; });
-    EXPECT_EQ(Candidates(2), 2);
-    EXPECT_EQ(set->cand.count, 3);
-}
-
 TEST_F(HTDiscFiles, LaneDistancesMatchTheScalarSumExactly) {
     // Classes with 0..16 prototypes so that classes straddle the blocks.
     std::mt19937 rng(11);
@@ -289,11 +263,10 @@ TEST_F(HTDiscFiles, LaneDistancesMatchTheScalarSumExactly) {
     std::vector<std::string> records;
     for (int c = 0; c < 40; ++c) {
         codes.push_back({(uint16_t)(0x5000 + c), 16});
-        for (int k = 0, n = (int)(rng() % 17); k < n; ++k) records.push_back(FeatureRecord((uint16_t)(0x5000 + c), {}));
+        records.insert(records.end(), rng() % 17, FeatureRecord((uint16_t)(0x5000 + c), {}));
     }
     Load(codes);
-    ASSERT_NE(NewSet(), nullptr);
-    ASSERT_EQ(HTDisc_LoadMdcFile(set, WriteRecords("p.mdc", records).c_str()), 1);
+    LoadSet(records);
     std::uniform_real_distribution<float> value(-120.0f, 120.0f);
     float sample[kDim];
     for (float &v : sample) v = value(rng);
@@ -309,14 +282,14 @@ TEST_F(HTDiscFiles, LaneDistancesMatchTheScalarSumExactly) {
         for (int k = 1; k <= set->count[c]; ++k) {
             float d = 36.9f;
             for (int j = 0; j < kDim; ++j) {
-                float diff = sample[j] - *HTDisc_ProtoAt(set, c, k, j);
-                float sq = diff * diff;
+                const float diff = sample[j] - *HTDisc_ProtoAt(set, c, k, j);
+                const float sq = diff * diff;
                 d += sq;
             }
             EXPECT_EQ(set->protoDist[c][k - 1], (double)d) << "class " << c << " prototype " << k;
             least = std::min(least, (double)d);
         }
-        EXPECT_EQ(set->classDist[c], least);
+        EXPECT_EQ(set->classDist[c], least) << "class " << c;
     }
     for (int e = 1; e < set->cand.count; ++e) EXPECT_LE(set->cand.item[e - 1].distance, set->cand.item[e].distance);
 }
@@ -326,9 +299,7 @@ class HTDiscGrade : public HTDiscCandidates {
 protected:
     void SetUp() override {
         Load({{'A', 1}, {'B', 1}});
-        ASSERT_NE(NewSet(), nullptr);
-        std::string p = WriteRecords("p.mdc", {FeatureRecord('A', {-10}), FeatureRecord('B', {0, 10})});
-        ASSERT_EQ(HTDisc_LoadMdcFile(set, p.c_str()), 1);
+        LoadSet({FeatureRecord('A', {-10}), FeatureRecord('B', {0, 10})});
         set->learningRate = 0.02f;
     }
 };
@@ -353,30 +324,31 @@ TEST_F(HTDiscGrade, NoUpdateWhenTheLossSlopeVanishes) {
 
 TEST_F(HTDiscFiles, ResumedTrainingCarriesOnFromTheLatestSnapshot) {
     Load({{'A', 1}, {'B', 1}, {'C', 1}});
-    std::filesystem::create_directories(dir.File("mdc"));
-    std::filesystem::create_directories(dir.File("rand"));
+    for (const char *sub : {"mdc", "rand"}) std::filesystem::create_directories(dir.File(sub));
     WriteRecords("mdc/class_000.mdc", {FeatureRecord('A', {-20}), FeatureRecord('B', {0, 20}), FeatureRecord('C', {20})});
     // Samples as far from their own prototype as from the others, so that
     // every sample moves the prototypes by whole units.
     std::mt19937 rng(5);
-    std::vector<std::string> files[3];
-    for (auto &file : files)
+    for (int file = 1; file <= 3; ++file) {
+        std::vector<std::string> records;
         for (int i = 0; i < 40; ++i)
-            file.push_back(FeatureRecord((uint16_t)(rng() % 3), {(int)(rng() % 5) - 2, (int)(rng() % 5) - 2, 80}));
-    for (int i = 0; i < 3; ++i) WriteRecords("rand/rand_00" + std::to_string(i + 1) + ".fec", files[i]);
-    std::string randDir = dir.File("rand"), mdcDir = dir.File("mdc");
+            records.push_back(FeatureRecord((uint16_t)(rng() % 3), {(int)(rng() % 5) - 2, (int)(rng() % 5) - 2, 80}));
+        WriteRecords("rand/rand_00" + std::to_string(file) + ".fec", records);
+    }
+    const std::string randDir = dir.File("rand"), mdcDir = dir.File("mdc");
     ASSERT_EQ(HTDisc_MCE(randDir.c_str(), mdcDir.c_str(), 0, 1, 2), 1);
-    std::string log = dir.File("train.log");
-    HTLog_Initialize(log.c_str());
+    HTLog_Initialize(dir.File("train.log").c_str());
     ASSERT_EQ(HTDisc_MCE(randDir.c_str(), mdcDir.c_str(), 0, 1, 3), 1);
     HTLog_Terminate();
-    std::string text = ReadFile(log);
-    EXPECT_NE(text.find("  skip " + mdcDir + "/class_001.mdc\n"), std::string::npos);
-    EXPECT_NE(text.find("  skip " + mdcDir + "/class_002.mdc\n"), std::string::npos);
+    const std::string log = ReadFile(dir.File("train.log"));
+    EXPECT_NE(log.find("  skip " + mdcDir + "/class_001.mdc\n"), std::string::npos);
+    EXPECT_NE(log.find("  skip " + mdcDir + "/class_002.mdc\n"), std::string::npos);
 
     // The same training by hand: snapshot 2, then file 3 with the rate the
     // 80 earlier samples of 120 left.
-    ASSERT_NE(NewSet(), nullptr);
+    HTDisc_FreeSet(set);
+    set = HTDisc_CreateSet(HTCode_GetItemTotal());
+    ASSERT_NE(set, nullptr);
     ASSERT_EQ(HTDisc_LoadMdcFile(set, (mdcDir + "/class_002.mdc").c_str()), 1);
     double j = 80.0;
     for (const auto &record : ReadFeatureRecords(randDir + "/rand_003.fec")) {
@@ -386,7 +358,7 @@ TEST_F(HTDiscFiles, ResumedTrainingCarriesOnFromTheLatestSnapshot) {
         HTDisc_GPD(set, record.first, sample, kDim, 3);
         j += 1.0;
     }
-    std::string expected = dir.File("expected.mdc");
+    const std::string expected = dir.File("expected.mdc");
     ASSERT_EQ(HTDisc_SaveMdcFile(set, expected.c_str()), 1);
     EXPECT_EQ(ReadFile(mdcDir + "/class_003.mdc"), ReadFile(expected));
     EXPECT_NE(ReadFile(mdcDir + "/class_003.mdc"), ReadFile(mdcDir + "/class_002.mdc"));
@@ -395,7 +367,7 @@ TEST_F(HTDiscFiles, ResumedTrainingCarriesOnFromTheLatestSnapshot) {
 TEST_F(HTDiscFiles, TrainingFailsWithoutItsInputs) {
     Load({{'A', 1}});
     std::filesystem::create_directories(dir.File("mdc"));
-    std::string randDir = dir.File("rand"), mdcDir = dir.File("mdc");
+    const std::string randDir = dir.File("rand"), mdcDir = dir.File("mdc");
     EXPECT_EQ(HTDisc_MCE(randDir.c_str(), mdcDir.c_str(), 0, 1, 1), 0);  // no snapshot 0
     WriteRecords("mdc/class_000.mdc", {FeatureRecord('A', {1})});
     EXPECT_EQ(HTDisc_MCE(randDir.c_str(), mdcDir.c_str(), 0, 1, 1), 0);  // no rand_001

@@ -2,9 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -32,6 +33,7 @@ struct TrainRun {
     std::string Model() const { return Path("work/model/hrec.dat"); }
     std::string Log() const { return Path("train.log"); }
     std::string StepLog() const { return Path("work/train_step.log"); }
+    void WriteStep(const char *text) const { std::ofstream(StepLog(), std::ios::binary) << text; }
     std::string Train(int retrain, const std::string &out = "out") const {
         HTTrain_Process(Path("charset").c_str(), (Path("train") + "/").c_str(), Path("test").c_str(), Model().c_str(),
                         Log().c_str(), Path("work").c_str(), Path(out).c_str(), "t", retrain);
@@ -39,19 +41,12 @@ struct TrainRun {
     }
 };
 
-void WriteStep(const TrainRun &run, const char *text) {
-    FILE *fp = std::fopen(run.StepLog().c_str(), "wb");
-    ASSERT_NE(fp, nullptr);
-    std::fputs(text, fp);
-    std::fclose(fp);
-}
-
 // Trains one model for the suite (each test process trains once): 15 classes of distinct stroke
 // shapes, 30 noisy samples each for training and 8 fresh ones for testing.
 class HTTrainTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        trained = new TempDir;
+        trained = std::make_unique<TempDir>();
         base.root = trained->path();
         pt::SampleSetPlan plan;
         plan.classes = 15;
@@ -63,12 +58,9 @@ protected:
         plan.noiseSeed = 2;
         pt::WriteSampleSet(base.Path("test"), plan);
         pt::WriteCharsetDir(base.Path("charset"), codes, 4);
-        firstLog = new std::string(base.Train(0));
+        firstLog = base.Train(0);
     }
-    static void TearDownTestSuite() {
-        delete firstLog;
-        delete trained;
-    }
+    static void TearDownTestSuite() { trained.reset(); }
     // A copy of the trained run that a test may change.
     TrainRun Copy() const {
         TrainRun run{scratch.path()};
@@ -77,18 +69,14 @@ protected:
         return run;
     }
 
-    static TempDir *trained;
-    static TrainRun base;
-    static std::string *firstLog;
+    inline static std::unique_ptr<TempDir> trained;
+    inline static TrainRun base;
+    inline static std::string firstLog;
     TempDir scratch;
 };
 
-TempDir *HTTrainTest::trained = nullptr;
-TrainRun HTTrainTest::base;
-std::string *HTTrainTest::firstLog = nullptr;
-
 TEST_F(HTTrainTest, TrainsPublishesAndRecognisesHeldOutSamples) {
-    const std::string &log = *firstLog;
+    const std::string &log = firstLog;
     for (const char *stage : kStageBegin) EXPECT_EQ(CountOf(log, stage), 1) << stage;
     EXPECT_EQ(CountOf(log, "fail"), 0);
     EXPECT_EQ(ReadFile(base.StepLog()), "9\r\n");
@@ -135,7 +123,7 @@ TEST_F(HTTrainTest, ResumesFromTheStepLogAndReportsTheOutcome) {
                          " " + run.Log() + " " + run.Path("work") + " " + run.Path("out") + " t";
 
     // Step log 4: three skip lines, then the run goes on from the sort stage.
-    WriteStep(run, "4\r\n");
+    run.WriteStep("4\r\n");
     std::string log = run.Train(0);
     size_t sortBegin = log.find("sort classify begin.");
     ASSERT_NE(sortBegin, std::string::npos);
@@ -159,7 +147,7 @@ TEST_F(HTTrainTest, ResumesFromTheStepLogAndReportsTheOutcome) {
     // stays in the step log; the tool reports the unfinished run.
     fs::remove(run.Path("work/disc_mdc/class_050.mdc"));
     fs::remove(run.Path("work/feat_rand/rand_050.fec"));
-    WriteStep(run, "6\r\n");
+    run.WriteStep("6\r\n");
     log = run.Train(0);
     EXPECT_NE(log.find("skip rand feature.\nSkip MDC\n"), std::string::npos);
     EXPECT_NE(log.find("GDC finished.\n"), std::string::npos);

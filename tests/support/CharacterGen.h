@@ -1,10 +1,6 @@
 // Random characters in the recognizer's 8-bit point form, for the feature
 // tests and benchmarks. Every character is its strokes, each followed by the
 // stroke-end marker (255, 0), then the end-of-data marker (255, 255).
-//
-//   std::mt19937 rng(7);
-//   auto pen = penrune::test::SmoothCharacter(rng, 12, 25);  // realistic ink
-//   auto odd = penrune::test::JumbleCharacter(rng, 60);      // edge cases
 #ifndef PENRUNE_TESTS_SUPPORT_CHARACTERGEN_H
 #define PENRUNE_TESTS_SUPPORT_CHARACTERGEN_H
 

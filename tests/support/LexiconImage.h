@@ -18,9 +18,8 @@ struct LexiconBuild {
     std::string errors;  // the error file
     std::string output;  // what the builder printed on standard output
 
-    // The image copied to 4-byte aligned memory, as the view requires.
-    const HR_UINT8 *data();
-    // A view over data(); valid while this build and its image are unchanged.
+    // A view over a 4-byte aligned copy of image, as the view requires;
+    // valid while this build is alive and View() is not called again.
     _PY_LEX View();
 
 private:

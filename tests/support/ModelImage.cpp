@@ -1,37 +1,30 @@
 #include "ModelImage.h"
 
-#include "HRFeature.h"
-
 #include <algorithm>
 #include <cmath>
 #include <numeric>
 #include <stdexcept>
+#include <utility>
+
+#include "HRFeature.h"
 
 namespace penrune::test {
 namespace {
 
 constexpr uint32_t kHeaderSize = 32;
-constexpr int kSelectorGroup = 4;        // features per sign and dimension
+constexpr int kSelectorGroup = 4;           // features per sign and dimension
 constexpr int16_t kSelectorWeight = 16384;  // 4 x 16384 = 1 << 16
 constexpr int kMatrixLimit = 3100;
 
-class ByteWriter {
-public:
-    void U16(uint32_t v) {
-        bytes_.push_back(static_cast<uint8_t>(v));
-        bytes_.push_back(static_cast<uint8_t>(v >> 8));
-    }
+// Appends little-endian fields.
+struct ByteWriter {
+    std::vector<uint8_t> bytes;
+    void U16(uint32_t v) { bytes.insert(bytes.end(), {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8)}); }
     void U32(uint32_t v) {
         U16(v & 0xFFFF);
         U16(v >> 16);
     }
-    void Vector(const ModelVector &v) {
-        for (int8_t b : v) bytes_.push_back(static_cast<uint8_t>(b));
-    }
-    std::vector<uint8_t> Take() { return std::move(bytes_); }
-
-private:
-    std::vector<uint8_t> bytes_;
+    void Vector(const ModelVector &v) { bytes.insert(bytes.end(), v.begin(), v.end()); }
 };
 
 const std::vector<uint16_t> &MembersOf(const ModelLayout &layout, size_t c) {
@@ -39,14 +32,12 @@ const std::vector<uint16_t> &MembersOf(const ModelLayout &layout, size_t c) {
     return c < layout.members.size() ? layout.members[c] : kNone;
 }
 
-int8_t ClampByte(double v) {
-    return static_cast<int8_t>(std::clamp(std::lround(v), -128L, 127L));
-}
-
+// centre plus normal noise of deviation `spread` in every dimension.
 ModelVector Around(std::mt19937 &rng, const ModelVector &centre, double spread) {
     std::normal_distribution<double> noise(0.0, spread);
     ModelVector v;
-    for (int d = 0; d < kModelDim; ++d) v[d] = ClampByte(centre[d] + noise(rng));
+    for (int d = 0; d < kModelDim; ++d)
+        v[d] = static_cast<int8_t>(std::clamp(std::lround(centre[d] + noise(rng)), -128L, 127L));
     return v;
 }
 
@@ -58,8 +49,7 @@ ModelVector ProjectedCharacter(std::mt19937 &rng, const std::vector<int16_t> &ma
     std::vector<_HR_POINT8> bytes(points.size());
     const auto n = static_cast<HR_UINT16>(points.size());
     HRFeature_Point16ToPoint8(points.data(), n, bytes.data());
-    int16_t feature[kModelFeatureDim];
-    int16_t projected[kModelDim];
+    int16_t feature[kModelFeatureDim], projected[kModelDim];
     HRFeature_Extract1024DimFeature(bytes.data(), n, feature);
     HRFeature_Transform(feature, kModelFeatureDim, projected, kModelDim, matrix.data());
     ModelVector v;
@@ -97,8 +87,7 @@ void AssignMembers(ModelLayout &layout, int memberships) {
     const int t = static_cast<int>(layout.centres.size());
     if (memberships < p || memberships > p * t) throw std::invalid_argument("membership count out of range");
     layout.members.assign(t, {});
-    std::vector<int> order(t);
-    std::vector<int> distance(t);
+    std::vector<int> order(t), distance(t);
     for (int f = 0; f < p; ++f) {
         const int take = memberships / p + (f < memberships % p ? 1 : 0);
         for (int c = 0; c < t; ++c) distance[c] = SquaredDistance(layout.prototypes[f].values, layout.centres[c]);
@@ -112,9 +101,8 @@ void AssignMembers(ModelLayout &layout, int memberships) {
 }  // namespace
 
 std::vector<uint8_t> BuildModelImage(const ModelLayout &layout) {
-    const uint32_t p = static_cast<uint32_t>(layout.prototypes.size());
-    const uint32_t t = static_cast<uint32_t>(layout.centres.size());
-    uint32_t m = 0;
+    const auto p = static_cast<uint32_t>(layout.prototypes.size()), t = static_cast<uint32_t>(layout.centres.size());
+    uint32_t m = 0;  // member-list entries
     for (uint32_t c = 0; c < t; ++c) m += static_cast<uint32_t>(MembersOf(layout, c).size());
     if (!layout.matrix.empty() && layout.matrix.size() != size_t{kModelDim} * kModelFeatureDim)
         throw std::invalid_argument("matrix must hold 64 x 1024 elements");
@@ -126,10 +114,8 @@ std::vector<uint8_t> BuildModelImage(const ModelLayout &layout) {
     out.U32(word);
     for (uint32_t size : sizes) out.U32(word += size);
 
-    uint32_t classSlots = layout.classSlots;
-    if (classSlots == 0 && p > 0) classSlots = layout.prototypes.back().code + 1u;
     out.U16(p);
-    out.U16(classSlots);
+    out.U16(layout.classSlots != 0 || p == 0 ? layout.classSlots : layout.prototypes.back().code + 1u);
     out.U16(kModelFeatureDim);
     out.U16(kModelDim);
     for (size_t i = 0; i < size_t{kModelDim} * kModelFeatureDim; ++i)
@@ -138,15 +124,13 @@ std::vector<uint8_t> BuildModelImage(const ModelLayout &layout) {
 
     out.U16(t);
     for (const ModelVector &centre : layout.centres) out.Vector(centre);
-    uint32_t offset = 0;
-    out.U32(offset);
-    for (uint32_t c = 0; c < t; ++c) out.U32(offset += static_cast<uint32_t>(MembersOf(layout, c).size()));
-    for (uint32_t c = 0; c < t; ++c) {
+    out.U32(0);  // running member-list offsets
+    for (uint32_t c = 0, offset = 0; c < t; ++c) out.U32(offset += static_cast<uint32_t>(MembersOf(layout, c).size()));
+    for (uint32_t c = 0; c < t; ++c)
         for (uint16_t f : MembersOf(layout, c)) out.U16(f);
-    }
     for (const ModelPrototype &prototype : layout.prototypes) out.U16(prototype.code);
     for (const ModelPrototype &prototype : layout.prototypes) out.U16(prototype.charset);
-    return out.Take();
+    return std::move(out.bytes);
 }
 
 std::vector<int16_t> SelectorMatrix() {

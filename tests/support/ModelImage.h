@@ -1,23 +1,11 @@
 // Recognition model images and pen input built in memory, for tests and
 // benchmarks.
 //
-//   ModelLayout layout;                        // describe a model ...
-//   layout.prototypes.push_back({0x4E00, 0x000C, values});
-//   layout.centres.push_back(centre);
-//   layout.members.push_back({0});           // centre 0 reaches prototype 0
-//   std::vector<uint8_t> image = BuildModelImage(layout);
-//   const HR_UINT8 *data = image.data();
-//   HRReco_Initialize(block, size, &data); // ... and recognise with it
-//
 // BuildModelImage writes the exact byte layout the recognizer reads (header
 // of running section sums, transform and prototypes, search tree, codes,
 // charset bits), so a layout that keeps the model invariants (codes
 // non-decreasing, member indices ascending per centre and below the
 // prototype count) gives an image HRReco_CheckModel accepts.
-//
-// SelectorMatrix and SelectorFeature let a test choose the projected query
-// directly; RandomModelLayout makes a model of the shipped scale for
-// benchmarks; RandomCharacter makes pen input of a chosen size.
 #ifndef PENRUNE_TESTS_MODEL_IMAGE_H
 #define PENRUNE_TESTS_MODEL_IMAGE_H
 
@@ -50,18 +38,17 @@ struct ModelLayout {
     std::vector<std::vector<uint16_t>> members;  // prototype indices per centre; missing lists are empty
 };
 
-// The model image of layout.
 std::vector<uint8_t> BuildModelImage(const ModelLayout &layout);
 
 // Projection under which the compressed feature of SelectorFeature(y) is
-// exactly y + 128 in every dimension: row r adds +16384 x features 8r..8r+3
-// and -16384 x features 8r+4..8r+7.
+// exactly y + 128 in every dimension, so a test chooses the projected query
+// directly: row r adds +16384 x features 8r..8r+3 and -16384 x 8r+4..8r+7.
 std::vector<int16_t> SelectorMatrix();
 // Writes the 1024 features that SelectorMatrix projects to y.
 void SelectorFeature(const ModelVector &y, int16_t *feature);
 
-// A random projection matrix (64 x 1024) with elements within +-3100, the
-// range of trained matrices.
+// A random 64 x 1024 projection with elements within +-3100, the range of
+// trained matrices.
 std::vector<int16_t> RandomMatrix(uint32_t seed);
 
 // Size of a random model; the defaults are the shipped model's scale.

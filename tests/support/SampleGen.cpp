@@ -24,8 +24,7 @@ constexpr double kMaxRotation = 0.10;     // radians, about 6 degrees
 constexpr double kMaxShift = 15.0;
 
 struct Vec {
-    double x;
-    double y;
+    double x, y;
 };
 
 // Uniform value in [lo, hi) taken from the raw generator output, so the
@@ -50,9 +49,7 @@ std::vector<std::vector<Vec>> MakeTemplate(const SampleSetPlan &plan, int classI
     return strokes;
 }
 
-std::uint8_t ToCanvas(double v) {
-    return static_cast<std::uint8_t>(std::lround(std::fmin(std::fmax(v, 0.0), kCanvasMax)));
-}
+std::uint8_t ToCanvas(double v) { return static_cast<std::uint8_t>(std::lround(std::fmin(std::fmax(v, 0.0), kCanvasMax))); }
 
 // Points every kInkStep units along the polyline, both ends included.
 SampleStroke Trace(const std::vector<Vec> &controls, std::mt19937 &rng) {
@@ -74,38 +71,13 @@ SampleStroke Trace(const std::vector<Vec> &controls, std::mt19937 &rng) {
     return out;
 }
 
-void WriteBytes(const std::string &path, const std::vector<std::uint8_t> &bytes) {
+void WriteBytes(const std::string &path, const std::string &bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char *>(bytes.data()),
-              static_cast<std::streamsize>(bytes.size()));
+    out << bytes;
     if (!out) throw std::runtime_error("cannot write " + path);
 }
 
-std::string Utf8(std::uint16_t code) {
-    char bytes[4];
-    const int n = HTCode_DecodeToUTF8(code, bytes, sizeof bytes);
-    return std::string(bytes, static_cast<size_t>(n));
-}
-
-}  // namespace
-
-std::vector<std::uint8_t> EncodeSampleRecord(std::uint16_t code,
-                                             const std::vector<SampleStroke> &strokes) {
-    std::vector<std::uint8_t> record(6, 0);
-    for (const SampleStroke &stroke : strokes) {
-        for (SamplePoint p : stroke) record.insert(record.end(), {p.x, p.y});
-        record.insert(record.end(), {255, 0});
-    }
-    record.insert(record.end(), {255, 255});
-    if (record.size() > 0xBFFF) throw std::runtime_error("sample record too long");
-    const auto length = static_cast<std::uint16_t>(record.size());
-    record[0] = static_cast<std::uint8_t>(length & 0xFF);
-    record[1] = static_cast<std::uint8_t>(length >> 8);
-    record[2] = static_cast<std::uint8_t>(code & 0xFF);
-    record[3] = static_cast<std::uint8_t>(code >> 8);
-    return record;
-}
-
+// The strokes of sample `sample` of class `classIndex`.
 std::vector<SampleStroke> MakeSample(const SampleSetPlan &plan, int classIndex, int sample) {
     std::seed_seq seed{plan.templateSeed, plan.noiseSeed, static_cast<std::uint32_t>(classIndex),
                        static_cast<std::uint32_t>(sample)};
@@ -133,21 +105,35 @@ std::vector<SampleStroke> MakeSample(const SampleSetPlan &plan, int classIndex, 
     return strokes;
 }
 
+}  // namespace
+
+std::vector<std::uint8_t> EncodeSampleRecord(std::uint16_t code, const std::vector<SampleStroke> &strokes) {
+    std::vector<std::uint8_t> record(6, 0);
+    for (const SampleStroke &stroke : strokes) {
+        for (SamplePoint p : stroke) record.insert(record.end(), {p.x, p.y});
+        record.insert(record.end(), {255, 0});
+    }
+    record.insert(record.end(), {255, 255});
+    if (record.size() > 0xBFFF) throw std::runtime_error("sample record too long");
+    const auto length = static_cast<std::uint16_t>(record.size());
+    record[0] = static_cast<std::uint8_t>(length & 0xFF);
+    record[1] = static_cast<std::uint8_t>(length >> 8);
+    record[2] = static_cast<std::uint8_t>(code & 0xFF);
+    record[3] = static_cast<std::uint8_t>(code >> 8);
+    return record;
+}
+
 std::vector<std::uint16_t> WriteSampleSet(const std::string &dir, const SampleSetPlan &plan) {
-    if (plan.files < 1 || plan.classes < 1 || plan.firstCode + plan.classes > 0xFFFE) {
+    if (plan.files < 1 || plan.classes < 1 || plan.firstCode + plan.classes > 0xFFFE)
         throw std::invalid_argument("bad sample set description");
-    }
     std::filesystem::create_directories(dir);
-    std::vector<std::vector<std::uint8_t>> files(static_cast<size_t>(plan.files));
+    std::vector<std::string> files(static_cast<size_t>(plan.files));
     std::vector<std::uint16_t> codes;
-    for (int c = 0; c < plan.classes; ++c) {
-        codes.push_back(static_cast<std::uint16_t>(plan.firstCode + c));
-    }
+    for (int c = 0; c < plan.classes; ++c) codes.push_back(static_cast<std::uint16_t>(plan.firstCode + c));
     for (int s = 0; s < plan.samplesPerClass; ++s) {
-        std::vector<std::uint8_t> &file = files[static_cast<size_t>(s % plan.files)];
         for (int c = 0; c < plan.classes; ++c) {
             const auto record = EncodeSampleRecord(codes[static_cast<size_t>(c)], MakeSample(plan, c, s));
-            file.insert(file.end(), record.begin(), record.end());
+            files[static_cast<size_t>(s % plan.files)].append(record.begin(), record.end());
         }
     }
     for (int f = 0; f < plan.files; ++f) {
@@ -158,15 +144,23 @@ std::vector<std::uint16_t> WriteSampleSet(const std::string &dir, const SampleSe
     return codes;
 }
 
-void WriteCharsetDir(const std::string &dir, const std::vector<std::uint16_t> &codes, int nodeNum) {
+void WriteCodeTable(const std::string &dir, const std::vector<std::pair<std::uint16_t, int>> &codes) {
     std::filesystem::create_directories(dir);
     std::string numbers, members;
-    for (std::uint16_t code : codes) {
-        numbers += Utf8(code) + " " + std::to_string(nodeNum) + "\n";
-        members += Utf8(code) + "\n";
+    for (const auto &[code, nodeNum] : codes) {
+        char text[8];
+        const std::string character(text, static_cast<size_t>(HTCode_DecodeToUTF8(code, text, sizeof text)));
+        numbers += character + " " + std::to_string(nodeNum) + "\n";
+        members += character + "\n";
     }
-    WriteBytes(dir + "/char_number.txt", std::vector<std::uint8_t>(numbers.begin(), numbers.end()));
-    WriteBytes(dir + "/char_bit0.txt", std::vector<std::uint8_t>(members.begin(), members.end()));
+    WriteBytes(dir + "/char_number.txt", numbers);
+    WriteBytes(dir + "/char_bit0.txt", members);
+}
+
+void WriteCharsetDir(const std::string &dir, const std::vector<std::uint16_t> &codes, int nodeNum) {
+    std::vector<std::pair<std::uint16_t, int>> table;
+    for (std::uint16_t code : codes) table.emplace_back(code, nodeNum);
+    WriteCodeTable(dir, table);
 }
 
 }  // namespace penrune::test

@@ -1,24 +1,17 @@
 // Deterministic generator of handwriting sample files for tests and benchmarks.
 //
-// Every class gets its own random template of a few strokes (polylines of
-// 2..4 control points on a 0..254 canvas, the strokes clearly apart in
-// direction and place); every sample is that template under a small random
-// affine change (scale, shear, rotation, shift) with per-point jitter. The
-// same template seed gives the same templates, so a training set and a test
-// set of one alphabet differ only in their noise seed.
-//
-// Typical use:
-//   SampleSetPlan plan;                 // 10 classes x 20 samples, 1 file
-//   plan.classes = 15;
-//   auto codes = WriteSampleSet(dir + "/train", plan);
-//   plan.noiseSeed = 2;                 // same shapes, fresh noise
-//   WriteSampleSet(dir + "/test", plan);
-//   WriteCharsetDir(dir + "/charset", codes);
+// Every class gets its own random template of 2..4 strokes (polylines of
+// 2..4 control points on the 0..254 canvas); every sample is that template
+// under a small random affine change (scale, shear, rotation, shift) with
+// per-point jitter. The same template seed gives the same shapes, so a
+// training set and a test set of one alphabet differ only in their noise
+// seed (plan.noiseSeed).
 #ifndef PENRUNE_TESTS_SUPPORT_SAMPLEGEN_H
 #define PENRUNE_TESTS_SUPPORT_SAMPLEGEN_H
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace penrune::test {
@@ -40,13 +33,9 @@ struct SampleSetPlan {
     std::uint32_t noiseSeed = 1;      // chooses the per-sample distortions
 };
 
-// Encodes one record of a sample file: u16 length, u16 code, 2 zero bytes,
-// the points of every stroke each followed by (255, 0), then (255, 255).
-std::vector<std::uint8_t> EncodeSampleRecord(std::uint16_t code,
-                                             const std::vector<SampleStroke> &strokes);
-
-// The strokes of one sample: sample index `sample` of class `classIndex`.
-std::vector<SampleStroke> MakeSample(const SampleSetPlan &plan, int classIndex, int sample);
+// One record of a sample file: u16 length, u16 code, 2 zero bytes, the
+// points of every stroke each followed by (255, 0), then (255, 255).
+std::vector<std::uint8_t> EncodeSampleRecord(std::uint16_t code, const std::vector<SampleStroke> &strokes);
 
 // Writes plan.files sample files "samples_%03d.dat" into dir (created if
 // missing); each holds its samples in the order sample, then class. Returns
@@ -54,12 +43,12 @@ std::vector<SampleStroke> MakeSample(const SampleSetPlan &plan, int classIndex, 
 // cannot be written.
 std::vector<std::uint16_t> WriteSampleSet(const std::string &dir, const SampleSetPlan &plan);
 
-// Writes a charset directory for codes: "char_number.txt" with the line
-// "<character> <nodeNum>" per code and "char_bit0.txt" with the line
-// "<character>" per code, both UTF-8. Throws std::runtime_error when a file
-// cannot be written.
-void WriteCharsetDir(const std::string &dir, const std::vector<std::uint16_t> &codes,
-                     int nodeNum = 4);
+// Writes a charset directory: char_number.txt ("<character> <nodeNum>" per
+// code) and char_bit0.txt ("<character>" per code), both UTF-8, into dir
+// (created if missing). Throws std::runtime_error when a file cannot be written.
+void WriteCodeTable(const std::string &dir, const std::vector<std::pair<std::uint16_t, int>> &codes);
+// The same with node number nodeNum for every code.
+void WriteCharsetDir(const std::string &dir, const std::vector<std::uint16_t> &codes, int nodeNum = 4);
 
 }  // namespace penrune::test
 

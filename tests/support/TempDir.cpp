@@ -5,17 +5,12 @@
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
-#include <vector>
 
 namespace penrune_test {
 
 TempDir::TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "penrune-test-XXXXXX").string();
-    std::vector<char> buffer(pattern.begin(), pattern.end());
-    buffer.push_back('\0');
-    if (mkdtemp(buffer.data()) == nullptr)
-        throw std::runtime_error("mkdtemp failed");
-    path_ = buffer.data();
+    path_ = (std::filesystem::temp_directory_path() / "penrune-test-XXXXXX").string();
+    if (mkdtemp(path_.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
 }
 
 TempDir::~TempDir() {
@@ -34,7 +29,7 @@ std::string TempDir::Write(const std::string &name, const std::string &bytes) co
 std::string ReadFile(const std::string &path) {
     std::ifstream in(path, std::ios::binary);
     std::ostringstream content;
-    content << in.rdbuf();
+    content << in.rdbuf();  // a directory or missing file reads as empty
     return content.str();
 }
 

@@ -17,7 +17,7 @@ public:
     const std::string &path() const { return path_; }
     // path() + "/" + name.
     std::string File(const std::string &name) const;
-    // Writes bytes to path() + "/" + name and returns the full path.
+    // Writes bytes to File(name) and returns that path.
     std::string Write(const std::string &name, const std::string &bytes) const;
 
 private:

@@ -1,35 +1,21 @@
 #include "TrainData.h"
 
-#include <filesystem>
-#include <fstream>
-#include <iterator>
+#include <stdexcept>
 
 #include "HTCode.h"
+#include "SampleGen.h"
+#include "TempDir.h"
 
 namespace penrune::test {
 
-namespace {
-
-constexpr int kComponents = 64;
-
-std::string Utf8(std::uint16_t code) {
-    char text[8];
-    int n = HTCode_DecodeToUTF8(code, text, sizeof text);
-    return std::string(text, n);
-}
-
-}  // namespace
+constexpr int kComponents = 64;  // per feature record
 
 bool LoadCodeTable(const std::string &dir, const std::vector<std::pair<std::uint16_t, int>> &codes) {
-    std::filesystem::create_directories(dir);
-    std::ofstream numbers(dir + "/char_number.txt", std::ios::binary);
-    std::ofstream bits(dir + "/char_bit0.txt", std::ios::binary);
-    for (const auto &[code, nodeNum] : codes) {
-        numbers << Utf8(code) << ' ' << nodeNum << '\n';
-        bits << Utf8(code) << '\n';
+    try {
+        WriteCodeTable(dir, codes);
+    } catch (const std::runtime_error &) {
+        return false;
     }
-    numbers.close();
-    bits.close();
     return HTCode_Initialize(dir.c_str(), 0xFFFF) == 1;
 }
 
@@ -43,8 +29,7 @@ std::string FeatureRecord(std::uint16_t label, const std::vector<int> &component
 }
 
 std::vector<std::pair<std::uint16_t, std::vector<int>>> ReadFeatureRecords(const std::string &path) {
-    std::ifstream in(path, std::ios::binary);
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::string bytes = penrune_test::ReadFile(path);
     std::vector<std::pair<std::uint16_t, std::vector<int>>> records;
     for (std::size_t at = 0; at + 2 + kComponents <= bytes.size(); at += 2 + kComponents) {
         std::vector<int> components(kComponents);

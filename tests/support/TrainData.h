@@ -11,9 +11,8 @@
 
 namespace penrune::test {
 
-// Writes char_number.txt ("<character> <nodeNum>") and char_bit0.txt into
-// dir (created if missing) for the given (code, nodeNum) pairs and loads
-// them into the process-wide code table. Returns whether the load succeeded.
+// WriteCodeTable (SampleGen.h), then loads the table into the process-wide
+// code table. Returns whether writing and loading succeeded.
 bool LoadCodeTable(const std::string &dir, const std::vector<std::pair<std::uint16_t, int>> &codes);
 
 // One 66-byte record of a .fec or .mdc file: the u16 label, then 64 signed
