@@ -453,7 +453,7 @@ TEST(HRFeatureKernels, ProjectionVersionsMatchTheReference) {
                 Vector out(nOut + 1, -7);
                 kernels[k](x.data(), static_cast<HR_UINT32>(nIn), out.data(), static_cast<HR_UINT32>(nOut), matrix.data());
                 for (int r = 0; r < nOut; ++r) {
-                    ASSERT_EQ(out[r], reference::Project(&matrix[static_cast<size_t>(r) * nIn], x.data(), nIn))
+                    ASSERT_EQ(out[r], reference::Project(matrix.data() + static_cast<size_t>(r) * nIn, x.data(), nIn))
                         << "kernel " << k << ": " << nIn << ' ' << nOut << ' ' << r;
                 }
                 EXPECT_EQ(out[nOut], -7) << "kernel " << k;
