@@ -153,7 +153,7 @@ std::vector<std::uint16_t> SelectCodes(const HandLibrary &library, const std::st
     for (std::uint16_t code : codes)
         if (wanted.count(code)) kept.push_back(code);
     if (kept.size() < wanted.size())
-        std::fprintf(stderr, "synth: %zu charset characters have no hand\n", wanted.size() - kept.size());
+        std::fprintf(stderr, "penrune synth: %zu charset characters have no hand\n", wanted.size() - kept.size());
     return kept;
 }
 
@@ -189,7 +189,7 @@ int SynthMain(int argc, char **argv) {
                     outDir.c_str());
         return 0;
     } catch (const std::exception &error) {
-        std::fprintf(stderr, "synth: %s\n", error.what());
+        std::fprintf(stderr, "penrune synth: %s\n", error.what());
         return 1;
     }
 }
@@ -232,7 +232,7 @@ int ToSamplesMain(int argc, char **argv) {
         }
         return 0;
     } catch (const std::exception &error) {
-        std::fprintf(stderr, "tosamples: %s\n", error.what());
+        std::fprintf(stderr, "penrune tosamples: %s\n", error.what());
         return 1;
     }
 }
