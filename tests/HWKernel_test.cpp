@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <nlohmann/json.hpp>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -291,6 +292,53 @@ TEST_F(KernelTest, HistogramCutsAtTheMiddleOfWideGapsAndAssignsStrokesInWritingO
         {"straddle after the second box", {a, b, straddle, {310, 10, 390, 90}}, {{0, 1}, {1, 2}, {2, 4}}},
     };
     for (const auto &c : cases) EXPECT_EQ(Segments(c.boxes), c.expected) << c.what;
+}
+
+// Random host behaviour: point streams of every kind (plausible pen
+// paths, any 16-bit values, markers anywhere) mixed with deletions,
+// resets and candidate reads at any index and capacity. The instance must
+// stay consistent and never write past what the host handed it; run under
+// the sanitizers this also guards every buffer inside the kernel.
+TEST_F(KernelTest, RandomHostCallsKeepTheInstanceConsistent) {
+    Start();
+    std::mt19937 rng(5);
+    auto below = [&](unsigned n) { return static_cast<unsigned>(rng() % n); };
+    for (int round = 0; round < 400; ++round) {
+        const unsigned op = below(6);
+        if (op <= 2) {
+            Points points(below(10) == 0 ? below(3000) : below(200));
+            HR_UINT16 x = static_cast<HR_UINT16>(below(1000)), y = static_cast<HR_UINT16>(below(1000));
+            const bool wild = below(3) == 0;
+            for (_HR_POINT16 &p : points) {
+                x = static_cast<HR_UINT16>(wild ? rng() : x + below(21) - 10);
+                y = static_cast<HR_UINT16>(wild ? rng() : y + below(21) - 10);
+                const unsigned kind = below(50);
+                p = kind == 0 ? kStrokeEnd : kind == 1 ? kDataEnd : _HR_POINT16{x, y};
+            }
+            const HR_INT32 before = kernel_->pointTotal;
+            if (Add(points) == 0) {
+                EXPECT_EQ(kernel_->pointTotal, before);
+            }
+        } else if (op == 3) {
+            below(10) == 0 ? HWKernel_Reset(kernel_) : static_cast<void>(HWKernel_DelStroke(kernel_));
+        } else {
+            const HR_UINT16 index = static_cast<HR_UINT16>(below(HWKernel_GetCandTotal(kernel_) + 2));
+            const HR_UINT16 capacity = static_cast<HR_UINT16>(below(24));
+            std::vector<HR_UINT16> utf16(capacity + 1, 0xBEEF);
+            std::vector<char> utf8(capacity + 1, '#');
+            HWKernel_GetCandItem(kernel_, index, utf16.data(), capacity);
+            HWKernel_GetCandItemUtf8(kernel_, index, utf8.data(), capacity);
+            EXPECT_EQ(utf16[capacity], 0xBEEF) << "UTF-16 read wrote past capacity " << capacity;
+            EXPECT_EQ(utf8[capacity], '#') << "UTF-8 read wrote past capacity " << capacity;
+        }
+        ASSERT_LE(kernel_->strokeTotal, HW_STROKE_MAX);
+        ASSERT_LT(kernel_->pointTotal, HW_POINT_MAX);
+        ExpectConsistentStrokes();
+    }
+    std::vector<char> log(HW_KERNEL_LOG_SIZE + 1, '#');
+    const HR_UINT16 length = HWKernel_Log(kernel_, log.data());
+    EXPECT_EQ(length, std::strlen(log.data()));
+    EXPECT_EQ(log[HW_KERNEL_LOG_SIZE], '#');
 }
 
 // The command-line tool, run as a separate process.
