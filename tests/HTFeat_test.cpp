@@ -317,4 +317,40 @@ TEST_F(HTFeatStage, SortPutsRecordsOfOneCodeInOneFileInReadingOrderAndRerunsDoNo
     }
 }
 
+// Stage 5 draws 60 random sets from the sorted files: records keep their
+// class's item number as label, classes outside the charset are left out,
+// and PENRUNE_TRAIN_SEED makes the draw repeatable.
+TEST_F(HTFeatStage, RandomSetsLabelByItemNumberAndRepeatWithTheSeed) {
+    penrune::test::WriteCharsetDir(dir_.File("charset"), {kCodeA, 0x4E01, kCodeB});
+    ASSERT_EQ(HTCode_Initialize(dir_.File("charset").c_str(), 0xFFFF), 1);
+    const std::string sort = Dir("sort"), rand = Dir("rand");
+    for (const auto &[code, tag] : {std::pair{kCodeA, 1}, std::pair{kCodeB, 2}, std::pair{kUnwanted, 3}}) {
+        std::string bytes;
+        for (int n = 0; n < 1000; ++n) bytes += FeatureRecord(code, {tag, n});
+        char name[16];
+        std::snprintf(name, sizeof name, "/%x.fec", code);
+        dir_.Write("sort" + std::string(name), bytes);
+    }
+    const auto draw = [&] {
+        EXPECT_EQ(HTFeat_RandFeature(sort.c_str(), rand.c_str()), 1);
+        std::string all;
+        for (int set = 1; set <= HT_FEAT_RAND_SETS; ++set) {
+            char name[32];
+            std::snprintf(name, sizeof name, "/rand_%03d.fec", set);
+            for (const auto &[label, v] : ReadFeatureRecords(rand + name)) {
+                EXPECT_EQ(v[0], label == 0 ? 1 : label == 2 ? 2 : -1) << "set " << set << " label " << label;
+            }
+            all += ReadFile(rand + name);
+        }
+        return all;
+    };
+    setenv(HT_FEAT_RAND_SEED_ENV, "12345", 1);
+    const std::string first = draw();
+    EXPECT_GT(first.size(), 0u);
+    EXPECT_EQ(draw(), first);
+    setenv(HT_FEAT_RAND_SEED_ENV, "54321", 1);
+    EXPECT_NE(draw(), first);
+    unsetenv(HT_FEAT_RAND_SEED_ENV);
+}
+
 }  // namespace
