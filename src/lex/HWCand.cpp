@@ -3,6 +3,7 @@
 #include "HWCand.h"
 
 #include "HWUtils.h"
+#include "util/HWText.h"
 
 namespace {
 
@@ -18,26 +19,6 @@ HR_INT32 FindSameText(const _PY_CAND *cand, HR_UINT32 from, HR_UINT32 to, const 
     for (HR_UINT32 i = from; i < to; ++i)
         if (SameText(cand->cand[i], text, length)) return static_cast<HR_INT32>(i);
     return -1;
-}
-
-// UTF-8 bytes one code unit needs (each unit is encoded on its own).
-HR_UINT32 Utf8Size(HR_UINT16 unit) { return unit < 0x80 ? 1 : unit < 0x800 ? 2 : 3; }
-
-// Writes the longest prefix of whole characters of the item's text whose
-// UTF-8 form leaves room for a terminator in capacity bytes, and the
-// terminator (nothing for capacity 0). Returns the bytes the whole text
-// needs, so a result >= capacity means the text was cut.
-HR_UINT32 ItemTextUtf8(const _PY_CAND_ITEM &item, char *out, HR_UINT32 capacity) {
-    HR_UINT32 bytes = 0, units = 0, needed = 0;
-    for (HR_UINT32 i = 0; i < item.length; ++i) {
-        needed += Utf8Size(item.text[i]);
-        if (needed < capacity && units == i) {
-            bytes = needed;
-            units = i + 1;
-        }
-    }
-    if (capacity > 0) HR_utf16_to_utf8(item.text, static_cast<int>(units), out, static_cast<int>(bytes + 1));
-    return needed;
 }
 
 bool HasFreeSlot(const _PY_CAND *cand) { return cand->candTotal < PY_CAND_SLOT_MAX; }
@@ -240,7 +221,7 @@ HR_UINT32 FormatHex8(char *dst, HR_UINT32 value) {
 void DumpItem(DumpText *out, HR_UINT32 position, const _PY_CAND_ITEM &item) {
     char scratch[PY_CAND_DUMP_TEXT_MAX];
     char piece[PY_CAND_DUMP_TEXT_MAX + 40];
-    ItemTextUtf8(item, scratch, sizeof scratch);
+    HW_Utf16ToUtf8Cut(item.text, item.length, scratch, sizeof scratch);
     HR_UINT32 n = FormatDecimal(piece, position);
     piece[n++] = '.';
     n += CopyString(piece + n, scratch);
@@ -397,18 +378,13 @@ const _PY_CAND_ITEM *PYCand_GetItem(const _PY_CAND *cand, HR_UINT16 index) {
 int PYCand_GetItemString(const _PY_CAND *cand, HR_UINT16 index, HR_UINT16 *buffer, HR_UINT16 capacity) {
     const _PY_CAND_ITEM *item = PYCand_GetItem(cand, index);
     if (item == nullptr) return 0;
-    if (capacity > 0) {
-        HR_UINT32 copied = item->length < capacity ? item->length : capacity - 1u;
-        HR_memcpy(buffer, item->text, copied * sizeof(HR_UINT16));
-        buffer[copied] = 0;
-    }
-    return item->length;
+    return static_cast<int>(HW_Utf16CopyCut(item->text, item->length, buffer, capacity));
 }
 
 HR_UINT16 PYCand_GetItemStringUtf8(const _PY_CAND *cand, HR_UINT16 index, char *buffer, HR_UINT16 capacity) {
     const _PY_CAND_ITEM *item = PYCand_GetItem(cand, index);
     if (item == nullptr) return 0;
-    return static_cast<HR_UINT16>(ItemTextUtf8(*item, buffer, capacity));
+    return static_cast<HR_UINT16>(HW_Utf16ToUtf8Cut(item->text, item->length, buffer, capacity));
 }
 
 int PYCand_PhraseCompare(const _PY_CAND_ITEM *a, const _PY_CAND_ITEM *b) {
