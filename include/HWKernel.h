@@ -24,6 +24,7 @@
 #include "HRTypes.h"
 #include "HWCand.h"
 #include "HWLex.h"
+#include "HWLine.h"
 
 PENRUNE_EXTERN_C_BEGIN
 
@@ -43,6 +44,15 @@ PENRUNE_EXTERN_C_BEGIN
 #define HW_HISTOGRAM_BINS 100
 /* Bytes of the text buffer HWKernel_Log needs, terminator included. */
 #define HW_KERNEL_LOG_SIZE PY_CAND_DUMP_SIZE
+
+/* Recognition modes of HWKernel_SetMode. The classic mode (the default)
+ * keeps, for every stroke count, the histogram segmentation's string, the
+ * lexicon phrases spelled through the hypotheses and their completions. The
+ * line mode ranks the best paths through the hypotheses of a window of
+ * recent strokes by recognition, character shape and word frequency, so
+ * that any length of line is read at a bounded cost per stroke. */
+#define HW_MODE_CLASSIC 0
+#define HW_MODE_LINE 1
 
 /* A stored stroke: points first .. first + length - 1 of the point buffer,
  * its stroke-end marker included. */
@@ -65,6 +75,8 @@ typedef struct _HW_KERNEL {
     _HR_POINT16 scratch[HW_POINT_MAX];   /* the recognizer's input copy: it converts points in place */
     HR_INT32 segmentTotal;               /* segments of the latest segmentation */
     _HW_SEGMENT segment[HW_SEGMENT_MAX]; /* character segments [first, end) of strokes */
+    HR_INT32 mode;                       /* HW_MODE_CLASSIC or HW_MODE_LINE */
+    _HW_LINE line;                       /* the line mode's hypotheses, paths and lists */
 } _HW_KERNEL;
 
 /* Bytes the host must allocate for one instance. */
@@ -74,6 +86,10 @@ PENRUNE_API HR_UINT32 HWKernel_GetInstanceSize(void);
  * image (a NULL image selects the embedded model). Returns the instance, or
  * NULL for a NULL block. */
 PENRUNE_API _HW_KERNEL *HWKernel_Initialize(void *block, HR_UINT32 reserved, const HR_UINT8 *const *model);
+/* Selects the recognition mode, HW_MODE_CLASSIC or HW_MODE_LINE, and
+ * forgets every stroke held. Returns 1, or 0 for a NULL kernel or an unknown
+ * mode (the instance is then unchanged). */
+PENRUNE_API int HWKernel_SetMode(_HW_KERNEL *kernel, HR_INT32 mode);
 /* Forgets every stroke and candidate. */
 PENRUNE_API void HWKernel_Reset(_HW_KERNEL *kernel);
 /* Ends the instance; nothing is released, the block stays the host's. */
@@ -114,8 +130,8 @@ PENRUNE_API HR_INT32 HWKernel_GetCandItemUtf8(const _HW_KERNEL *kernel, HR_UINT1
  * text length. */
 PENRUNE_API HR_UINT16 HWKernel_Log(const _HW_KERNEL *kernel, char *text);
 
-/* The recognition pass over all strokes held. Returns 0 with no stroke held,
- * else 1. */
+/* The recognition pass of the current mode over the strokes held. Returns 0
+ * with no stroke held, else 1. */
 PENRUNE_API int HWKernel_Recognize(_HW_KERNEL *kernel);
 /* Cuts the line into character boxes by a projection histogram of the stroke
  * boxes and fills the segment table. */

@@ -14,6 +14,7 @@
 
 #include "Command.h"
 #include "HWKernel.h"
+#include "kernel/HWLineSearch.h"
 
 namespace {
 
@@ -31,6 +32,7 @@ struct Options {
     std::string path;
     bool each = false;
     bool json = false;
+    bool classic = false;
 };
 
 std::string Where(size_t stroke, size_t point) {
@@ -84,9 +86,11 @@ std::string ReadWholeFile(const std::string &path) {
 // A kernel instance in memory aligned for pointers.
 class Kernel {
 public:
-    Kernel() : block_((HWKernel_GetInstanceSize() + sizeof(HR_UINT64) - 1) / sizeof(HR_UINT64)) {
+    explicit Kernel(HR_INT32 mode)
+        : block_((HWKernel_GetInstanceSize() + sizeof(HR_UINT64) - 1) / sizeof(HR_UINT64)) {
         kernel_ = HWKernel_Initialize(block_.data(), 0, nullptr);
-        if (kernel_ == nullptr) throw std::runtime_error("kernel initialisation failed");
+        if (kernel_ == nullptr || !HWKernel_SetMode(kernel_, mode))
+            throw std::runtime_error("kernel initialisation failed");
     }
     ~Kernel() { HWKernel_Terminate(kernel_); }
     Kernel(const Kernel &) = delete;
@@ -102,13 +106,17 @@ public:
         HR_UINT32 total = HWKernel_GetCandTotal(kernel_);
         for (HR_UINT32 i = 0; i < total; ++i) {
             HR_UINT16 index = static_cast<HR_UINT16>(i);
-            list.push_back(
-                {{"rank", i + 1}, {"text", Text(index)}, {"score", PYCand_GetItem(&kernel_->cand, index)->score}});
+            list.push_back({{"rank", i + 1}, {"text", Text(index)}, {"score", Score(index)}});
         }
         return list;
     }
 
 private:
+    long long Score(HR_UINT16 index) const {
+        if (kernel_->mode == HW_MODE_LINE) return HWLine_GetItemScore(&kernel_->line, index);
+        return PYCand_GetItem(&kernel_->cand, index)->score;
+    }
+
     std::string Text(HR_UINT16 index) const {
         std::string text(64, '\0');
         HR_INT32 needed = HWKernel_GetCandItemUtf8(kernel_, index, &text[0], static_cast<HR_UINT16>(text.size()));
@@ -127,13 +135,13 @@ private:
 void PrintPass(const Options &options, size_t strokes, const Json &candidates) {
     if (options.each) std::printf("stroke %zu\n", strokes);
     for (const Json &c : candidates)
-        std::printf("%u\t%s\t%u\n", c["rank"].get<unsigned>(), c["text"].get<std::string>().c_str(),
-                    c["score"].get<unsigned>());
+        std::printf("%u\t%s\t%lld\n", c["rank"].get<unsigned>(), c["text"].get<std::string>().c_str(),
+                    c["score"].get<long long>());
 }
 
 int Run(const Options &options) {
     std::vector<Stroke> strokes = ParseStrokes(ReadWholeFile(options.path));
-    Kernel kernel;
+    Kernel kernel(options.classic ? HW_MODE_CLASSIC : HW_MODE_LINE);
     Json passes = Json::array();
     for (size_t s = 0; s < strokes.size(); ++s) {
         if (!kernel.Add(strokes[s]))
@@ -159,6 +167,8 @@ bool ParseOptions(int argc, char **argv, Options *options) {
             options->each = true;
         else if (arg == "--json")
             options->json = true;
+        else if (arg == "--classic")
+            options->classic = true;
         else if (options->path.empty() && !arg.empty() && arg[0] != '-')
             options->path = arg;
         else
@@ -170,7 +180,7 @@ bool ParseOptions(int argc, char **argv, Options *options) {
 int Main(int argc, char **argv) {
     Options options;
     if (!ParseOptions(argc, argv, &options)) {
-        std::fprintf(stderr, "usage: penrune recognize FILE [--each] [--json]\n");
+        std::fprintf(stderr, "usage: penrune recognize FILE [--each] [--json] [--classic]\n");
         return 2;
     }
     try {
@@ -186,5 +196,6 @@ int Main(int argc, char **argv) {
 }  // namespace
 
 static penrune::RegisterCommand reg("recognize", &Main,
-                                    "FILE [--each] [--json] -- recognise one line of handwriting given as JSON "
-                                    "strokes [[[x,y],...],...] and print the ranked candidates");
+                                    "FILE [--each] [--json] [--classic] -- recognise one line of handwriting given "
+                                    "as JSON strokes [[[x,y],...],...] and print the ranked candidates (line "
+                                    "mode; --classic: the histogram segmentation and phrase list)");

@@ -3,6 +3,7 @@
 #include "HWKernel.h"
 
 #include "HWUtils.h"
+#include "kernel/HWLineSearch.h"
 
 namespace {
 
@@ -57,16 +58,50 @@ void ComputeBox(_HW_KERNEL *kernel, HR_INT32 index) {
 // Recognises the points from index `first` through the end-of-data point as
 // one character. Slots the recognizer does not fill stay empty, so every
 // block of the builder holds exactly HW_RECO_CANDIDATES entries.
-void RecognizeFrom(_HW_KERNEL *kernel, HR_INT32 first, HR_UINT16 *codes, HR_UINT16 *distances) {
+void RecognizeFrom(_HW_KERNEL *kernel, HR_INT32 first, HR_UINT16 wanted, HR_UINT16 *codes, HR_UINT16 *distances) {
     HR_UINT32 n = static_cast<HR_UINT32>(kernel->pointTotal - first + 1);
     HR_memcpy(kernel->scratch, &kernel->point[first], n * sizeof(_HR_POINT16));
-    for (int i = 0; i < HW_RECO_CANDIDATES; ++i) {
+    for (int i = 0; i < wanted; ++i) {
         codes[i] = HR_RECO_EMPTY_CODE;
         distances[i] = HR_RECO_EMPTY_DISTANCE;
     }
-    HRReco_RecognizeShort(kernel->reco, kernel->scratch, static_cast<HR_UINT16>(n), HW_RECO_CANDIDATES, codes,
-                          distances);
+    HRReco_RecognizeShort(kernel->reco, kernel->scratch, static_cast<HR_UINT16>(n), wanted, codes, distances);
 }
+
+// The classic pass: every start stroke recognised, the histogram
+// segmentation, the builder's list.
+void RecognizeClassic(_HW_KERNEL *kernel, HR_INT32 n) {
+    // Beyond the builder's stroke counts no pass opens and nothing could be
+    // stored; once the builder refuses a block (its table is full) it refuses
+    // every later block of the pass. Recognitions whose results would be
+    // dropped are not run.
+    bool open = PYCand_BeginStroke(&kernel->cand, static_cast<HR_UINT16>(n)) != 0;
+    for (HR_INT32 k = 0; open && k < n; ++k) {
+        HR_UINT16 codes[HW_RECO_CANDIDATES], distances[HW_RECO_CANDIDATES];
+        RecognizeFrom(kernel, kernel->stroke[k].first, HW_RECO_CANDIDATES, codes, distances);
+        open = PYCand_AddRecoResult(&kernel->cand, HW_RECO_CANDIDATES, codes, distances,
+                                    static_cast<HR_UINT16>(n - k)) != 0;
+    }
+    ComputeBox(kernel, n - 1);
+    HWKernel_CalcHistogram(kernel);
+    PYCand_FinishStroke(&kernel->cand, static_cast<HR_UINT16>(n), kernel->segmentTotal, kernel->segment);
+}
+
+// The line pass: the runs of the window that may be one character are
+// recognised, and the paths extended to the newest stroke.
+void RecognizeLine(_HW_KERNEL *kernel, HR_INT32 n) {
+    ComputeBox(kernel, n - 1);
+    HWLine_BeginPass(&kernel->line, kernel->box, static_cast<HR_UINT32>(n));
+    for (HR_INT32 k = n - 1; k >= 0 && k >= n - HW_LINE_WINDOW; --k) {
+        if (!HWLine_OpenRun(&kernel->line, kernel->box, static_cast<HR_UINT32>(k))) break;
+        HR_UINT16 codes[HW_LINE_CANDS], distances[HW_LINE_CANDS];
+        RecognizeFrom(kernel, kernel->stroke[k].first, HW_LINE_CANDS, codes, distances);
+        HWLine_AddRun(&kernel->line, static_cast<HR_UINT32>(k), codes, distances, HW_LINE_CANDS);
+    }
+    HWLine_FinishPass(&kernel->line);
+}
+
+bool LineMode(const _HW_KERNEL *kernel) { return kernel->mode == HW_MODE_LINE; }
 
 struct Gap {
     HR_INT32 start;
@@ -163,14 +198,24 @@ _HW_KERNEL *HWKernel_Initialize(void *block, HR_UINT32, const HR_UINT8 *const *m
     if (kernel->reco == nullptr) return nullptr;  // block not aligned for the recognizer
     PYLex_Initialize(&kernel->lex, nullptr);
     PYCand_Initialize(&kernel->cand, &kernel->lex);
+    HWLine_Initialize(&kernel->line, &kernel->lex);
+    kernel->mode = HW_MODE_CLASSIC;
     HWKernel_Reset(kernel);
     return kernel;
+}
+
+int HWKernel_SetMode(_HW_KERNEL *kernel, HR_INT32 mode) {
+    if (kernel == nullptr || (mode != HW_MODE_CLASSIC && mode != HW_MODE_LINE)) return 0;
+    kernel->mode = mode;
+    HWKernel_Reset(kernel);
+    return 1;
 }
 
 void HWKernel_Reset(_HW_KERNEL *kernel) {
     kernel->strokeTotal = 0;
     kernel->pointTotal = 0;
     PYCand_Reset(&kernel->cand);
+    HWLine_Reset(&kernel->line);
 }
 
 void HWKernel_Terminate(_HW_KERNEL *kernel) {
@@ -199,6 +244,7 @@ int HWKernel_DelStroke(_HW_KERNEL *kernel) {
     kernel->strokeTotal -= 1;
     kernel->pointTotal = kernel->stroke[kernel->strokeTotal].first;  // 0 for the first stroke
     if (kernel->strokeTotal > 0) kernel->point[kernel->pointTotal] = kDataEnd;
+    if (LineMode(kernel)) return HWLine_DelLastStroke(&kernel->line);
     return PYCand_DelLastStroke(&kernel->cand);
 }
 
@@ -214,35 +260,33 @@ HR_UINT16 HWKernel_GetStrokeDataLen(const _HW_KERNEL *kernel, HR_UINT16 index) {
     return static_cast<HR_UINT16>(kernel->stroke[index].length);
 }
 
-HR_UINT32 HWKernel_GetCandTotal(const _HW_KERNEL *kernel) { return PYCand_GetTotal(&kernel->cand); }
+HR_UINT32 HWKernel_GetCandTotal(const _HW_KERNEL *kernel) {
+    if (LineMode(kernel)) return HWLine_GetTotal(&kernel->line);
+    return PYCand_GetTotal(&kernel->cand);
+}
 
 HR_INT32 HWKernel_GetCandItem(const _HW_KERNEL *kernel, HR_UINT16 index, HR_UINT16 *buffer, HR_UINT16 capacity) {
+    if (LineMode(kernel)) return HWLine_GetItemString(&kernel->line, index, buffer, capacity);
     return PYCand_GetItemString(&kernel->cand, index, buffer, capacity);
 }
 
 HR_INT32 HWKernel_GetCandItemUtf8(const _HW_KERNEL *kernel, HR_UINT16 index, char *buffer, HR_UINT16 capacity) {
+    if (LineMode(kernel)) return HWLine_GetItemStringUtf8(&kernel->line, index, buffer, capacity);
     return PYCand_GetItemStringUtf8(&kernel->cand, index, buffer, capacity);
 }
 
-HR_UINT16 HWKernel_Log(const _HW_KERNEL *kernel, char *text) { return PYCand_Dump(&kernel->cand, text); }
+HR_UINT16 HWKernel_Log(const _HW_KERNEL *kernel, char *text) {
+    if (LineMode(kernel)) return static_cast<HR_UINT16>(HWLine_Dump(&kernel->line, text, HW_KERNEL_LOG_SIZE - 1));
+    return PYCand_Dump(&kernel->cand, text);
+}
 
 int HWKernel_Recognize(_HW_KERNEL *kernel) {
     HR_INT32 n = kernel->strokeTotal;
     if (n <= 0) return 0;
-    // Beyond the builder's stroke counts no pass opens and nothing could be
-    // stored; once the builder refuses a block (its table is full) it refuses
-    // every later block of the pass. Recognitions whose results would be
-    // dropped are not run.
-    bool open = PYCand_BeginStroke(&kernel->cand, static_cast<HR_UINT16>(n)) != 0;
-    for (HR_INT32 k = 0; open && k < n; ++k) {
-        HR_UINT16 codes[HW_RECO_CANDIDATES], distances[HW_RECO_CANDIDATES];
-        RecognizeFrom(kernel, kernel->stroke[k].first, codes, distances);
-        open = PYCand_AddRecoResult(&kernel->cand, HW_RECO_CANDIDATES, codes, distances,
-                                    static_cast<HR_UINT16>(n - k)) != 0;
-    }
-    ComputeBox(kernel, n - 1);
-    HWKernel_CalcHistogram(kernel);
-    PYCand_FinishStroke(&kernel->cand, static_cast<HR_UINT16>(n), kernel->segmentTotal, kernel->segment);
+    if (LineMode(kernel))
+        RecognizeLine(kernel, n);
+    else
+        RecognizeClassic(kernel, n);
     return 1;
 }
 
