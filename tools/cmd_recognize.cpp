@@ -13,13 +13,12 @@
 #include <vector>
 
 #include "Command.h"
-#include "HWKernel.h"
-#include "kernel/HWLineSearch.h"
+#include "KernelSession.h"
 
 namespace {
 
 using Json = nlohmann::json;
-using Stroke = std::vector<_HR_POINT16>;
+using Stroke = penrune::KernelStroke;
 
 // Largest coordinate a point may have; 0xFFFF marks stroke ends.
 const long long kMaxCoordinate = 65534;
@@ -83,54 +82,13 @@ std::string ReadWholeFile(const std::string &path) {
     return content.str();
 }
 
-// A kernel instance in memory aligned for pointers.
-class Kernel {
-public:
-    explicit Kernel(HR_INT32 mode)
-        : block_((HWKernel_GetInstanceSize() + sizeof(HR_UINT64) - 1) / sizeof(HR_UINT64)) {
-        kernel_ = HWKernel_Initialize(block_.data(), 0, nullptr);
-        if (kernel_ == nullptr || !HWKernel_SetMode(kernel_, mode))
-            throw std::runtime_error("kernel initialisation failed");
-    }
-    ~Kernel() { HWKernel_Terminate(kernel_); }
-    Kernel(const Kernel &) = delete;
-    Kernel &operator=(const Kernel &) = delete;
-
-    bool Add(const Stroke &stroke) {
-        return HWKernel_AddStroke(kernel_, stroke.data(), static_cast<HR_UINT32>(stroke.size())) != 0;
-    }
-
-    // The current candidate list: text as UTF-8 and score of each.
-    Json Candidates() const {
-        Json list = Json::array();
-        HR_UINT32 total = HWKernel_GetCandTotal(kernel_);
-        for (HR_UINT32 i = 0; i < total; ++i) {
-            HR_UINT16 index = static_cast<HR_UINT16>(i);
-            list.push_back({{"rank", i + 1}, {"text", Text(index)}, {"score", Score(index)}});
-        }
-        return list;
-    }
-
-private:
-    long long Score(HR_UINT16 index) const {
-        if (kernel_->mode == HW_MODE_LINE) return HWLine_GetItemScore(&kernel_->line, index);
-        return PYCand_GetItem(&kernel_->cand, index)->score;
-    }
-
-    std::string Text(HR_UINT16 index) const {
-        std::string text(64, '\0');
-        HR_INT32 needed = HWKernel_GetCandItemUtf8(kernel_, index, &text[0], static_cast<HR_UINT16>(text.size()));
-        if (needed >= static_cast<HR_INT32>(text.size())) {
-            text.assign(static_cast<size_t>(needed) + 1, '\0');
-            HWKernel_GetCandItemUtf8(kernel_, index, &text[0], static_cast<HR_UINT16>(text.size()));
-        }
-        text.resize(static_cast<size_t>(needed));
-        return text;
-    }
-
-    std::vector<HR_UINT64> block_;
-    _HW_KERNEL *kernel_ = nullptr;
-};
+// The current candidate list: text as UTF-8 and score of each.
+Json Candidates(const penrune::KernelSession &kernel) {
+    Json list = Json::array();
+    for (HR_UINT32 i = 0; i < kernel.Total(); ++i)
+        list.push_back({{"rank", i + 1}, {"text", kernel.Text(i)}, {"score", kernel.Score(i)}});
+    return list;
+}
 
 void PrintPass(const Options &options, size_t strokes, const Json &candidates) {
     if (options.each) std::printf("stroke %zu\n", strokes);
@@ -141,13 +99,13 @@ void PrintPass(const Options &options, size_t strokes, const Json &candidates) {
 
 int Run(const Options &options) {
     std::vector<Stroke> strokes = ParseStrokes(ReadWholeFile(options.path));
-    Kernel kernel(options.classic ? HW_MODE_CLASSIC : HW_MODE_LINE);
+    penrune::KernelSession kernel(options.classic ? HW_MODE_CLASSIC : HW_MODE_LINE);
     Json passes = Json::array();
     for (size_t s = 0; s < strokes.size(); ++s) {
         if (!kernel.Add(strokes[s]))
             throw InputError("stroke " + std::to_string(s + 1) + ": refused (too many points or strokes)");
         if (!options.each && s + 1 != strokes.size()) continue;
-        Json pass = {{"strokes", s + 1}, {"candidates", kernel.Candidates()}};
+        Json pass = {{"strokes", s + 1}, {"candidates", Candidates(kernel)}};
         if (options.json)
             passes.push_back(pass);
         else

@@ -214,7 +214,7 @@ void OfferCandidate(_HW_LINE *line, const _HW_LINE_HYP &hyp, HR_UINT32 rank) {
 }
 
 const _HW_LINE_PATH *CurrentPath(const _HW_LINE *line, HR_UINT32 index) {
-    if (index >= line->pathCount[line->strokes]) return nullptr;
+    if (index >= HWLine_GetTotal(line)) return nullptr;
     return &line->path[line->strokes][index];
 }
 
@@ -338,13 +338,16 @@ void HWLine_FinishPass(_HW_LINE *line) {
     }
 }
 
+// The path over no stroke is where every path starts, not a candidate.
+HR_UINT32 HWLine_GetTotal(const _HW_LINE *line) { return line->strokes == 0 ? 0 : line->pathCount[line->strokes]; }
+
 int HWLine_DelLastStroke(_HW_LINE *line) {
     if (line->strokes == 0) return 0;
     line->strokes -= 1;
     return 1;
 }
 
-HR_UINT32 HWLine_GetTotal(const _HW_LINE *line) { return line->pathCount[line->strokes]; }
+
 
 HR_INT32 HWLine_GetItemString(const _HW_LINE *line, HR_UINT32 index, HR_UINT16 *buffer, HR_UINT32 capacity) {
     const _HW_LINE_PATH *path = CurrentPath(line, index);

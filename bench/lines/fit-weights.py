@@ -1,0 +1,70 @@
+#!/usr/bin/env python3
+"""Fits the line mode's cost weights on synthetic lines.
+
+Coordinate search: each weight in turn is scaled up and down, and a change is
+kept when the character correct rate of candidate 1 over every synthetic
+line (all kinds and spacings, long lines included) rises. The lines are
+synthesised with a seed of their own, neither the training seeds nor the
+benchmark's, and no real handwriting is used.
+
+usage: bench/lines/fit-weights.py [--rounds=N] [--seed=N] [--start=NAME=V,...]
+"""
+import re
+import subprocess
+import sys
+from pathlib import Path
+
+ROOT = Path(__file__).resolve().parents[2]
+TOOL = ROOT / "build" / "penrune"
+START = {"margin": 0, "word": 4, "char-weight-cap": 14000, "per-char": 0, "narrow-below": 500,
+         "narrow": 4, "wide-above": 1300, "wide": 4, "inner-gap": 3, "overlap": 3, "widest-run": 1800}
+ROW = re.compile(r"^\| \S+ \| [^|]+ \| (\d+) \| (\d+) \| line \| ([\d.]+) %")
+
+
+def rate(weights, seed):
+    spec = ",".join(f"{k}={v}" for k, v in weights.items())
+    out = subprocess.run([str(TOOL), "lines", f"--source={ROOT}/third_party_data/strokes/hanzi-main.jsonl",
+                          f"--phrases={ROOT}/data/lexicon/phrases.txt", f"--seed={seed}", "--count=40",
+                          "--long=20", "--modes=line", "--no-latency", f"--weights={spec}"],
+                         check=True, capture_output=True, text=True).stdout
+    right = chars = 0
+    for line in out.splitlines():
+        m = ROW.match(line)
+        if m:
+            n = int(m.group(2))
+            chars += n
+            right += float(m.group(3)) * n / 100
+    return right / chars
+
+
+def main():
+    rounds, seed = 2, 9001
+    weights = dict(START)
+    for arg in sys.argv[1:]:
+        if arg.startswith("--rounds="):
+            rounds = int(arg[9:])
+        elif arg.startswith("--seed="):
+            seed = int(arg[7:])
+        elif arg.startswith("--start="):
+            for item in arg[8:].split(","):
+                k, v = item.split("=")
+                weights[k] = int(v)
+    best = rate(weights, seed)
+    print(f"start {best:.4f} {weights}", flush=True)
+    for _ in range(rounds):
+        for name in START:
+            for factor in (2.0, 0.5, 1.25, 0.8):
+                value = weights[name]
+                trial = int(round(value * factor)) if value else (1 if factor > 1 else 0)
+                if trial == value:
+                    continue
+                candidate = dict(weights, **{name: trial})
+                r = rate(candidate, seed)
+                if r > best:
+                    best, weights = r, candidate
+                    print(f"{name}={trial} {best:.4f}", flush=True)
+    print("fitted " + ",".join(f"{k}={v}" for k, v in weights.items()) + f" {best:.4f}")
+
+
+if __name__ == "__main__":
+    main()

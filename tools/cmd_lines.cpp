@@ -1,0 +1,449 @@
+// penrune lines: the line benchmark. Composes lines of handwriting from
+// single characters, feeds them stroke by stroke to a kernel instance in
+// each mode, and prints how often candidate 1 and the first candidates are
+// right, beside the rate of the characters recognised alone at their true
+// strokes, and the time of every AddStroke call by strokes held.
+//
+// Characters come from a sample set given as stroke JSON lines (real ink,
+// used as it is) or from stroke sources through the synthesiser (with a
+// seed of the benchmark's own). Line texts are lexicon phrases of 2 to 4
+// characters, frequent and rare, sequences of characters that are no
+// phrase, and long lines of 8 to 12 characters made of phrases; each line
+// is composed at three spacings. Everything is drawn from the seed, so a
+// run is repeatable.
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <map>
+#include <set>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "Command.h"
+#include "HWUtils.h"
+#include "KernelSession.h"
+#include "SynthParams.h"
+#include "SynthPen.h"
+#include "SynthSource.h"
+
+namespace {
+
+using namespace penrune::synth;
+using penrune::KernelSession;
+using penrune::KernelStroke;
+using Text = std::vector<std::uint16_t>;
+
+// A character's ink is scaled so that its longer side is about this many
+// units, as on a writing pad; gaps and jitter are fractions of it.
+constexpr double kCharSize = 1000;
+constexpr double kSizeLow = 0.9, kSizeHigh = 1.05;
+constexpr double kBaselineJitter = 0.05;
+constexpr double kMargin = 200;
+// Phrases among the most frequent this many of the list count as frequent.
+constexpr std::size_t kFrequentRank = 5000;
+
+struct Spacing {
+    const char *name;
+    double low, high;  // ink-to-ink gap as a fraction of the character size
+};
+const Spacing kSpacings[] = {{"normal", 0.05, 0.35}, {"tight", 0.0, 0.08}, {"wide", 0.3, 0.6}};
+
+struct LineText {
+    std::string kind;  // "phrase", "rare", "other", "long"
+    Text text;
+};
+
+struct Options {
+    std::string samples;               // stroke JSONL of real characters, used as they are
+    std::vector<std::string> sources;  // stroke sources of synthesised characters
+    std::string phrases;               // the lexicon's phrase list
+    std::string name = "lines";
+    std::uint64_t seed = 7001;
+    int count = 40;         // lines per kind and spacing
+    int longCount = 0;      // long lines per spacing
+    std::string modes = "classic,line";
+    std::string weights;
+    bool errors = false;
+    bool latency = true;
+};
+
+Text Decode(const std::string &s) {
+    Text codes(s.size());
+    codes.resize(static_cast<std::size_t>(
+        HR_utf8_to_utf16(s.c_str(), static_cast<int>(s.size()), codes.data(), static_cast<int>(codes.size()))));
+    return codes;
+}
+
+std::string Encode(const Text &t) {
+    std::string s(t.size() * 3 + 1, '\0');
+    int n = HR_utf16_to_utf8(t.data(), static_cast<int>(t.size()), &s[0], static_cast<int>(s.size()));
+    s.resize(static_cast<std::size_t>(n));
+    return s;
+}
+
+// Where the characters of a line come from.
+class CharacterSource {
+public:
+    explicit CharacterSource(const Options &options) : seed_(options.seed), real_(!options.samples.empty()) {
+        if (real_) {
+            for (Hand &hand : ReadHands(options.samples)) samples_[hand.code].push_back(std::move(hand.ink));
+        } else {
+            for (const std::string &path : options.sources) library_.Add(ReadHands(path), 1.0);
+        }
+    }
+    bool Has(std::uint16_t code) const {
+        return real_ ? samples_.count(code) != 0 : library_.HandCount(code) != 0;
+    }
+    std::vector<std::uint16_t> Codes() const {
+        if (!real_) return library_.Codes();
+        std::vector<std::uint16_t> codes;
+        for (const auto &entry : samples_) codes.push_back(entry.first);
+        return codes;
+    }
+    // The ink of character `position` of line `line`.
+    Ink Get(std::uint16_t code, std::uint32_t line, std::uint32_t position) const {
+        Random rng(Random::SampleSeed(seed_, code, line * 64 + position));
+        if (real_) {
+            const std::vector<Ink> &inks = samples_.at(code);
+            return inks[static_cast<std::size_t>(rng.Below(static_cast<int>(inks.size())))];
+        }
+        return Synthesize(*library_.Pick(code, rng), SynthParams(), rng);
+    }
+
+private:
+    std::uint64_t seed_;
+    bool real_;
+    std::map<std::uint16_t, std::vector<Ink>> samples_;
+    HandLibrary library_;
+};
+
+// Multi-character phrases of the list (most frequent first) whose
+// characters the source has.
+std::vector<Text> ReadPhrases(const std::string &path, const CharacterSource &source) {
+    std::ifstream in(path);
+    if (!in) throw std::runtime_error("cannot open " + path);
+    std::vector<Text> phrases;
+    std::string line;
+    while (std::getline(in, line)) {
+        std::istringstream fields(line);
+        std::string phrase;
+        fields >> phrase;
+        Text text = Decode(phrase);
+        if (text.size() < 2) continue;
+        if (std::all_of(text.begin(), text.end(), [&](std::uint16_t c) { return c >= 0x4E00 && source.Has(c); }))
+            phrases.push_back(text);
+    }
+    return phrases;
+}
+
+// The texts of one run: frequent and rare phrases of 2-4 characters,
+// sequences that are no phrase, and long lines of phrases.
+std::vector<LineText> ChooseTexts(const Options &options, const CharacterSource &source) {
+    std::vector<Text> phrases = ReadPhrases(options.phrases, source);
+    std::vector<Text> shortPhrases;
+    for (const Text &p : phrases)
+        if (p.size() <= 4) shortPhrases.push_back(p);
+    std::set<Text> known(phrases.begin(), phrases.end());
+    std::vector<std::uint16_t> hanzi;
+    for (std::uint16_t c : source.Codes())
+        if (c >= 0x4E00 && c <= 0x9FA5) hanzi.push_back(c);
+    if (shortPhrases.empty() || hanzi.empty()) throw std::runtime_error("no phrase can be composed");
+    Random rng(options.seed);
+    std::size_t frequent = std::min(kFrequentRank, shortPhrases.size());
+    std::vector<LineText> texts;
+    std::set<Text> used;
+    auto add = [&](const std::string &kind, const Text &t) {
+        if (used.insert(t).second) texts.push_back({kind, t});
+    };
+    auto draw = [&](const std::string &kind, std::size_t from, std::size_t to) {
+        std::size_t before = texts.size(), wanted = static_cast<std::size_t>(options.count);
+        for (int i = 0; i < options.count * 4 && texts.size() - before < wanted; ++i)
+            add(kind, shortPhrases[from + static_cast<std::size_t>(rng.Below(static_cast<int>(to - from)))]);
+    };
+    draw("phrase", 0, frequent);
+    if (shortPhrases.size() > frequent) draw("rare", frequent, shortPhrases.size());
+    for (int n = 0, tries = 0; n < options.count && tries < options.count * 20; ++tries) {
+        Text t(static_cast<std::size_t>(2 + rng.Below(3)));
+        for (auto &c : t) c = hanzi[static_cast<std::size_t>(rng.Below(static_cast<int>(hanzi.size())))];
+        if (known.count(t) || used.count(t)) continue;
+        add("other", t);
+        ++n;
+    }
+    for (int n = 0; n < options.longCount; ++n) {
+        Text t;
+        std::size_t length = static_cast<std::size_t>(8 + rng.Below(5));
+        while (t.size() < length) {  // phrases, and a character where no phrase fits
+            const Text &p = shortPhrases[static_cast<std::size_t>(rng.Below(static_cast<int>(frequent)))];
+            if (t.size() + p.size() <= length)
+                t.insert(t.end(), p.begin(), p.end());
+            else if (t.size() + 1 == length)
+                t.push_back(hanzi[static_cast<std::size_t>(rng.Below(static_cast<int>(hanzi.size())))]);
+        }
+        add("long", t);
+    }
+    return texts;
+}
+
+// A composed line: its strokes in kernel form, and where each character's
+// strokes end.
+struct ComposedLine {
+    std::vector<KernelStroke> strokes;
+    std::vector<std::size_t> charEnds;
+};
+
+ComposedLine Compose(const Text &text, std::uint32_t lineNo, const Spacing &spacing, const CharacterSource &source,
+                     std::uint64_t seed) {
+    Random rng(Random::SampleSeed(seed ^ 0x5A5A, lineNo, static_cast<std::uint32_t>(spacing.low * 100)));
+    ComposedLine line;
+    double cursor = kMargin;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        Ink ink = source.Get(text[i], lineNo, static_cast<std::uint32_t>(i));
+        Box box = Bounds(ink);
+        double side = std::max(box.right - box.left, box.bottom - box.top);
+        double scale = side > 0 ? kCharSize * rng.Uniform(kSizeLow, kSizeHigh) / side : 1.0;
+        double height = (box.bottom - box.top) * scale;
+        double top = kMargin + kCharSize / 2 - height / 2 + rng.Uniform(-kBaselineJitter, kBaselineJitter) * kCharSize;
+        if (i > 0) cursor += rng.Uniform(spacing.low, spacing.high) * kCharSize;
+        for (const Stroke &stroke : ink) {
+            KernelStroke points;
+            for (const Point &p : stroke)
+                points.push_back({static_cast<HR_UINT16>(cursor + (p.x - box.left) * scale + 0.5),
+                                  static_cast<HR_UINT16>(top + (p.y - box.top) * scale + 0.5)});
+            if (points.empty()) continue;
+            points.push_back({HR_MARKER16, 0});
+            line.strokes.push_back(std::move(points));
+        }
+        cursor += (box.right - box.left) * scale;
+        line.charEnds.push_back(line.strokes.size());
+    }
+    return line;
+}
+
+// Substitutions, deletions and insertions of the best alignment of hyp to ref.
+struct EditCounts {
+    long s = 0, d = 0, i = 0;
+};
+
+EditCounts Align(const Text &ref, const Text &hyp) {
+    const std::size_t n = ref.size(), m = hyp.size();
+    std::vector<std::vector<int>> cost(n + 1, std::vector<int>(m + 1));
+    for (std::size_t a = 0; a <= n; ++a) cost[a][0] = static_cast<int>(a);
+    for (std::size_t b = 0; b <= m; ++b) cost[0][b] = static_cast<int>(b);
+    for (std::size_t a = 1; a <= n; ++a)
+        for (std::size_t b = 1; b <= m; ++b)
+            cost[a][b] = std::min({cost[a - 1][b - 1] + (ref[a - 1] != hyp[b - 1]), cost[a - 1][b] + 1, cost[a][b - 1] + 1});
+    EditCounts e;
+    for (std::size_t a = n, b = m; a > 0 || b > 0;) {
+        if (a > 0 && b > 0 && cost[a][b] == cost[a - 1][b - 1] + (ref[a - 1] != hyp[b - 1])) {
+            e.s += ref[a - 1] != hyp[b - 1];
+            --a, --b;
+        } else if (a > 0 && cost[a][b] == cost[a - 1][b] + 1) {
+            ++e.d, --a;
+        } else {
+            ++e.i, --b;
+        }
+    }
+    return e;
+}
+
+struct Tally {
+    long lines = 0, chars = 0, exact1 = 0, exact5 = 0, exact10 = 0, oracle = 0;
+    EditCounts edits;
+};
+
+struct Latency {
+    std::vector<double> micros;
+};
+
+// Strokes held after a call, in the classes the latency table reports.
+const char *HeldClass(std::size_t held) {
+    return held <= 10 ? "1-10" : held <= 40 ? "11-40" : held <= 150 ? "41-150" : "151+";
+}
+
+double Percentile(std::vector<double> v, double q) {
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0 : v[std::min(v.size() - 1, static_cast<std::size_t>(q * static_cast<double>(v.size())))];
+}
+
+void SetWeights(_HW_LINE_WEIGHTS *w, const std::string &spec) {
+    const std::map<std::string, HR_INT32 *> fields = {
+        {"margin", &w->margin},       {"word", &w->word},           {"char-weight-cap", &w->charWeightCap},
+        {"per-char", &w->perChar},    {"narrow-below", &w->narrowBelow}, {"narrow", &w->narrow},
+        {"wide-above", &w->wideAbove}, {"wide", &w->wide},          {"inner-gap", &w->innerGap},
+        {"overlap", &w->overlap},     {"widest-run", &w->widestRun}};
+    std::istringstream in(spec);
+    std::string item;
+    while (std::getline(in, item, ',')) {
+        std::size_t eq = item.find('=');
+        auto field = fields.find(item.substr(0, eq));
+        if (eq == std::string::npos || field == fields.end()) throw std::runtime_error("unknown weight: " + item);
+        *field->second = std::stoi(item.substr(eq + 1));
+    }
+}
+
+// The recognizer over the embedded model, for the characters alone.
+class Recognizer {
+public:
+    Recognizer() : block_((HRReco_GetInstanceSize() + sizeof(HR_UINT64) - 1) / sizeof(HR_UINT64)) {
+        reco_ = HRReco_Initialize(block_.data(), HRReco_GetInstanceSize(), nullptr);
+        if (reco_ == nullptr) throw std::runtime_error("recognizer initialisation failed");
+    }
+    // Best candidate of the strokes [first, end) of the line.
+    std::uint16_t Best(const ComposedLine &line, std::size_t first, std::size_t end) {
+        std::vector<_HR_POINT16> points;
+        for (std::size_t s = first; s < end; ++s) points.insert(points.end(), line.strokes[s].begin(), line.strokes[s].end());
+        points.push_back({HR_MARKER16, 0xFFFF});
+        HR_UINT16 codes[HW_RECO_CANDIDATES], distances[HW_RECO_CANDIDATES];
+        HRReco_RecognizeShort(reco_, points.data(), static_cast<HR_UINT16>(points.size()), HW_RECO_CANDIDATES, codes,
+                              distances);
+        return codes[0];
+    }
+
+private:
+    std::vector<HR_UINT64> block_;
+    _HR_RECO *reco_ = nullptr;
+};
+
+// Characters recognised right alone at their true strokes.
+long OracleHits(Recognizer &reco, const ComposedLine &line, const Text &text) {
+    long hits = 0;
+    for (std::size_t c = 0; c < text.size(); ++c)
+        hits += reco.Best(line, c == 0 ? 0 : line.charEnds[c - 1], line.charEnds[c]) == text[c];
+    return hits;
+}
+
+class Benchmark {
+public:
+    explicit Benchmark(const Options &options) : options_(options) {}
+
+    void Run(const std::vector<LineText> &texts, const CharacterSource &source) {
+        std::vector<HR_INT32> modes;
+        if (options_.modes.find("classic") != std::string::npos) modes.push_back(HW_MODE_CLASSIC);
+        if (options_.modes.find("line") != std::string::npos) modes.push_back(HW_MODE_LINE);
+        Recognizer oracle;
+        for (HR_INT32 mode : modes) {
+            KernelSession kernel(mode);
+            if (!options_.weights.empty()) SetWeights(&kernel.Get()->line.weights, options_.weights);
+            const char *modeName = mode == HW_MODE_LINE ? "line" : "classic";
+            for (const Spacing &spacing : kSpacings)
+                for (std::size_t t = 0; t < texts.size(); ++t) {
+                    ComposedLine line = Compose(texts[t].text, static_cast<std::uint32_t>(t), spacing, source, options_.seed);
+                    Tally &tally = tallies_[Key(modeName, spacing.name, texts[t])];
+                    Feed(kernel, line, texts[t].text, modeName, &tally);
+                    tally.oracle += OracleHits(oracle, line, texts[t].text);
+                }
+        }
+    }
+
+    void Print() const {
+        std::printf("| set | spacing | lines | chars | mode | CR | AR | exact 1 | exact 5 | exact 10 | oracle |\n");
+        std::printf("|---|---|---:|---:|---|---:|---:|---:|---:|---:|---:|\n");
+        for (const auto &entry : tallies_) {
+            const Tally &t = entry.second;
+            double n = static_cast<double>(t.chars), l = static_cast<double>(t.lines);
+            std::printf("| %s | %s | %ld | %ld | %s | %.1f %% | %.1f %% | %.1f %% | %.1f %% | %.1f %% | %.1f %% |\n",
+                        options_.name.c_str(), entry.first[1].c_str(), t.lines, t.chars, entry.first[0].c_str(),
+                        100 * (n - t.edits.s - t.edits.d) / n, 100 * (n - t.edits.s - t.edits.d - t.edits.i) / n,
+                        100 * t.exact1 / l, 100 * t.exact5 / l, 100 * t.exact10 / l, 100 * t.oracle / n);
+        }
+        if (!options_.latency) return;
+        std::printf("\n| set | mode | strokes held | calls | median µs | p95 µs | max µs |\n|---|---|---|---:|---:|---:|---:|\n");
+        for (const auto &entry : latency_) {
+            const std::vector<double> &v = entry.second.micros;
+            std::printf("| %s | %s | %s | %zu | %.0f | %.0f | %.0f |\n", options_.name.c_str(), entry.first.first.c_str(),
+                        entry.first.second.c_str(), v.size(), Percentile(v, 0.5), Percentile(v, 0.95),
+                        Percentile(v, 1.0));
+        }
+    }
+
+private:
+    using Key3 = std::vector<std::string>;
+
+    static Key3 Key(const char *mode, const char *spacing, const LineText &text) {
+        std::string length = text.kind == "long" ? "8-12" : "2-4";
+        return {mode, std::string(spacing) + " / " + text.kind + " " + length};
+    }
+
+    void Feed(KernelSession &kernel, const ComposedLine &line, const Text &ref, const char *mode, Tally *tally) {
+        kernel.Reset();
+        for (std::size_t s = 0; s < line.strokes.size(); ++s) {
+            auto begin = std::chrono::steady_clock::now();
+            if (!kernel.Add(line.strokes[s])) throw std::runtime_error("a stroke was refused");
+            std::chrono::duration<double, std::micro> took = std::chrono::steady_clock::now() - begin;
+            latency_[{mode, HeldClass(s + 1)}].micros.push_back(took.count());
+        }
+        Text best = kernel.Total() > 0 ? Decode(kernel.Text(0)) : Text();
+        EditCounts e = Align(ref, best);
+        tally->lines += 1;
+        tally->chars += static_cast<long>(ref.size());
+        tally->edits.s += e.s, tally->edits.d += e.d, tally->edits.i += e.i;
+        for (HR_UINT32 i = 0; i < kernel.Total() && i < 10; ++i)
+            if (Decode(kernel.Text(i)) == ref) {
+                tally->exact1 += i == 0, tally->exact5 += i < 5, tally->exact10 += 1;
+                break;
+            }
+        if (options_.errors && best != ref)
+            std::printf("miss\t%s\t%s\t%s\n", mode, Encode(ref).c_str(), Encode(best).c_str());
+    }
+
+    const Options &options_;
+    std::map<Key3, Tally> tallies_;
+    std::map<std::pair<std::string, std::string>, Latency> latency_;
+};
+
+bool ParseOptions(int argc, char **argv, Options *o) {
+    for (int i = 0; i < argc; ++i) {
+        std::string arg = argv[i];
+        auto value = [&](const char *name) -> const char * {
+            std::size_t n = std::strlen(name);
+            return arg.compare(0, n, name) == 0 ? argv[i] + n : nullptr;
+        };
+        if (const char *v = value("--samples=")) o->samples = v;
+        else if (const char *v = value("--source=")) o->sources.push_back(v);
+        else if (const char *v = value("--phrases=")) o->phrases = v;
+        else if (const char *v = value("--name=")) o->name = v;
+        else if (const char *v = value("--seed=")) o->seed = std::stoull(v);
+        else if (const char *v = value("--count=")) o->count = std::stoi(v);
+        else if (const char *v = value("--long=")) o->longCount = std::stoi(v);
+        else if (const char *v = value("--modes=")) o->modes = v;
+        else if (const char *v = value("--weights=")) o->weights = v;
+        else if (arg == "--errors") o->errors = true;
+        else if (arg == "--no-latency") o->latency = false;
+        else return false;
+    }
+    return !o->phrases.empty() && (o->samples.empty() != o->sources.empty());
+}
+
+const char kUsage[] =
+    "(--samples=JSONL | --source=JSONL...) --phrases=FILE [--name=SET] [--seed=N] [--count=N] [--long=N] "
+    "[--modes=classic,line] [--weights=NAME=V,...] [--errors] [--no-latency]";
+
+int Main(int argc, char **argv) {
+    Options options;
+    try {
+        if (!ParseOptions(argc, argv, &options)) {
+            std::fprintf(stderr, "usage: penrune lines %s\n", kUsage);
+            return 2;
+        }
+        CharacterSource source(options);
+        std::vector<LineText> texts = ChooseTexts(options, source);
+        Benchmark bench(options);
+        bench.Run(texts, source);
+        bench.Print();
+    } catch (const std::exception &e) {
+        std::fprintf(stderr, "penrune lines: %s\n", e.what());
+        return 1;
+    }
+    return 0;
+}
+
+const penrune::RegisterCommand reg("lines", &Main,
+                                   "(--samples=JSONL | --source=JSONL...) --phrases=FILE [options] -- the line "
+                                   "benchmark: compose lines, recognise them in each mode, print the rates and "
+                                   "AddStroke times");
+
+}  // namespace
