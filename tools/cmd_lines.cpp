@@ -46,6 +46,14 @@ constexpr double kMargin = 200;
 // Phrases among the most frequent this many of the list count as frequent.
 constexpr std::size_t kFrequentRank = 5000;
 
+// A careless writer's synthesis: stroke and character distortions well
+// beyond the training synthesis, so that characters alone are recognised
+// about as often as real writers' are (95-97 %) and a line's costs must
+// settle real confusions of segmentation and recognition.
+const char kCareless[] =
+    "strokeShift=18,strokeRotate=0.28,strokeScale=0.11,warp=18,slant=0.14,rotate=0.07,aspect=0.14,"
+    "swapRate=0.45,joinRate=0.45,messMin=0.45";
+
 struct Spacing {
     const char *name;
     double low, high;  // ink-to-ink gap as a fraction of the character size
@@ -53,8 +61,9 @@ struct Spacing {
 const Spacing kSpacings[] = {{"normal", 0.05, 0.35}, {"tight", 0.0, 0.08}, {"wide", 0.3, 0.6}};
 
 struct LineText {
-    std::string kind;  // "phrase", "rare", "other", "long"
+    std::string kind;  // "phrase", "rare", "other", "long", or "alone": one character
     Text text;
+    int sample = -1;   // for real ink: which sample of the character; -1 draws one
 };
 
 struct Options {
@@ -67,6 +76,7 @@ struct Options {
     int longCount = 0;      // long lines per spacing
     std::string modes = "classic,line";
     std::string weights;
+    SynthParams synth;  // the synthesiser's parameters, --synth=NAME=V,... changes them
     bool errors = false;
     bool latency = true;
 };
@@ -88,7 +98,8 @@ std::string Encode(const Text &t) {
 // Where the characters of a line come from.
 class CharacterSource {
 public:
-    explicit CharacterSource(const Options &options) : seed_(options.seed), real_(!options.samples.empty()) {
+    explicit CharacterSource(const Options &options)
+        : seed_(options.seed), real_(!options.samples.empty()), params_(options.synth) {
         if (real_) {
             for (Hand &hand : ReadHands(options.samples)) samples_[hand.code].push_back(std::move(hand.ink));
         } else {
@@ -104,19 +115,23 @@ public:
         for (const auto &entry : samples_) codes.push_back(entry.first);
         return codes;
     }
-    // The ink of character `position` of line `line`.
-    Ink Get(std::uint16_t code, std::uint32_t line, std::uint32_t position) const {
+    std::size_t SampleCount(std::uint16_t code) const { return real_ ? samples_.at(code).size() : 0; }
+    // The ink of character `position` of line `line`: real ink `sample`, or
+    // a drawn one when sample is -1.
+    Ink Get(std::uint16_t code, std::uint32_t line, std::uint32_t position, int sample) const {
         Random rng(Random::SampleSeed(seed_, code, line * 64 + position));
         if (real_) {
             const std::vector<Ink> &inks = samples_.at(code);
-            return inks[static_cast<std::size_t>(rng.Below(static_cast<int>(inks.size())))];
+            int pick = sample >= 0 ? sample : rng.Below(static_cast<int>(inks.size()));
+            return inks[static_cast<std::size_t>(pick)];
         }
-        return Synthesize(*library_.Pick(code, rng), SynthParams(), rng);
+        return Synthesize(*library_.Pick(code, rng), params_, rng);
     }
 
 private:
     std::uint64_t seed_;
     bool real_;
+    SynthParams params_;
     std::map<std::uint16_t, std::vector<Ink>> samples_;
     HandLibrary library_;
 };
@@ -173,6 +188,11 @@ std::vector<LineText> ChooseTexts(const Options &options, const CharacterSource 
         add("other", t);
         ++n;
     }
+    for (std::uint16_t c : hanzi) {  // every real sample once; as many synthetic characters as lines of a kind
+        for (std::size_t i = 0; i < source.SampleCount(c); ++i) texts.push_back({"alone", {c}, static_cast<int>(i)});
+    }
+    for (int n = 0; source.SampleCount(hanzi[0]) == 0 && n < options.count; ++n)
+        texts.push_back({"alone", {hanzi[static_cast<std::size_t>(rng.Below(static_cast<int>(hanzi.size())))]}, -1});
     for (int n = 0; n < options.longCount; ++n) {
         Text t;
         std::size_t length = static_cast<std::size_t>(8 + rng.Below(5));
@@ -195,13 +215,14 @@ struct ComposedLine {
     std::vector<std::size_t> charEnds;
 };
 
-ComposedLine Compose(const Text &text, std::uint32_t lineNo, const Spacing &spacing, const CharacterSource &source,
-                     std::uint64_t seed) {
+ComposedLine Compose(const LineText &lineText, std::uint32_t lineNo, const Spacing &spacing,
+                     const CharacterSource &source, std::uint64_t seed) {
+    const Text &text = lineText.text;
     Random rng(Random::SampleSeed(seed ^ 0x5A5A, lineNo, static_cast<std::uint32_t>(spacing.low * 100)));
     ComposedLine line;
     double cursor = kMargin;
     for (std::size_t i = 0; i < text.size(); ++i) {
-        Ink ink = source.Get(text[i], lineNo, static_cast<std::uint32_t>(i));
+        Ink ink = source.Get(text[i], lineNo, static_cast<std::uint32_t>(i), lineText.sample);
         Box box = Bounds(ink);
         double side = std::max(box.right - box.left, box.bottom - box.top);
         double scale = side > 0 ? kCharSize * rng.Uniform(kSizeLow, kSizeHigh) / side : 1.0;
@@ -269,20 +290,29 @@ double Percentile(std::vector<double> v, double q) {
     return v.empty() ? 0 : v[std::min(v.size() - 1, static_cast<std::size_t>(q * static_cast<double>(v.size())))];
 }
 
+// NAME=V,... pairs; calls set(name, value) for each.
+template <typename Set>
+void ForEachSetting(const std::string &spec, Set set) {
+    std::istringstream in(spec);
+    std::string item;
+    while (std::getline(in, item, ',')) {
+        std::size_t eq = item.find('=');
+        if (eq == std::string::npos) throw std::runtime_error("expected NAME=VALUE: " + item);
+        set(item.substr(0, eq), item.substr(eq + 1));
+    }
+}
+
 void SetWeights(_HW_LINE_WEIGHTS *w, const std::string &spec) {
     const std::map<std::string, HR_INT32 *> fields = {
         {"margin", &w->margin},       {"word", &w->word},           {"char-weight-cap", &w->charWeightCap},
         {"per-char", &w->perChar},    {"narrow-below", &w->narrowBelow}, {"narrow", &w->narrow},
         {"wide-above", &w->wideAbove}, {"wide", &w->wide},          {"inner-gap", &w->innerGap},
         {"overlap", &w->overlap},     {"widest-run", &w->widestRun}};
-    std::istringstream in(spec);
-    std::string item;
-    while (std::getline(in, item, ',')) {
-        std::size_t eq = item.find('=');
-        auto field = fields.find(item.substr(0, eq));
-        if (eq == std::string::npos || field == fields.end()) throw std::runtime_error("unknown weight: " + item);
-        *field->second = std::stoi(item.substr(eq + 1));
-    }
+    ForEachSetting(spec, [&](const std::string &name, const std::string &value) {
+        auto field = fields.find(name);
+        if (field == fields.end()) throw std::runtime_error("unknown weight: " + name);
+        *field->second = std::stoi(value);
+    });
 }
 
 // The recognizer over the embedded model, for the characters alone.
@@ -331,7 +361,8 @@ public:
             const char *modeName = mode == HW_MODE_LINE ? "line" : "classic";
             for (const Spacing &spacing : kSpacings)
                 for (std::size_t t = 0; t < texts.size(); ++t) {
-                    ComposedLine line = Compose(texts[t].text, static_cast<std::uint32_t>(t), spacing, source, options_.seed);
+                    if (texts[t].kind == "alone" && &spacing != kSpacings) continue;  // no spacing to vary
+                    ComposedLine line = Compose(texts[t], static_cast<std::uint32_t>(t), spacing, source, options_.seed);
                     Tally &tally = tallies_[Key(modeName, spacing.name, texts[t])];
                     Feed(kernel, line, texts[t].text, modeName, &tally);
                     tally.oracle += OracleHits(oracle, line, texts[t].text);
@@ -364,6 +395,7 @@ private:
     using Key3 = std::vector<std::string>;
 
     static Key3 Key(const char *mode, const char *spacing, const LineText &text) {
+        if (text.kind == "alone") return {mode, "- / alone 1"};
         std::string length = text.kind == "long" ? "8-12" : "2-4";
         return {mode, std::string(spacing) + " / " + text.kind + " " + length};
     }
@@ -395,6 +427,12 @@ private:
     std::map<std::pair<std::string, std::string>, Latency> latency_;
 };
 
+void SetSynthParams(SynthParams *params, const std::string &spec) {
+    ForEachSetting(spec, [params](const std::string &name, const std::string &number) {
+        if (!SetParam(*params, name, std::stod(number))) throw std::runtime_error("unknown parameter: " + name);
+    });
+}
+
 bool ParseOptions(int argc, char **argv, Options *o) {
     for (int i = 0; i < argc; ++i) {
         std::string arg = argv[i];
@@ -411,6 +449,8 @@ bool ParseOptions(int argc, char **argv, Options *o) {
         else if (const char *v = value("--long=")) o->longCount = std::stoi(v);
         else if (const char *v = value("--modes=")) o->modes = v;
         else if (const char *v = value("--weights=")) o->weights = v;
+        else if (const char *v = value("--synth=")) SetSynthParams(&o->synth, v);
+        else if (arg == "--careless") SetSynthParams(&o->synth, kCareless);
         else if (arg == "--errors") o->errors = true;
         else if (arg == "--no-latency") o->latency = false;
         else return false;
@@ -420,7 +460,7 @@ bool ParseOptions(int argc, char **argv, Options *o) {
 
 const char kUsage[] =
     "(--samples=JSONL | --source=JSONL...) --phrases=FILE [--name=SET] [--seed=N] [--count=N] [--long=N] "
-    "[--modes=classic,line] [--weights=NAME=V,...] [--errors] [--no-latency]";
+    "[--modes=classic,line] [--weights=NAME=V,...] [--synth=NAME=V,...] [--careless] [--errors] [--no-latency]";
 
 int Main(int argc, char **argv) {
     Options options;
