@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "Command.h"
-#include "HWKernel.h"
+#include "penrune/HWKernel.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 // Kernel instance, stroke buffer, the recognition pass run after every stroke
 // and the histogram segmentation of a line into characters.
-#include "HWKernel.h"
+#include "penrune/HWKernel.h"
 
-#include "HWUtils.h"
+#include "penrune/HWUtils.h"
 
 namespace {
 
