@@ -7,7 +7,7 @@
 #include <random>
 #include <vector>
 
-#include "HTDisc.h"
+#include "train/HTDisc.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "CharacterGen.h"
-#include "HRFeature.h"
+#include "penrune/HRFeature.h"
 
 namespace {
 

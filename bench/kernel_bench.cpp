@@ -18,8 +18,8 @@
 #include <random>
 #include <vector>
 
-#include "HRKernel.h"
-#include "HWKernel.h"
+#include "penrune/HRKernel.h"
+#include "penrune/HWKernel.h"
 #include "ModelImage.h"
 
 namespace {

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "HWKernel.h"
+#include "penrune/HWKernel.h"
 
 namespace {
 

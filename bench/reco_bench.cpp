@@ -16,9 +16,9 @@
 #include <vector>
 
 #include "CharacterGen.h"
-#include "HRData.h"
-#include "HRFeature.h"
-#include "HRKernel.h"
+#include "penrune/HRData.h"
+#include "penrune/HRFeature.h"
+#include "penrune/HRKernel.h"
 #include "ModelImage.h"
 #include "feature/HRSimd.h"
 

@@ -10,7 +10,7 @@
 #include <regex>
 #include <string>
 
-#include "HTTrain.h"
+#include "train/HTTrain.h"
 #include "SampleGen.h"
 #include "TempDir.h"
 

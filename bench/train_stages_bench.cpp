@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "HTCode.h"
-#include "HTFeat.h"
+#include "train/HTCode.h"
+#include "train/HTFeat.h"
 #include "SampleGen.h"
 #include "TempDir.h"
 

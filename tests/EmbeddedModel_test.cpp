@@ -10,9 +10,9 @@
 
 #include <nlohmann/json.hpp>
 
-#include "HRData.h"
-#include "HRKernel.h"
-#include "HWKernel.h"
+#include "penrune/HRData.h"
+#include "penrune/HRKernel.h"
+#include "penrune/HWKernel.h"
 
 namespace {
 

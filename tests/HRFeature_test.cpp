@@ -1,4 +1,4 @@
-#include "HRFeature.h"
+#include "penrune/HRFeature.h"
 
 #include <gtest/gtest.h>
 
@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "CharacterGen.h"
-#include "HRNormalize.h"
-#include "HRTable.h"
+#include "penrune/HRNormalize.h"
+#include "feature/HRTable.h"
 #include "feature/HRFrame.h"
 #include "feature/HRSimd.h"
 

@@ -1,4 +1,4 @@
-#include "HRKernel.h"
+#include "penrune/HRKernel.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "HRNormalize.h"
+#include "penrune/HRNormalize.h"
 
 #include <gtest/gtest.h>
 

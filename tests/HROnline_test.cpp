@@ -1,4 +1,4 @@
-#include "HROnline.h"
+#include "penrune/HROnline.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "HTCode.h"
+#include "train/HTCode.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "HTDict.h"
+#include "train/HTDict.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "HTDisc.h"
+#include "train/HTDisc.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "HTCode.h"
+#include "train/HTCode.h"
 #include "TempDir.h"
 #include "TrainData.h"
 

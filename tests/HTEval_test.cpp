@@ -1,4 +1,4 @@
-#include "HTEval.h"
+#include "train/HTEval.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "HTLog.h"
+#include "train/HTLog.h"
 #include "ModelImage.h"
 #include "SampleGen.h"
 #include "TempDir.h"

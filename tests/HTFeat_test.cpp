@@ -1,4 +1,4 @@
-#include "HTFeat.h"
+#include "train/HTFeat.h"
 
 #include <gtest/gtest.h>
 
@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "HRFeature.h"
-#include "HTCode.h"
+#include "penrune/HRFeature.h"
+#include "train/HTCode.h"
 #include "SampleGen.h"
 #include "TempDir.h"
 #include "TrainData.h"

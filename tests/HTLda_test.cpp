@@ -1,4 +1,4 @@
-#include "HTLda.h"
+#include "train/HTLda.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "HTFeat.h"
+#include "train/HTFeat.h"
 #include "TempDir.h"
 
 using penrune_test::TempDir;

@@ -1,4 +1,4 @@
-#include "HTLog.h"
+#include "train/HTLog.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "HTPlatform.h"
+#include "train/HTPlatform.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

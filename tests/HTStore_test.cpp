@@ -1,4 +1,4 @@
-#include "HTStore.h"
+#include "train/HTStore.h"
 
 #include <gtest/gtest.h>
 

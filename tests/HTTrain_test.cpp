@@ -1,4 +1,4 @@
-#include "HTTrain.h"
+#include "train/HTTrain.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "HRKernel.h"
+#include "penrune/HRKernel.h"
 #include "SampleGen.h"
 #include "TempDir.h"
 
@@ -86,7 +86,7 @@ TEST_F(HTTrainTest, TrainsPublishesAndRecognisesHeldOutSamples) {
     std::string published = ReadFile(Path("out/hrec_t.log"));
     EXPECT_EQ(published.find("train finished"), std::string::npos);
     EXPECT_NE(published.find("test finished.\n"), std::string::npos);
-    std::string command = "cc -c -Wall -Werror -Wno-ignored-qualifiers -I" PENRUNE_SOURCE_DIR "/include " +
+    std::string command = "cc -c -Wall -Werror -Wno-ignored-qualifiers -I" PENRUNE_SOURCE_DIR "/include/penrune " +
                           Path("out/hrec_t.dat.c") + " -o " + Path("model.o");
     EXPECT_EQ(std::system(command.c_str()), 0) << command;
 }

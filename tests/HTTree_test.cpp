@@ -1,4 +1,4 @@
-#include "HTTree.h"
+#include "train/HTTree.h"
 
 #include <gtest/gtest.h>
 
@@ -8,8 +8,8 @@
 #include <utility>
 #include <vector>
 
-#include "HRKernel.h"
-#include "HTLog.h"
+#include "penrune/HRKernel.h"
+#include "train/HTLog.h"
 #include "TempDir.h"
 #include "TrainData.h"
 

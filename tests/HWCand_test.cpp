@@ -1,4 +1,4 @@
-#include "HWCand.h"
+#include "penrune/HWCand.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "HWLex.h"
+#include "penrune/HWLex.h"
 #include "LexiconImage.h"
 #include "TempDir.h"
 

@@ -1,4 +1,4 @@
-#include "HWKernel.h"
+#include "penrune/HWKernel.h"
 
 #include <gtest/gtest.h>
 

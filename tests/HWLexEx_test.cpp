@@ -1,4 +1,4 @@
-#include "HWLexEx.h"
+#include "lex/HWLexEx.h"
 
 #include <gtest/gtest.h>
 
@@ -9,8 +9,8 @@
 #include <utility>
 #include <vector>
 
-#include "HWLex.h"
-#include "HWLexData.h"
+#include "penrune/HWLex.h"
+#include "penrune/HWLexData.h"
 #include "LexiconImage.h"
 #include "TempDir.h"
 #include "TrainData.h"

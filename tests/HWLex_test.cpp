@@ -1,4 +1,4 @@
-#include "HWLex.h"
+#include "penrune/HWLex.h"
 
 #include <gtest/gtest.h>
 

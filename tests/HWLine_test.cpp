@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "HWKernel.h"
-#include "HWUtils.h"
+#include "penrune/HWKernel.h"
+#include "penrune/HWUtils.h"
 #include "kernel/HWLineSearch.h"
 
 namespace {

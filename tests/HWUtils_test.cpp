@@ -1,4 +1,4 @@
-#include "HWUtils.h"
+#include "penrune/HWUtils.h"
 
 #include <gtest/gtest.h>
 

@@ -10,8 +10,8 @@
 #include <utility>
 #include <vector>
 
-#include "HTCode.h"
-#include "HTFeat.h"
+#include "train/HTCode.h"
+#include "train/HTFeat.h"
 #include "SynthPen.h"
 #include "SynthSample.h"
 #include "SynthSource.h"

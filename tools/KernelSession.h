@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "HWKernel.h"
+#include "penrune/HWKernel.h"
 
 namespace penrune {
 

@@ -6,7 +6,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "HWUtils.h"
+#include "penrune/HWUtils.h"
 
 namespace penrune::synth {
 

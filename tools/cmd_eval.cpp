@@ -3,8 +3,8 @@
 #include <cstdio>
 
 #include "Command.h"
-#include "HTEval.h"
-#include "HTPlatform.h"
+#include "train/HTEval.h"
+#include "train/HTPlatform.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "Command.h"
-#include "HTDict.h"
-#include "HTStore.h"
+#include "train/HTDict.h"
+#include "train/HTStore.h"
 
 namespace {
 

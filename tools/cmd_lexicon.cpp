@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "Command.h"
-#include "HWLexEx.h"
+#include "lex/HWLexEx.h"
 
 namespace {
 

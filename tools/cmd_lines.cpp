@@ -24,7 +24,7 @@
 #include <vector>
 
 #include "Command.h"
-#include "HWUtils.h"
+#include "penrune/HWUtils.h"
 #include "KernelSession.h"
 #include "SynthParams.h"
 #include "SynthPen.h"

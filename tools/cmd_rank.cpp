@@ -13,9 +13,9 @@
 #include <vector>
 
 #include "Command.h"
-#include "HRData.h"
-#include "HRKernel.h"
-#include "HWUtils.h"
+#include "penrune/HRData.h"
+#include "penrune/HRKernel.h"
+#include "penrune/HWUtils.h"
 
 namespace {
 

@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "Command.h"
-#include "HTCode.h"
-#include "HTPlatform.h"
+#include "train/HTCode.h"
+#include "train/HTPlatform.h"
 #include "SynthPen.h"
 #include "SynthSample.h"
 #include "SynthSource.h"

@@ -15,7 +15,7 @@
 #include <nlohmann/json.hpp>
 
 #include "Command.h"
-#include "HWUtils.h"
+#include "penrune/HWUtils.h"
 #include "SynthParams.h"
 #include "SynthPen.h"
 #include "SynthSource.h"

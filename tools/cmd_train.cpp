@@ -7,8 +7,8 @@
 #include <string>
 
 #include "Command.h"
-#include "HTPlatform.h"
-#include "HTTrain.h"
+#include "train/HTPlatform.h"
+#include "train/HTTrain.h"
 
 namespace {
 

@@ -12,12 +12,12 @@
  * is spread over the feature cells once per plane by a separable filter.
  * The projection and the square roots run in the vector kernels of
  * HRSimd. */
-#include "HRFeature.h"
+#include "penrune/HRFeature.h"
 
 #include <string.h>
 
-#include "HRNormalize.h"
-#include "HRTable.h"
+#include "penrune/HRNormalize.h"
+#include "feature/HRTable.h"
 #include "feature/HRFrame.h"
 #include "feature/HRSimd.h"
 #include "feature/HRTableData.h"

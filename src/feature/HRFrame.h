@@ -5,7 +5,7 @@
 #ifndef PENRUNE_FEATURE_HRFRAME_H
 #define PENRUNE_FEATURE_HRFRAME_H
 
-#include "HRTypes.h"
+#include "penrune/HRTypes.h"
 
 namespace penrune {
 

@@ -1,7 +1,7 @@
 /* Character normalisation: a linear stage into 0..62, then a nonlinear
  * stage that evens out the ink density along each axis through cumulative
  * line-density profiles. */
-#include "HRNormalize.h"
+#include "penrune/HRNormalize.h"
 
 #include "feature/HRFrame.h"
 

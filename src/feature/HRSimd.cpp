@@ -11,7 +11,7 @@
 
 #include <string.h>
 
-#include "HRFeature.h"
+#include "penrune/HRFeature.h"
 
 #if defined(__GNUC__) && defined(__x86_64__)
 #define HR_SIMD_X86 1

@@ -7,7 +7,7 @@
 #ifndef PENRUNE_FEATURE_HRSIMD_H
 #define PENRUNE_FEATURE_HRSIMD_H
 
-#include "HRTypes.h"
+#include "penrune/HRTypes.h"
 
 namespace penrune {
 

@@ -1,5 +1,5 @@
 /* The integer tables of the feature path. */
-#include "HRTable.h"
+#include "feature/HRTable.h"
 
 #include "feature/HRTableData.h"
 

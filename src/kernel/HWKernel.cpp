@@ -1,9 +1,9 @@
 // Kernel instance, stroke buffer, the recognition pass run after every stroke
 // and the histogram segmentation of a line into characters.
-#include "HWKernel.h"
+#include "penrune/HWKernel.h"
 
-#include "HWUtils.h"
 #include "kernel/HWLineSearch.h"
+#include "penrune/HWUtils.h"
 
 namespace {
 

@@ -13,8 +13,8 @@
 // the search is a beam of that width over segmentation paths.
 #include "kernel/HWLineSearch.h"
 
-#include "HRKernel.h"
-#include "HWUtils.h"
+#include "penrune/HRKernel.h"
+#include "penrune/HWUtils.h"
 #include "util/HWText.h"
 
 namespace {

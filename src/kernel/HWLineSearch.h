@@ -8,7 +8,7 @@
 #ifndef HW_LINE_SEARCH_H
 #define HW_LINE_SEARCH_H
 
-#include "HWLine.h"
+#include "penrune/HWLine.h"
 
 // Points the state at the lexicon, sets the default weights and empties it.
 void HWLine_Initialize(_HW_LINE *line, const _PY_LEX *lex);

@@ -1,8 +1,8 @@
 // Phrase candidate builder: the lattice of character hypotheses, lexicon
 // phrase matching, completions and the per-stroke-count candidate lists.
-#include "HWCand.h"
+#include "penrune/HWCand.h"
 
-#include "HWUtils.h"
+#include "penrune/HWUtils.h"
 #include "util/HWText.h"
 
 namespace {

@@ -1,9 +1,9 @@
-#include "HWLex.h"
+#include "penrune/HWLex.h"
 
 #include <cstring>
 
-#include "HWLexData.h"
-#include "HWUtils.h"
+#include "penrune/HWLexData.h"
+#include "penrune/HWUtils.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "HWLexEx.h"
+#include "lex/HWLexEx.h"
 
 #include <algorithm>
 #include <cmath>
@@ -9,9 +9,9 @@
 #include <set>
 #include <string>
 
-#include "HTStore.h"
-#include "HWLex.h"
-#include "HWUtils.h"
+#include "train/HTStore.h"
+#include "penrune/HWLex.h"
+#include "penrune/HWUtils.h"
 
 namespace {
 

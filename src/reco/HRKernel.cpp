@@ -1,16 +1,16 @@
 // Single-character recognizer: model image reader, two-level prototype
 // search, model check and the handle-style interface.
-#include "HRKernel.h"
+#include "penrune/HRKernel.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
-#include "HRData.h"
-#include "HRFeature.h"
-#include "HRTable.h"
-#include "HTCode.h"
+#include "penrune/HRData.h"
+#include "penrune/HRFeature.h"
+#include "feature/HRTable.h"
+#include "train/HTCode.h"
 #include "feature/HRSimd.h"
 
 static_assert(sizeof(void *) != 8 || sizeof(_HR_RECO) == HR_RECO_INSTANCE_SIZE,

@@ -1,9 +1,9 @@
 // On-line adaptation: a store of the user's samples as compressed features
 // and a nearest-sample classifier over it.
-#include "HROnline.h"
+#include "penrune/HROnline.h"
 
-#include "HRFeature.h"
-#include "HRNormalize.h"
+#include "penrune/HRFeature.h"
+#include "penrune/HRNormalize.h"
 
 namespace {
 

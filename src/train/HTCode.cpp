@@ -1,13 +1,13 @@
 // Charset code table of a training run and the UTF-8 conversions of the
 // training tools.
-#include "HTCode.h"
+#include "train/HTCode.h"
 
 #include <cstdio>
 #include <cstring>
 #include <memory>
 
-#include "HTLog.h"
-#include "HTPlatform.h"
+#include "train/HTLog.h"
+#include "train/HTPlatform.h"
 
 namespace {
 

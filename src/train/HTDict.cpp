@@ -1,13 +1,13 @@
 // Dictionary builder: assembles a recognition model image in memory and
 // writes it to a file in the layout the recognizer reads.
-#include "HTDict.h"
+#include "train/HTDict.h"
 
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <vector>
 
-#include "HTCode.h"
+#include "train/HTCode.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // Class prototypes: k-means clustering, the MDC stage, .mdc files and MCE
 // training by generalized probabilistic descent.
-#include "HTDisc.h"
+#include "train/HTDisc.h"
 
 #include <algorithm>
 #include <cmath>
@@ -10,9 +10,9 @@
 #include <new>
 #include <vector>
 
-#include "HTCode.h"
-#include "HTLog.h"
-#include "HTPlatform.h"
+#include "train/HTCode.h"
+#include "train/HTLog.h"
+#include "train/HTPlatform.h"
 
 // Distances and updates must round exactly as written, one operation at a
 // time: a fused multiply-add (on targets that have one) would change the

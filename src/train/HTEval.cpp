@@ -1,6 +1,6 @@
 // Evaluation stage: recognises test samples with a model file and logs the
 // rates per test file, per candidate position and per character.
-#include "HTEval.h"
+#include "train/HTEval.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -8,9 +8,9 @@
 #include <new>
 #include <vector>
 
-#include "HTCode.h"
-#include "HTLog.h"
-#include "HTPlatform.h"
+#include "train/HTCode.h"
+#include "train/HTLog.h"
+#include "train/HTPlatform.h"
 
 _HT_RESULT g_stResult[HT_EVAL_CODES];
 _HT_RESULT g_stResultValid[HT_EVAL_CODES];

@@ -1,7 +1,7 @@
 // Feature stages of the training tools: sample files to original features,
 // class statistics and the discriminant transform, and the compressed, sorted
 // and random feature sets that the prototype stages read.
-#include "HTFeat.h"
+#include "train/HTFeat.h"
 
 #include <algorithm>
 #include <cmath>
@@ -14,10 +14,10 @@
 #include <new>
 #include <vector>
 
-#include "HRFeature.h"
-#include "HTCode.h"
-#include "HTLda.h"
-#include "HTLog.h"
+#include "penrune/HRFeature.h"
+#include "train/HTCode.h"
+#include "train/HTLda.h"
+#include "train/HTLog.h"
 
 // The scatter accumulation is the cost of the coarse stage. Its kernel works
 // on vectors of two doubles (SSE2, every x86-64), and on x86-64 with GCC or

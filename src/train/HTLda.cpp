@@ -1,7 +1,7 @@
 // Generalised symmetric-definite eigenproblem of the discriminant analysis,
 // solved by LAPACK's ssygv_, with one ridge-regularised retry when the
 // within-class scatter is singular.
-#include "HTLda.h"
+#include "train/HTLda.h"
 
 #include <cmath>
 #include <cstring>
@@ -9,7 +9,7 @@
 #include <new>
 #include <utility>
 
-#include "HTLog.h"
+#include "train/HTLog.h"
 
 extern "C" void ssygv_(const int *itype, const char *jobz, const char *uplo, const int *n, float *a,
                        const int *lda, float *b, const int *ldb, float *w, float *work,

@@ -1,6 +1,6 @@
 // Progress log of the training tools: a text file flushed after every
 // message, every message echoed to standard output, and ten stage timers.
-#include "HTLog.h"
+#include "train/HTLog.h"
 
 #include <cstdarg>
 #include <cstdio>

@@ -1,6 +1,6 @@
 // File-system helpers of the training tools, on POSIX calls only so that
 // Linux and macOS build the same source.
-#include "HTPlatform.h"
+#include "train/HTPlatform.h"
 
 #include <dirent.h>
 #include <sys/stat.h>

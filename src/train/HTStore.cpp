@@ -1,5 +1,5 @@
 // Export of a binary data image as C source text.
-#include "HTStore.h"
+#include "train/HTStore.h"
 
 #include <cstdint>
 #include <cstdio>

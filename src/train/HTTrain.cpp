@@ -1,18 +1,18 @@
 // Training driver: runs the training stages in order over one working
 // directory, keeps the next stage in the step log and publishes the model.
-#include "HTTrain.h"
+#include "train/HTTrain.h"
 
 #include <cstdio>
 #include <cstring>
 
-#include "HTCode.h"
-#include "HTDisc.h"
-#include "HTEval.h"
-#include "HTFeat.h"
-#include "HTLog.h"
-#include "HTPlatform.h"
-#include "HTStore.h"
-#include "HTTree.h"
+#include "train/HTCode.h"
+#include "train/HTDisc.h"
+#include "train/HTEval.h"
+#include "train/HTFeat.h"
+#include "train/HTLog.h"
+#include "train/HTPlatform.h"
+#include "train/HTStore.h"
+#include "train/HTTree.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // Tree stage: builds the model image with its two-level search tree and
 // widens the centres' member lists until the training samples reach their
 // prototypes through the recognizer's own tree search.
-#include "HTTree.h"
+#include "train/HTTree.h"
 
 #include <algorithm>
 #include <cmath>
@@ -10,13 +10,13 @@
 #include <new>
 #include <vector>
 
-#include "HRKernel.h"
-#include "HTCode.h"
-#include "HTDict.h"
-#include "HTDisc.h"
-#include "HTFeat.h"
-#include "HTLog.h"
-#include "HTPlatform.h"
+#include "penrune/HRKernel.h"
+#include "train/HTCode.h"
+#include "train/HTDict.h"
+#include "train/HTDisc.h"
+#include "train/HTFeat.h"
+#include "train/HTLog.h"
+#include "train/HTPlatform.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // Cut-to-fit copies of UTF-16 texts for the candidate getters.
 #include "util/HWText.h"
 
-#include "HWUtils.h"
+#include "penrune/HWUtils.h"
 
 namespace {
 

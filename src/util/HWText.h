@@ -2,7 +2,7 @@
 #ifndef HW_TEXT_H
 #define HW_TEXT_H
 
-#include "HRTypes.h"
+#include "penrune/HRTypes.h"
 
 // Writes to out the longest prefix of whole characters of the length units
 // of text whose UTF-8 form leaves room for a terminator in capacity bytes,

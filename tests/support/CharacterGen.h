@@ -8,7 +8,7 @@
 #include <random>
 #include <vector>
 
-#include "HRTypes.h"
+#include "penrune/HRTypes.h"
 
 // Comparison and printing of points for test expectations. They live in the
 // global namespace with the point type so that gtest finds them.

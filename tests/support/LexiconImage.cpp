@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "HWLexEx.h"
+#include "lex/HWLexEx.h"
 
 namespace penrune_test {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "HWLex.h"
+#include "penrune/HWLex.h"
 #include "TempDir.h"
 
 namespace penrune_test {

@@ -6,7 +6,7 @@
 #include <stdexcept>
 #include <utility>
 
-#include "HRFeature.h"
+#include "penrune/HRFeature.h"
 
 namespace penrune::test {
 namespace {

@@ -14,7 +14,7 @@
 #include <random>
 #include <vector>
 
-#include "HRTypes.h"
+#include "penrune/HRTypes.h"
 
 namespace penrune::test {
 

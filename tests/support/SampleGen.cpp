@@ -8,7 +8,7 @@
 #include <random>
 #include <stdexcept>
 
-#include "HTCode.h"
+#include "train/HTCode.h"
 
 namespace penrune::test {
 namespace {

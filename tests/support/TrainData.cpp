@@ -2,7 +2,7 @@
 
 #include <stdexcept>
 
-#include "HTCode.h"
+#include "train/HTCode.h"
 #include "SampleGen.h"
 #include "TempDir.h"
 

@@ -16,7 +16,7 @@
 #ifndef HT_DICT_H
 #define HT_DICT_H
 
-#include "HRTypes.h"
+#include "penrune/HRTypes.h"
 
 PENRUNE_EXTERN_C_BEGIN
 

@@ -12,7 +12,7 @@
 #ifndef HT_TRAIN_H
 #define HT_TRAIN_H
 
-#include "HRTypes.h"
+#include "penrune/HRTypes.h"
 
 PENRUNE_EXTERN_C_BEGIN
 

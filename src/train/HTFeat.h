@@ -30,8 +30,8 @@
 #ifndef HT_FEAT_H
 #define HT_FEAT_H
 
-#include "HRTypes.h"
-#include "HTPlatform.h"
+#include "penrune/HRTypes.h"
+#include "train/HTPlatform.h"
 
 PENRUNE_EXTERN_C_BEGIN
 

@@ -8,7 +8,7 @@
 
 #include <stdio.h>
 
-#include "HRTypes.h"
+#include "penrune/HRTypes.h"
 
 PENRUNE_EXTERN_C_BEGIN
 

@@ -10,7 +10,7 @@
 #ifndef HT_STORE_H
 #define HT_STORE_H
 
-#include "HRTypes.h"
+#include "penrune/HRTypes.h"
 
 PENRUNE_EXTERN_C_BEGIN
 

@@ -19,7 +19,7 @@
 #ifndef HW_LEX_EX_H
 #define HW_LEX_EX_H
 
-#include "HRTypes.h"
+#include "penrune/HRTypes.h"
 
 PENRUNE_EXTERN_C_BEGIN
 

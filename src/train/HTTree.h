@@ -11,7 +11,7 @@
 #ifndef HT_TREE_H
 #define HT_TREE_H
 
-#include "HRTypes.h"
+#include "penrune/HRTypes.h"
 
 PENRUNE_EXTERN_C_BEGIN
 

@@ -19,7 +19,7 @@
 #ifndef HT_DISC_H
 #define HT_DISC_H
 
-#include "HRTypes.h"
+#include "penrune/HRTypes.h"
 
 PENRUNE_EXTERN_C_BEGIN
 

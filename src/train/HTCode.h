@@ -15,7 +15,7 @@
 #ifndef HT_CODE_H
 #define HT_CODE_H
 
-#include "HRTypes.h"
+#include "penrune/HRTypes.h"
 
 PENRUNE_EXTERN_C_BEGIN
 

@@ -5,7 +5,7 @@
 #ifndef HR_TABLE_H
 #define HR_TABLE_H
 
-#include "HRTypes.h"
+#include "penrune/HRTypes.h"
 
 PENRUNE_EXTERN_C_BEGIN
 

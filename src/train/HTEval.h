@@ -11,8 +11,8 @@
 #ifndef HT_EVAL_H
 #define HT_EVAL_H
 
-#include "HRTypes.h"
-#include "HRKernel.h"
+#include "penrune/HRTypes.h"
+#include "penrune/HRKernel.h"
 
 PENRUNE_EXTERN_C_BEGIN
 

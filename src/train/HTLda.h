@@ -8,7 +8,7 @@
 #ifndef HT_LDA_H
 #define HT_LDA_H
 
-#include "HRTypes.h"
+#include "penrune/HRTypes.h"
 
 PENRUNE_EXTERN_C_BEGIN
 

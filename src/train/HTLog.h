@@ -13,7 +13,7 @@
 #include <stdio.h>
 #include <time.h>
 
-#include "HRTypes.h"
+#include "penrune/HRTypes.h"
 
 PENRUNE_EXTERN_C_BEGIN
 
