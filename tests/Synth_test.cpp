@@ -38,10 +38,13 @@ Ink TestHand() {
             Line({500, 200}, {500, 800}), base};
 }
 
-std::vector<std::uint8_t> SampleBytes(const SynthParams &params, std::uint64_t seed) {
+// A character of a left and a right part: two strokes apart.
+Ink TwoPartHand() { return {Line({150, 200}, {350, 800}), Line({650, 200}, {850, 800})}; }
+
+std::vector<std::uint8_t> SampleBytes(const SynthParams &params, std::uint64_t seed, const Ink &hand = TestHand()) {
     Random rng(seed);
     std::vector<std::uint8_t> bytes;
-    EXPECT_TRUE(AppendRecord(bytes, 0x738B, PlaceRandomly(Synthesize(TestHand(), params, rng), params, rng)));
+    EXPECT_TRUE(AppendRecord(bytes, 0x738B, PlaceRandomly(Synthesize(hand, params, rng), params, rng)));
     return bytes;
 }
 
@@ -51,6 +54,7 @@ TEST(SynthParams, EveryParameterChangesTheSample) {
     struct Probe {
         double value;
         std::map<std::string, double> enabling = {};
+        Ink hand = TestHand();
     };
     const std::map<std::string, Probe> probes = {
         {"rotate", {0.3}}, {"slant", {0.3}}, {"shear", {0.3}}, {"shearMean", {0.2}}, {"aspect", {0.3}}, {"warp", {40}},
@@ -58,7 +62,7 @@ TEST(SynthParams, EveryParameterChangesTheSample) {
         {"strokeBend", {0.2}}, {"hookRate", {1}}, {"hookLength", {80, {{"hookRate", 1}, {"hookLength", 10}}}},
         {"messMin", {0, {{"strokeShift", 30}}}}, {"swapRate", {1}}, {"rightwardRate", {1}},
         {"joinRate", {1, {{"joinReach", 10000}}}}, {"joinReach", {50, {{"joinRate", 1}, {"joinReach", 5000}}}},
-        {"touchRate", {1, {{"touchReach", 300}}}}, {"touchReach", {300, {{"touchRate", 1}, {"touchReach", 10}}}},
+        {"componentGap", {0.3, {}, TwoPartHand()}}, {"touchRate", {1, {{"touchReach", 300}}}}, {"touchReach", {300, {{"touchRate", 1}, {"touchReach", 10}}}},
         {"smoothing", {30}}, {"spacingMin", {3, {{"spacingMin", 20}, {"spacingMax", 20}}}}, {"spacingMax", {30}},
         {"speedVariation", {1, {{"spacingMin", 10}, {"spacingMax", 10}}}}, {"tremor", {5}}, {"jitter", {3}},
         {"reduceRate", {1}}, {"reduceMin", {2, {{"reduceRate", 1}, {"reduceMin", 30}, {"reduceMax", 30}}}},
@@ -77,7 +81,7 @@ TEST(SynthParams, EveryParameterChangesTheSample) {
         // Random effects may leave a single sample alone, not most of them.
         int differing = 0;
         for (std::uint64_t seed = 1; seed <= 4; ++seed)
-            differing += SampleBytes(base, seed) != SampleBytes(changed, seed);
+            differing += SampleBytes(base, seed, probe->second.hand) != SampleBytes(changed, seed, probe->second.hand);
         EXPECT_GE(differing, 3) << info.name;
     }
 }
@@ -103,6 +107,24 @@ TEST(SynthPen, NeutralParametersTraceTheHandFaithfully) {
         EXPECT_NEAR(Distance(ink[i].back(), TestHand()[i].back()), 0, 1e-6);
         EXPECT_NEAR(Length(ink[i]) / (ink[i].size() - 1), 4, 0.1);  // point spacing
     }
+}
+
+TEST(SynthPen, PartsMoveApartOnlyWhereNoStrokeCrossesTheMiddle) {
+    const Ink spread = Stage(SpreadParts, TwoPartHand(), {{"componentGap", 0.5}});
+    const double left = spread[1].front().x - TwoPartHand()[1].front().x;
+    EXPECT_GT(left, 0) << "the right part moves right";
+    EXPECT_LE(left, 0.5 * 700);
+    EXPECT_EQ(At(spread[0].front()), At(TwoPartHand()[0].front())) << "the left part stays";
+    EXPECT_EQ(At(spread[1].front()).second, At(TwoPartHand()[1].front()).second);
+    // 王 has no free column: every stroke keeps its place.
+    const Ink crossed = Stage(SpreadParts, TestHand(), {{"componentGap", 0.5}});
+    for (std::size_t i = 0; i < crossed.size(); ++i) EXPECT_EQ(At(crossed[i].front()), At(TestHand()[i].front()));
+    // Off by default, and then the rest of the synthesis draws as before.
+    Random a(3), b(3);
+    SynthParams on = SynthParams();
+    on.componentGap = 0.2;
+    EXPECT_EQ(Synthesize(TestHand(), SynthParams(), a).size(), Synthesize(TestHand(), on, b).size());
+    EXPECT_EQ(a.Next(), b.Next()) << "the caller's generator advances alike";
 }
 
 TEST(SynthPen, JoinsStayWithinReachAndRunFromStartToEnd) {

@@ -36,6 +36,7 @@ const std::vector<ParamInfo> &ParamTable() {
         {"rightwardRate", &SynthParams::rightwardRate, "probability that a flat leftward stroke is drawn rightwards"},
         {"joinRate", &SynthParams::joinRate, "probability of a cursive join over a short pen-up move"},
         {"joinReach", &SynthParams::joinReach, "pen-up moves this long are never joined (units)"},
+        {"componentGap", &SynthParams::componentGap, "largest move of a right part away from the left, share of the width"},
         {"touchRate", &SynthParams::touchRate, "probability that a stroke end is drawn on to the stroke ahead"},
         {"touchReach", &SynthParams::touchReach, "longest extension of a stroke end to the stroke ahead (units)"},
         {"smoothing", &SynthParams::smoothing, "largest sd of the corner rounding (units of arc)"},

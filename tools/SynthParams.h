@@ -39,6 +39,10 @@ struct SynthParams {
     double joinRate = 0.30;     // per stroke boundary: probability of a join for a short pen-up move
     double joinReach = 300;     // pen-up moves this long or longer are never joined
 
+    // Parts apart: in a character of a left and a right part, the right part
+    // moves right by up to this share of the character's width (0: never).
+    double componentGap = 0;
+
     // Closed gaps: stroke ends drawn on until they meet the stroke ahead.
     double touchRate = 0.3;     // per stroke end: probability of drawing on to the stroke ahead
     double touchReach = 120;    // longest such extension

@@ -254,6 +254,35 @@ void VaryStrokes(Ink &ink, const SynthParams &params, Random &rng) {
     }
 }
 
+// Writers set the parts of a left-right character (林, 板, 泣) apart by
+// gaps of their own. The part boundary is the column in the middle of the
+// character (30 to 70 % of its width) that no stroke crosses, the one
+// nearest the centre; every stroke right of it moves right by up to
+// componentGap of the width. Characters without such a column keep their
+// shape.
+void SpreadParts(Ink &ink, const SynthParams &params, Random &rng) {
+    if (params.componentGap <= 0 || ink.empty()) return;
+    const Box box = Bounds(ink);
+    const double width = box.right - box.left;
+    std::vector<Box> boxes;
+    for (const Stroke &stroke : ink) boxes.push_back(Bounds(stroke));
+    double boundary = 0, nearest = 1;
+    for (int percent = 30; percent <= 70; ++percent) {
+        const double column = box.left + width * percent / 100;
+        bool crossed = false;
+        for (const Box &b : boxes) crossed = crossed || (b.left < column && b.right > column);
+        if (!crossed && std::fabs(percent / 100.0 - 0.5) < nearest) {
+            boundary = column;
+            nearest = std::fabs(percent / 100.0 - 0.5);
+        }
+    }
+    if (nearest >= 1) return;
+    const double gap = rng.Uniform(0, params.componentGap) * width;
+    for (std::size_t s = 0; s < ink.size(); ++s)
+        if (boxes[s].left >= boundary)
+            for (Point &p : ink[s]) p.x += gap;
+}
+
 // Writers often carry a stroke on until it meets the stroke it points at,
 // where the stroke source leaves a gap (the two dots of a 立 drawn from bar
 // to bar, the sides of a box run into its base). Each stroke end, with
@@ -377,6 +406,10 @@ Ink Synthesize(const Ink &hand, const SynthParams &params, Random &rng) {
     DrawFlatStrokesRightwards(ink, params, directionRng);
     VaryStrokes(ink, careful, shapeRng);
     CloseGaps(ink, params, touchRng);
+    // Drawn from a copy, so that the caller's generator and every other
+    // stage see the same draws whether or not parts are spread.
+    Random copy = rng, partRng(copy.Next());
+    SpreadParts(ink, params, partRng);
     ApplyWriterStyle(ink, params, styleRng);
     JoinStrokes(ink, careful, joinRng);
     TracePen(ink, params, penRng);

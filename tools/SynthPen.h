@@ -8,8 +8,9 @@
 //   2. stroke shape: each stroke is shifted, scaled, rotated, lengthened or
 //      shortened at its ends, bowed, and may end in a hook towards the next
 //      stroke, more or less so with the care of the sample's writer;
-//   3. writer style: the whole character is rotated, slanted, sheared,
-//      stretched and smoothly warped;
+//   3. writer style: the parts of a left-right character are set apart
+//      (off by default), and the whole character is rotated, slanted,
+//      sheared, stretched and smoothly warped;
 //   4. cursive joins: the pen stays down between strokes whose pen-up move
 //      is short, drawing a connecting curve;
 //   5. pen trace: corners are rounded and the path is resampled at the
@@ -39,6 +40,8 @@ Ink Synthesize(const Ink &hand, const SynthParams &params, Random &rng);
 void SwapStrokes(Ink &ink, const SynthParams &params, Random &rng);
 void DrawFlatStrokesRightwards(Ink &ink, const SynthParams &params, Random &rng);
 void VaryStrokes(Ink &ink, const SynthParams &params, Random &rng);
+void CloseGaps(Ink &ink, const SynthParams &params, Random &rng);
+void SpreadParts(Ink &ink, const SynthParams &params, Random &rng);
 void ApplyWriterStyle(Ink &ink, const SynthParams &params, Random &rng);
 void JoinStrokes(Ink &ink, const SynthParams &params, Random &rng);
 void TracePen(Ink &ink, const SynthParams &params, Random &rng);

@@ -52,7 +52,7 @@ constexpr std::size_t kFrequentRank = 5000;
 // settle real confusions of segmentation and recognition.
 const char kCareless[] =
     "strokeShift=18,strokeRotate=0.28,strokeScale=0.11,warp=18,slant=0.14,rotate=0.07,aspect=0.14,"
-    "swapRate=0.45,joinRate=0.45,messMin=0.45";
+    "swapRate=0.45,joinRate=0.45,messMin=0.45,componentGap=0.25";
 
 struct Spacing {
     const char *name;
