@@ -83,6 +83,31 @@ TEST(LineSearch, AWordOfTheLexiconOutranksTheBestCharactersAndWideRunsAreNotOpen
     EXPECT_EQ(LineItem(line.get(), 0), Utf16("女"));
 }
 
+TEST(LineSearch, TheLineSettlesTheCaseOfLettersOfOneShape) {
+    _PY_LEX lex;
+    PYLex_Initialize(&lex, nullptr);
+    std::unique_ptr<_HW_LINE> line(new _HW_LINE);
+    HWLine_Initialize(line.get(), &lex);
+    const _HW_RECT hanzi = {0, 0, 1000, 1000};
+    struct Case {
+        _HW_RECT box;
+        const char *codes;
+        const char *best;
+    } cases[] = {
+        {{1200, 550, 1550, 950}, "Oo0", "中o"},  // as high as half a character: lower case
+        {{1200, 50, 1750, 950}, "oO", "中O"},    // as high as the character: capital
+        {{1200, 50, 1750, 950}, "sS", "中S"},
+        {{1200, 550, 1550, 950}, "Xx", "中x"},
+    };
+    for (const Case &c : cases) {
+        HWLine_Reset(line.get());
+        Pass(line.get(), {hanzi}, {{"中", {1500}}});
+        std::vector<HR_UINT16> same(std::char_traits<char>::length(c.codes), 1500);
+        Pass(line.get(), {hanzi, c.box}, {{c.codes, same}});
+        EXPECT_EQ(LineItem(line.get(), 0), Utf16(c.best)) << c.codes;
+    }
+}
+
 TEST(LineSearch, ItemsAreCutToTheBuffer) {
     _PY_LEX lex;
     PYLex_Initialize(&lex, nullptr);

@@ -307,7 +307,8 @@ void SetWeights(_HW_LINE_WEIGHTS *w, const std::string &spec) {
         {"margin", &w->margin},       {"word", &w->word},           {"char-weight-cap", &w->charWeightCap},
         {"per-char", &w->perChar},    {"narrow-below", &w->narrowBelow}, {"narrow", &w->narrow},
         {"wide-above", &w->wideAbove}, {"wide", &w->wide},          {"inner-gap", &w->innerGap},
-        {"overlap", &w->overlap},     {"widest-run", &w->widestRun}};
+        {"overlap", &w->overlap},     {"widest-run", &w->widestRun}, {"small-below", &w->smallBelow},
+        {"letter-case", &w->letterCase}};
     ForEachSetting(spec, [&](const std::string &name, const std::string &value) {
         auto field = fields.find(name);
         if (field == fields.end()) throw std::runtime_error("unknown weight: " + name);

@@ -46,6 +46,8 @@ typedef struct _HW_LINE_WEIGHTS {
     HR_INT32 innerGap;     /* per thousandth of the widest empty column inside a run */
     HR_INT32 overlap;      /* per thousandth a character reaches back over its predecessor */
     HR_INT32 widestRun;    /* runs wider than this ratio are not recognised */
+    HR_INT32 smallBelow;   /* a run at most this ratio high is small, as lower-case letters are */
+    HR_INT32 letterCase;   /* cost of a letter whose case disagrees with its run's height */
 } _HW_LINE_WEIGHTS;
 
 /* The strokes start..end-1 read as one character. */

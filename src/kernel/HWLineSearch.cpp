@@ -101,9 +101,27 @@ HR_INT32 JoinCost(const _HW_LINE *line, const _HW_RECT &before, const _HW_RECT &
     return back > 0 ? line->weights.overlap * Ratio(line, back) : 0;
 }
 
+// Letters whose lower and upper case (and 0 for o) differ only in size,
+// which the size-normalised recognizer cannot see.
+bool IsSmallLetter(HR_UINT16 code) {
+    for (const char *c = "cosuvwxz"; *c != 0; ++c)
+        if (code == static_cast<HR_UINT16>(*c)) return true;
+    return false;
+}
+
+bool IsTallTwin(HR_UINT16 code) { return code == '0' || (code >= 'A' && code <= 'Z' && IsSmallLetter(code + 32)); }
+
+// The line shows what the recognizer cannot: a run as high as the line's
+// characters is no lower-case c, o, s..., a small one no capital or 0.
+HR_INT32 CaseCost(const _HW_LINE *line, const _HW_LINE_HYP &hyp, HR_UINT16 code) {
+    bool small = Ratio(line, hyp.box.bottom - hyp.box.top) <= line->weights.smallBelow;
+    if ((IsSmallLetter(code) && !small) || (IsTallTwin(code) && small)) return line->weights.letterCase;
+    return 0;
+}
+
 HR_INT32 CharCost(const _HW_LINE *line, const _HW_LINE_HYP &hyp, HR_UINT32 rank) {
     HR_INT32 behind = hyp.distance[rank] - hyp.distance[0];
-    return hyp.distance[rank] + line->weights.margin * behind / 16 + hyp.shape;
+    return hyp.distance[rank] + line->weights.margin * behind / 16 + hyp.shape + CaseCost(line, hyp, hyp.code[rank]);
 }
 
 HR_INT32 WordCost(const _HW_LINE *line, HR_INT32 weight) { return line->weights.word * weight / 16; }
@@ -276,6 +294,8 @@ _HW_LINE_WEIGHTS HWLine_DefaultWeights(void) {
     w.innerGap = 3;
     w.overlap = 3;
     w.widestRun = 1800;
+    w.smallBelow = 600;
+    w.letterCase = 2000;
     return w;
 }
 
