@@ -223,7 +223,7 @@ TEST_F(LineKernelTest, DelStrokeBringsBackEveryEarlierListAndTheModeStays) {
 // The list after every stroke of each example, as `penrune recognize --each
 // --classic` printed it before the line mode existed.
 TEST_F(LineKernelTest, ClassicListsOfTheExamplesAreUnchanged) {
-    for (const char *name : {"one", "shi", "yi", "zhongguo"}) {
+    for (const char *name : {"one", "shi", "xuexi", "yi", "zhongguo"}) {
         for (bool switched : {false, true}) {
             if (switched) {  // back from the line mode
                 ASSERT_EQ(HWKernel_SetMode(kernel_, HW_MODE_LINE), 1);
