@@ -26,6 +26,7 @@
 #include "Command.h"
 #include "penrune/HWUtils.h"
 #include "KernelSession.h"
+#include "LineScore.h"
 #include "SynthParams.h"
 #include "SynthPen.h"
 #include "SynthSource.h"
@@ -35,7 +36,8 @@ namespace {
 using namespace penrune::synth;
 using penrune::KernelSession;
 using penrune::KernelStroke;
-using Text = std::vector<std::uint16_t>;
+using penrune::EditCounts;
+using Text = penrune::LineText16;
 
 // A character's ink is scaled so that its longer side is about this many
 // units, as on a writing pad; gaps and jitter are fractions of it.
@@ -244,33 +246,6 @@ ComposedLine Compose(const LineText &lineText, std::uint32_t lineNo, const Spaci
     return line;
 }
 
-// Substitutions, deletions and insertions of the best alignment of hyp to ref.
-struct EditCounts {
-    long s = 0, d = 0, i = 0;
-};
-
-EditCounts Align(const Text &ref, const Text &hyp) {
-    const std::size_t n = ref.size(), m = hyp.size();
-    std::vector<std::vector<int>> cost(n + 1, std::vector<int>(m + 1));
-    for (std::size_t a = 0; a <= n; ++a) cost[a][0] = static_cast<int>(a);
-    for (std::size_t b = 0; b <= m; ++b) cost[0][b] = static_cast<int>(b);
-    for (std::size_t a = 1; a <= n; ++a)
-        for (std::size_t b = 1; b <= m; ++b)
-            cost[a][b] = std::min({cost[a - 1][b - 1] + (ref[a - 1] != hyp[b - 1]), cost[a - 1][b] + 1, cost[a][b - 1] + 1});
-    EditCounts e;
-    for (std::size_t a = n, b = m; a > 0 || b > 0;) {
-        if (a > 0 && b > 0 && cost[a][b] == cost[a - 1][b - 1] + (ref[a - 1] != hyp[b - 1])) {
-            e.s += ref[a - 1] != hyp[b - 1];
-            --a, --b;
-        } else if (a > 0 && cost[a][b] == cost[a - 1][b] + 1) {
-            ++e.d, --a;
-        } else {
-            ++e.i, --b;
-        }
-    }
-    return e;
-}
-
 struct Tally {
     long lines = 0, chars = 0, exact1 = 0, exact5 = 0, exact10 = 0, oracle = 0;
     EditCounts edits;
@@ -304,7 +279,7 @@ void ForEachSetting(const std::string &spec, Set set) {
 
 void SetWeights(_HW_LINE_WEIGHTS *w, const std::string &spec) {
     const std::map<std::string, HR_INT32 *> fields = {
-        {"margin", &w->margin},       {"word", &w->word},           {"char-weight-cap", &w->charWeightCap},
+        {"margin", &w->margin},       {"word", &w->word}, {"single", &w->single},           {"char-weight-cap", &w->charWeightCap},
         {"per-char", &w->perChar},    {"narrow-below", &w->narrowBelow}, {"narrow", &w->narrow},
         {"wide-above", &w->wideAbove}, {"wide", &w->wide},          {"inner-gap", &w->innerGap},
         {"overlap", &w->overlap},     {"widest-run", &w->widestRun}, {"small-below", &w->smallBelow},
@@ -410,7 +385,7 @@ private:
             latency_[{mode, HeldClass(s + 1)}].micros.push_back(took.count());
         }
         Text best = kernel.Total() > 0 ? Decode(kernel.Text(0)) : Text();
-        EditCounts e = Align(ref, best);
+        EditCounts e = penrune::Align(ref, best);
         tally->lines += 1;
         tally->chars += static_cast<long>(ref.size());
         tally->edits.s += e.s, tally->edits.d += e.d, tally->edits.i += e.i;

@@ -124,7 +124,9 @@ HR_INT32 CharCost(const _HW_LINE *line, const _HW_LINE_HYP &hyp, HR_UINT32 rank)
     return hyp.distance[rank] + line->weights.margin * behind / 16 + hyp.shape + CaseCost(line, hyp, hyp.code[rank]);
 }
 
-HR_INT32 WordCost(const _HW_LINE *line, HR_INT32 weight) { return line->weights.word * weight / 16; }
+HR_INT32 WordCost(const _HW_LINE *line, HR_INT32 weight, HR_UINT32 length) {
+    return (length == 1 ? line->weights.single : line->weights.word) * weight / 16;
+}
 
 // Rank of code among the hypothesis's candidates, or -1.
 HR_INT32 RankOf(const _HW_LINE_HYP &hyp, HR_UINT16 code) {
@@ -223,11 +225,11 @@ void OfferCandidate(_HW_LINE *line, const _HW_LINE_HYP &hyp, HR_UINT32 rank) {
             if (weight < alone) alone = weight;
         } else if (hyp.start >= length - 1) {
             Word word = {PYLex_GetGroupRItemPhraseId(lex, group, p), 0, text, length,
-                         charCost + WordCost(line, weight), hyp.box, hyp.box};
+                         charCost + WordCost(line, weight, length), hyp.box, hyp.box};
             SpellBack(line, word, length - 2, hyp.start, hyp.box);
         }
     }
-    Word single = {0, code, &hyp.code[rank], 1, charCost + WordCost(line, alone), hyp.box, hyp.box};
+    Word single = {0, code, &hyp.code[rank], 1, charCost + WordCost(line, alone, 1), hyp.box, hyp.box};
     ExtendPaths(line, hyp.start, single);
 }
 
@@ -288,6 +290,7 @@ _HW_LINE_WEIGHTS HWLine_DefaultWeights(void) {
     _HW_LINE_WEIGHTS w;
     w.margin = 5;
     w.word = 2;
+    w.single = 2;
     w.charWeightCap = 22400;
     w.perChar = 0;
     w.narrowBelow = 500;
