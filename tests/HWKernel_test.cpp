@@ -239,12 +239,24 @@ TEST(RecognizeTool, PrintsTheRankedCandidatesAsJson) {
     penrune_test::TempDir dir;
     const std::string file = dir.Write("line.json", "[[[0,0],[50,50],[100,100]], [[300,0],[350,50],[400,100]]]");
     const std::string out = dir.File("out.json");
-    ASSERT_EQ(std::system(("'" PENRUNE_TOOL_PATH "' recognize --json '" + file + "' >'" + out + "'").c_str()), 0);
-    const nlohmann::json json = nlohmann::json::parse(penrune_test::ReadFile(out));
-    EXPECT_EQ(json["strokes"], 2);
-    ASSERT_FALSE(json["candidates"].empty());
-    EXPECT_EQ(json["candidates"][0]["rank"], 1);
-    EXPECT_EQ(json["candidates"][0]["score"], 0);  // the segmentation candidate
+    auto run = [&](const std::string &flags) {
+        EXPECT_EQ(std::system(("'" PENRUNE_TOOL_PATH "' recognize --json " + flags + " '" + file + "' >'" + out + "'")
+                                  .c_str()),
+                  0);
+        return nlohmann::json::parse(penrune_test::ReadFile(out));
+    };
+    const nlohmann::json classic = run("--classic");
+    EXPECT_EQ(classic["strokes"], 2);
+    ASSERT_FALSE(classic["candidates"].empty());
+    EXPECT_EQ(classic["candidates"][0]["rank"], 1);
+    EXPECT_EQ(classic["candidates"][0]["score"], 0);  // the segmentation candidate
+    // The line mode by default: two characters far apart, scores rising.
+    const nlohmann::json line = run("");
+    ASSERT_FALSE(line["candidates"].empty());
+    const std::string first = line["candidates"][0]["text"];
+    EXPECT_EQ(std::count_if(first.begin(), first.end(), [](char c) { return (c & 0xC0) != 0x80; }), 2) << first;
+    for (size_t i = 1; i < line["candidates"].size(); ++i)
+        EXPECT_LE(line["candidates"][i - 1]["score"], line["candidates"][i]["score"]);
 }
 
 }  // namespace
