@@ -288,12 +288,12 @@ void FormatInt(HR_INT64 value, char *out) {
 // case weights are set by hand, as no line set holds letters.
 _HW_LINE_WEIGHTS HWLine_DefaultWeights(void) {
     _HW_LINE_WEIGHTS w;
-    w.margin = 5;
-    w.word = 2;
+    w.margin = 10;
+    w.word = 1;
     w.single = 2;
     w.charWeightCap = 22400;
     w.perChar = 0;
-    w.narrowBelow = 500;
+    w.narrowBelow = 625;
     w.narrow = 8;
     w.wideAbove = 650;
     w.wide = 4;
