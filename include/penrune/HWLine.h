@@ -32,6 +32,10 @@ PENRUNE_EXTERN_C_BEGIN
  * stroke count holds at most this many. */
 #define HW_LINE_PATHS 16
 
+/* 32-bit words of the mask of the characters recognised in the runs that
+ * end at one boundary (a code sets bit code mod 256). */
+#define HW_LINE_MASK_WORDS 8
+
 /* Weights of the path cost. Distances are the recognizer's; ratios are in
  * thousandths of the line's character size. */
 typedef struct _HW_LINE_WEIGHTS {
@@ -83,6 +87,7 @@ typedef struct _HW_LINE {
     HR_UINT16 pathCount[HW_LINE_BOUNDARY_MAX];                  /* paths held at each boundary */
     _HW_LINE_PATH path[HW_LINE_BOUNDARY_MAX][HW_LINE_PATHS];    /* best first */
     _HW_LINE_HYP hyp[HW_LINE_BOUNDARY_MAX][HW_LINE_WINDOW];     /* hyp[b][i]: strokes b-1-i..b-1 */
+    HR_UINT32 codeMask[HW_LINE_BOUNDARY_MAX][HW_LINE_MASK_WORDS]; /* characters of hyp[b], to pass over words fast */
 } _HW_LINE;
 
 PENRUNE_EXTERN_C_END

@@ -135,6 +135,24 @@ HR_INT32 RankOf(const _HW_LINE_HYP &hyp, HR_UINT16 code) {
     return -1;
 }
 
+HR_UINT32 MaskBit(HR_UINT16 code) { return 1u << (code & 31u); }
+HR_UINT32 MaskWord(HR_UINT16 code) { return (code >> 5) % HW_LINE_MASK_WORDS; }
+
+// Whether some run ending at the boundary may have code among its
+// candidates (a set bit may be another code's).
+bool MayEndWith(const _HW_LINE *line, HR_UINT32 boundary, HR_UINT16 code) {
+    return (line->codeMask[boundary][MaskWord(code)] & MaskBit(code)) != 0;
+}
+
+void MaskCodes(_HW_LINE *line, HR_UINT32 boundary) {
+    HR_UINT32 *mask = line->codeMask[boundary];
+    for (HR_UINT32 w = 0; w < HW_LINE_MASK_WORDS; ++w) mask[w] = 0;
+    for (HR_UINT32 i = 0; i < HW_LINE_WINDOW && i < boundary; ++i) {
+        const _HW_LINE_HYP &hyp = line->hyp[boundary][i];
+        for (HR_UINT32 j = 0; j < hyp.count; ++j) mask[MaskWord(hyp.code[j])] |= MaskBit(hyp.code[j]);
+    }
+}
+
 // Puts a path into the boundary's table when it is among the best distinct
 // ones: a path with the same text is replaced only by a cheaper one.
 void Offer(_HW_LINE *line, HR_UINT32 boundary, const _HW_LINE_PATH &path) {
@@ -157,6 +175,13 @@ void Offer(_HW_LINE *line, HR_UINT32 boundary, const _HW_LINE_PATH &path) {
     table[at] = path;  // the shift above overwrote a replaced duplicate
 }
 
+// Whether a path of this cost cannot enter the full table of the newest
+// boundary (a same-text path there costs no more than its worst).
+bool Beaten(const _HW_LINE *line, HR_INT32 cost) {
+    HR_UINT32 count = line->pathCount[line->strokes];
+    return count == HW_LINE_PATHS && cost >= line->path[line->strokes][count - 1].cost;
+}
+
 // A word that spans strokes from..newest: its text, its cost without the
 // path it extends, its first character's box and the last character's box.
 struct Word {
@@ -174,8 +199,12 @@ struct Word {
 void ExtendPaths(_HW_LINE *line, HR_UINT32 from, const Word &word) {
     for (HR_UINT32 r = 0; r < line->pathCount[from]; ++r) {
         const _HW_LINE_PATH &before = line->path[from][r];
+        // The paths at `from` come cheapest first and joins cost nothing or
+        // more: once one is beaten, so is every later one.
+        if (Beaten(line, before.cost + word.cost)) break;
         _HW_LINE_PATH path;
         path.cost = before.cost + word.cost + JoinCost(line, before.last, word.first);
+        if (Beaten(line, path.cost)) continue;
         path.hash = HashText(before.hash, word.text, word.length);
         path.phraseId = word.phraseId;
         path.code = word.code;
@@ -191,6 +220,7 @@ void ExtendPaths(_HW_LINE *line, HR_UINT32 from, const Word &word) {
 // at `boundary`, the character after them being in box `next`; each way
 // that reaches the word's first character extends the paths before it.
 void SpellBack(_HW_LINE *line, Word word, HR_UINT32 index, HR_UINT32 boundary, const _HW_RECT &next) {
+    if (!MayEndWith(line, boundary, word.text[index])) return;
     for (HR_UINT32 i = 0; i < HW_LINE_WINDOW && i < boundary; ++i) {
         const _HW_LINE_HYP &hyp = line->hyp[boundary][i];
         if (hyp.count == 0) continue;
@@ -358,6 +388,7 @@ void HWLine_AddRun(_HW_LINE *line, HR_UINT32 start, const HR_UINT16 *codes, cons
 
 void HWLine_FinishPass(_HW_LINE *line) {
     HR_UINT32 n = line->strokes;
+    MaskCodes(line, n);
     for (HR_UINT32 i = 0; i < HW_LINE_WINDOW && i < n; ++i) {
         const _HW_LINE_HYP &hyp = line->hyp[n][i];
         for (HR_UINT32 j = 0; j < hyp.count; ++j) OfferCandidate(line, hyp, j);
