@@ -6,7 +6,8 @@
 //   per character: the candidate's distance (plus a margin behind the run's
 //     best candidate), the run's shape against the line's character size
 //     (too narrow, too wide, an empty column inside it), how far it reaches
-//     back over the character before it, and a constant;
+//     back over the character before it, a constant, and for letters of
+//     one shape in both cases whether the case fits the run's height;
 //   per word: the lexicon's frequency cost of the word (a character the
 //     lexicon holds only alone costs its own weight, capped).
 // Every boundary keeps its HW_LINE_PATHS best paths with distinct texts, so
