@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "Command.h"
+#include "Input.h"
 #include "penrune/HWKernel.h"
 
 namespace {
@@ -73,7 +74,8 @@ std::vector<Stroke> ParseStrokes(const std::string &text) {
 }
 
 std::string ReadWholeFile(const std::string &path) {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream file;
+    std::istream &in = penrune::OpenInput(path, file);
     if (!in) throw InputError("cannot open file");
     std::ostringstream content;
     content << in.rdbuf();
@@ -159,7 +161,7 @@ bool ParseOptions(int argc, char **argv, Options *options) {
             options->each = true;
         else if (arg == "--json")
             options->json = true;
-        else if (options->path.empty() && !arg.empty() && arg[0] != '-')
+        else if (options->path.empty() && (arg == "-" || (!arg.empty() && arg[0] != '-')))
             options->path = arg;
         else
             return false;
@@ -170,8 +172,7 @@ bool ParseOptions(int argc, char **argv, Options *options) {
 int Main(int argc, char **argv) {
     Options options;
     if (!ParseOptions(argc, argv, &options)) {
-        std::fprintf(stderr, "usage: penrune recognize FILE [--each] [--json]\n");
-        return 2;
+        return penrune::UsageError("recognize");
     }
     try {
         return Run(options);
@@ -185,6 +186,7 @@ int Main(int argc, char **argv) {
 
 }  // namespace
 
-static penrune::RegisterCommand reg("recognize", &Main,
-                                    "FILE [--each] [--json] -- recognise one line of handwriting given as JSON "
-                                    "strokes [[[x,y],...],...] and print the ranked candidates");
+static penrune::RegisterCommand reg("recognize", &Main, "FILE [--each] [--json]",
+                                    "Recognise one line of handwriting given as JSON strokes [[[x,y],...],...] "
+                                    "(coordinates 0-65534; FILE - reads standard input) and print the ranked "
+                                    "candidates, after every stroke with --each, as JSON with --json.");
