@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // penrune eval: recognises the test sample files of a directory with a model
 // image and prints the rates (HTEval_Reco) on standard output.
 #include <cstdio>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // penrune empty-model / export-model: write a model image with no prototypes
 // and no centres, and export a model image as the C source of the embedded
 // model.

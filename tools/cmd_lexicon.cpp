@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // penrune lexicon: builds a phrase lexicon image and its C source from a
 // phrase list with frequencies.
 #include <cstdio>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // penrune rank: recognises every sample of the sample files in a directory
 // and prints how often the right code is among the first 1..N candidates
 // (the training log's evaluation stops at five), and with --errors every

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // penrune recognize: feeds one line of handwriting, stroke by stroke, to a
 // kernel instance with the embedded model and lexicon and prints the ranked
 // candidates.

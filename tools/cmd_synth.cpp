@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // penrune synth: writes synthetic handwriting sample files from stroke
 // sources. penrune tosamples: converts stroke JSONL files (real samples)
 // into sample files as they are, optionally vertex-reduced.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // penrune synthline: writes one synthetic line of handwriting as the JSON
 // strokes that `penrune recognize` reads, the characters side by side.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // penrune train: trains a recognition model from handwriting sample files and
 // publishes it (HTTrain_Process). The exit code tells whether the run got
 // through all stages, which the step log of the working directory records.

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* Single-character recognizer over a prototype model image, and the
  * handle-style one-call interface on top of it.
  *

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* On-line adaptation: classify a character by its nearest sample among the
  * user's own stored samples.
  *

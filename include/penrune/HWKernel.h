@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* Kernel API of libpenrune: the host-facing entry for line recognition.
  *
  * One kernel instance serves one writing area. The host hands it pen strokes

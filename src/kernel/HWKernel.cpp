@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Kernel instance, stroke buffer, the recognition pass run after every stroke
 // and the histogram segmentation of a line into characters.
 #include "penrune/HWKernel.h"

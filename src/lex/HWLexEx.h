@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* Offline builder of the "PYS1" phrase lexicon image (see HWLex.h).
  *
  * PYLex_CreateSysLex(description, phrases, output, errors) reads a phrase

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Single-character recognizer: model image reader, two-level prototype
 // search, model check and the handle-style interface.
 #include "penrune/HRKernel.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Charset code table of a training run and the UTF-8 conversions of the
 // training tools.
 #include "train/HTCode.h"

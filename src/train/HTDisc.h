@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* Class prototypes of the training tools: k-means clustering, the MDC stage
  * that makes the first prototypes of every class, the ".mdc" prototype files
  * and minimum-classification-error (MCE) training of the prototypes by

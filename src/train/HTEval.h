@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* Evaluation stage of the training tools: recognises every sample of a test
  * directory with a model file and logs the rate of each test file, the share
  * of samples found among the first 1 to 5 candidates and a per-character

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* Export of a binary data image as C source text.
  *
  * The written file defines the image as a byte array plus a pointer accessor

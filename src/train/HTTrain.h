@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* Training driver: runs the eight training stages over one working
  * directory, records the next stage in a step log so that a rerun resumes
  * there, and publishes the model under a name.

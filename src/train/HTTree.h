@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* Tree stage of the training tools: gathers the trained prototypes into a
  * model image with a two-level search tree (k-means centres over the
  * prototypes), then widens the centres' member lists pass by pass with the
