@@ -96,6 +96,7 @@ TEST(Cli, ReadmeAndManPageListEveryCommandWithItsUsage) {
     const std::string man = ReadFile(PENRUNE_SOURCE_DIR "/man/penrune.1");
     ASSERT_FALSE(readme.empty());
     ASSERT_FALSE(man.empty());
+    EXPECT_NE(man.find("\"penrune " PENRUNE_VERSION_STRING "\""), std::string::npos) << "man page version";
     for (const auto &[name, synopsis] : Commands()) {
         EXPECT_NE(readme.find("| `" + name + " " + synopsis + "` |"), std::string::npos) << name;
         EXPECT_NE(man.find("\\fB" + name + "\\fR " + synopsis + "\n"), std::string::npos) << name;

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -99,6 +100,31 @@ TEST(KernelImage, RefusesImagesTheModelCheckRejectsAndWritesNothing) {
         EXPECT_TRUE(block.Untouched()) << c.what;
     }
     EXPECT_EQ(HWKernel_InitializeImage(nullptr, embedded, size), nullptr);
+}
+
+TEST(KernelImage, DamagedImagesAreRefusedOrRecogniseWithinTheirBytes) {
+    // Run under AddressSanitizer, a read past an accepted image's end fails.
+    const std::vector<std::uint8_t> model = BuildModelImage(RandomModelLayout(7, {40, 80, 12, 160}));
+    std::mt19937 rng(11);
+    int accepted = 0;
+    for (int round = 0; round < 300; ++round) {
+        std::vector<std::uint8_t> image = model;
+        // Damage the header, the tree or anywhere, or cut the image short.
+        const std::size_t regions[] = {HR_MODEL_HEADER_SIZE, image.size() / 4, image.size()};
+        for (int k = 0; k < 1 + round % 3; ++k) image[rng() % regions[round % 3]] ^= static_cast<std::uint8_t>(1 + rng() % 255);
+        if (round % 5 == 0) image.resize(rng() % image.size());
+        Block block;
+        _HW_KERNEL *kernel = HWKernel_InitializeImage(block.data(), image.data(), static_cast<HR_UINT32>(image.size()));
+        if (kernel == nullptr) {
+            EXPECT_TRUE(block.Untouched()) << round;
+            continue;
+        }
+        ++accepted;
+        HWKernel_SetCharsetMask(kernel, static_cast<HR_UINT16>(rng()));
+        WriteCross(kernel);
+    }
+    EXPECT_GT(accepted, 0);  // damage to prototype values leaves a usable image
+    EXPECT_LT(accepted, 300);
 }
 
 TEST(KernelImage, ACopyOfTheEmbeddedModelRecognisesAsTheEmbeddedOne) {
