@@ -18,6 +18,10 @@
  * image are suitably aligned). Recognition allocates nothing and uses
  * integer arithmetic only.
  *
+ * Threads: a recognizer instance or handle is used by one thread at a time;
+ * any number of instances, in as many threads, may share one model image,
+ * which nothing writes. No call takes a lock or keeps process-wide state.
+ *
  * Distances are sums over 64 dimensions of squared differences between the
  * query's compressed feature and a prototype or tree centre; smaller is
  * better. An empty candidate slot holds code HR_RECO_EMPTY_CODE with

@@ -10,6 +10,10 @@
  * HROnline_Terminate (does nothing). All memory stays the host's; nothing
  * is allocated.
  *
+ * Threads: a context and its store are used by one thread at a time;
+ * contexts in other threads may share one matrix and cost table, which
+ * nothing writes.
+ *
  * Each sample is kept as the same 64-value compressed feature (values
  * 0..255) that the recognizer compares. The distance between a stored
  * feature s and a query feature q is the sum over the 64 dimensions of
