@@ -91,6 +91,16 @@ TEST(Cli, RecognizeReadsStandardInputForADash) {
     EXPECT_EQ(piped.out, named.out);
 }
 
+TEST(Cli, ToSamplesReadsStandardInputForADash) {
+    TempDir dir;
+    const std::string hands = dir.Write("hands.jsonl", R"({"char":"一","strokes":[[[100,500],[900,480]]]})" "\n");
+    ASSERT_EQ(Penrune("tosamples '" + dir.File("file") + "' '" + hands + "'").status, 0);
+    ASSERT_EQ(Penrune("tosamples '" + dir.File("piped") + "' - <'" + hands + "'").status, 0);
+    const std::string samples = ReadFile(dir.File("file/hands.smp"));
+    EXPECT_FALSE(samples.empty());
+    EXPECT_EQ(ReadFile(dir.File("piped/stdin.smp")), samples);
+}
+
 TEST(Cli, ReadmeAndManPageListEveryCommandWithItsUsage) {
     const std::string readme = ReadFile(PENRUNE_SOURCE_DIR "/README.md");
     const std::string man = ReadFile(PENRUNE_SOURCE_DIR "/man/penrune.1");
