@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // One MCE training step (HTDisc_GPD: candidate search over every prototype,
 // then the prototype update) and the candidate search alone, on random
 // prototype sets: 400 classes x 4 prototypes (the pipeline benchmark's

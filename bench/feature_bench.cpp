@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Speed of the feature path run for every recognised character: conversion
 // of raw pen points, normalisation and feature extraction, and the
 // projection to 64 values.

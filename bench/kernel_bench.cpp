@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Cost of one kernel pass: HWKernel_AddStroke of the 10th stroke of a line,
 // which recognises strokes k..9 for every k (10 recognizer calls), segments
 // the line and builds the candidate list with the embedded lexicon. The model

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Cost of HWKernel_AddStroke by strokes held, in each mode, with the
 // embedded model and lexicon on real ink: the learner samples, each scaled
 // to a 1,000-unit character and set side by side at an ordinary spacing,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Recognition speed over a model of the shipped scale (7,500 prototypes,
 // 300 centres, 15,000 memberships) with realistic characters of 10-15
 // strokes and 200-400 points, 8 candidates per character.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Times the whole training pipeline (stages 1-8) on a generated set of 400
 # classes x 50 training samples (+10 test samples each) and prints the run's
 # wall time and each stage's logged time in seconds.

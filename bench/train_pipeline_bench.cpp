@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The whole training pipeline (stages 1-8 of HTTrain_Process, the function
 // behind `penrune train`) on a generated sample set: 400 classes of distinct
 // stroke shapes, 50 training and 10 test samples each, node number 4.

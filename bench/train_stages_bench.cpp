@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Throughput of the feature stages of training (original features, coarse
 // statistics with the discriminant transform, compression, sorting, random
 // sets) on a generated sample set of 400 classes x 50 samples. Each stage

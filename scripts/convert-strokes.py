@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """Convert the stroke sources into one common stroke format.
 
 Every output file is JSON lines, one hand (one way of writing a character)

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Measures a model on real handwriting and on held-out data:
 #   learner       the learner set of ../shared/data/real (one writer, 37
 #                 characters x 5); evaluation only, never trained on

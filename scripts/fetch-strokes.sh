@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Fetches the stroke sources of the training data and converts them into the
 # common stroke format (third_party_data/strokes/*.jsonl, see
 # scripts/convert-strokes.py). Sources and licences: data/README.md.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Installs Debian packages: those named on the command line, or without
 # arguments the ones that building and testing libpenrune needs. Packages
 # already present are left alone, so a prepared machine makes no network

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """Write the charset directory of the recognition model.
 
 The model knows the 3,755 GB2312 level-1 hanzi, the digits, the Latin

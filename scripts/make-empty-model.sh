@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Regenerates src/reco/HRData.c, the embedded model, as a well-formed model
 # image with no prototypes and no tree centres (131,118 bytes). The library
 # links and runs with it; recognition then yields no candidates until a

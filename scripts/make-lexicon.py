@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """Selects the phrase list of the embedded lexicon from a word-frequency list.
 
 Input: a dictionary of "word frequency tag" lines (UTF-8).

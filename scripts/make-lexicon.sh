@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Regenerates the embedded phrase lexicon, src/lex/HWLexData.c.
 #
 # The phrases come from the word-frequency dictionary of Debian's

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Builds the recognition model from redistributable stroke data and
 # publishes it as src/reco/HRData.c.
 #

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """Draw handwriting samples into a PNG grid for checking them by eye.
 
 Reads sample files (the library's record format) or stroke JSONL files

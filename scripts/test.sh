@@ -1,7 +1,11 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Builds libpenrune and runs the whole test suite twice: once in the normal
 # optimised build, once under AddressSanitizer and UndefinedBehaviorSanitizer.
-# Any failing test or sanitizer report fails the script.
+# Between the two it checks the staged installation and the recognition-only
+# library (scripts/check-install.sh) and runs the two-thread kernel test
+# under ThreadSanitizer. Any failing test or sanitizer report fails the
+# script.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -10,6 +14,12 @@ jobs=$(nproc 2>/dev/null || echo 2)
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release
 cmake --build build -j "$jobs"
 ctest --test-dir build --output-on-failure -j "$jobs"
+scripts/check-install.sh build
+
+cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DPENRUNE_THREAD_SANITIZE=ON -DPENRUNE_BUILD_BENCH=OFF
+cmake --build build-tsan -j "$jobs" --target KernelThreads_test
+TSAN_OPTIONS=halt_on_error=1 build-tsan/tests/KernelThreads_test
 
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The shipped model and lexicon end to end: simple strokes give the
 // characters they obviously are, and a synthetic line of two characters
 // (seed never used in training) comes back as the word.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "penrune/HRFeature.h"
 
 #include <gtest/gtest.h>

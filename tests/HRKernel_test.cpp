@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "penrune/HRKernel.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "penrune/HRNormalize.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "penrune/HROnline.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "train/HTCode.h"
 
 #include <gtest/gtest.h>

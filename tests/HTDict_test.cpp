@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "train/HTDict.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "train/HTDisc.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "train/HTFeat.h"
 
 #include <gtest/gtest.h>

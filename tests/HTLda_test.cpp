@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "train/HTLda.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "train/HTTree.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "penrune/HWCand.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "lex/HWLexEx.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "penrune/HWLex.h"
 
 #include <gtest/gtest.h>

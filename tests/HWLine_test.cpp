@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The kernel's line mode: the path search over a constructed lattice, and
 // the mode through the host calls.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The line benchmark: its scoring of a recognised line, and a whole run of
 // `penrune lines` on a small stroke source.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Tests of the handwriting sample synthesiser (tools/Synth*) and of the
 // synth and tosamples subcommands.
 #include <gtest/gtest.h>

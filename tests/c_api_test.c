@@ -1,20 +1,31 @@
+/* SPDX-License-Identifier: MIT */
 /* Compiles every public header as C and drives the host API through the
  * shared library: one stroke in, candidates out. */
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 
 #include "penrune/HRData.h"
 #include "penrune/HRFeature.h"
 #include "penrune/HRKernel.h"
 #include "penrune/HRNormalize.h"
 #include "penrune/HROnline.h"
+#include "penrune/HRTypes.h"
+#include "penrune/HTTools.h"
 #include "penrune/HWCand.h"
 #include "penrune/HWKernel.h"
 #include "penrune/HWLex.h"
 #include "penrune/HWLexData.h"
+#include "penrune/HWLine.h"
 #include "penrune/HWUtils.h"
+#include "penrune/penrune_export.h"
+#include "penrune/penrune_version.h"
 
 int main(void) {
+    if (strcmp(HWKernel_GetVersion(), PENRUNE_VERSION_STRING) != 0) {
+        fprintf(stderr, "library version %s, header version %s\n", HWKernel_GetVersion(), PENRUNE_VERSION_STRING);
+        return 1;
+    }
     if (HRData_GetDataPtr() == NULL || HRData_GetDataSize() < 32) {
         fprintf(stderr, "embedded model image missing\n");
         return 1;

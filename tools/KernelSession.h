@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A kernel instance for the tools: the embedded model and lexicon in a
 // block aligned for pointers, strokes in, candidate texts and scores out.
 #ifndef PENRUNE_TOOLS_KERNEL_SESSION_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Scoring a recognised line against its reference text: the edit
 // operations of their best alignment, from which the line benchmark's
 // character correct rate (N - S - D) / N and accurate rate

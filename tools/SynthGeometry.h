@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // Plane geometry of pen traces for the sample synthesiser.
 //
 // Ink is held in floating point, in a 1024-unit box with y pointing down;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "SynthParams.h"
 
 namespace penrune::synth {

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // Parameters of the sample synthesiser.
 //
 // Lengths are in units of the 1024-unit box of the stroke sources, angles in

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // Turns a hand (the source strokes of one character, 1024-unit box, y down)
 // into one synthetic handwritten sample.
 //

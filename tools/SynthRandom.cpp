@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // xoshiro256** seeded through splitmix64: fast, well mixed, and identical on
 // every platform (the standard library's distributions are not).
 #include "SynthRandom.h"

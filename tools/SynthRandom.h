@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // Deterministic random numbers for the sample synthesiser.
 //
 // Every synthesised sample draws from its own generator, seeded from the run

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "SynthSample.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // Sample-file records: quantisation of ink into byte points and the record
 // layout that the training stages read.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "SynthSource.h"
 
 #include <fstream>
@@ -6,6 +7,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "Input.h"
 #include "penrune/HWUtils.h"
 
 namespace penrune::synth {
@@ -51,7 +53,8 @@ Hand ParseHand(const std::string &line) {
 }
 
 std::vector<Hand> ReadHands(const std::string &path) {
-    std::ifstream in(path);
+    std::ifstream file;
+    std::istream &in = OpenInput(path, file);
     if (!in) throw std::runtime_error("cannot open " + path);
     std::vector<Hand> hands;
     std::string line;

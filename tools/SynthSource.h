@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // Stroke sources of the synthesiser: JSON lines, one hand per line,
 //   {"char": "中", "strokes": [[[x, y], ...], ...], ...}
 // strokes in writing order and direction, y pointing down (the converted

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // penrune eval: recognises the test sample files of a directory with a model
 // image and prints the rates (HTEval_Reco) on standard output.
 #include <cstdio>
@@ -10,8 +11,7 @@ namespace {
 
 int EvalMain(int argc, char **argv) {
     if (argc != 2) {
-        std::fputs("usage: penrune eval MODEL_FILE TEST_DIR\n", stderr);
-        return 2;
+        return penrune::UsageError("eval");
     }
     int model = HTEval_CheckModelFile(argv[0]);
     if (model == 0) {
@@ -30,6 +30,7 @@ int EvalMain(int argc, char **argv) {
     return 0;
 }
 
-penrune::RegisterCommand reg("eval", &EvalMain, "MODEL_FILE TEST_DIR -- recognise test samples with a model and print the rates");
+penrune::RegisterCommand reg("eval", &EvalMain, "MODEL_FILE TEST_DIR",
+                             "Recognise the test sample files of TEST_DIR with a model and print the rates.");
 
 }  // namespace

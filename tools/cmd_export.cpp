@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // penrune empty-model / export-model: write a model image with no prototypes
 // and no centres, and export a model image as the C source of the embedded
 // model.
@@ -12,8 +13,7 @@ namespace {
 
 int EmptyModelMain(int argc, char **argv) {
     if (argc != 1) {
-        std::fprintf(stderr, "usage: penrune empty-model OUTPUT\n");
-        return 2;
+        return penrune::UsageError("empty-model");
     }
     const std::vector<float> zeroTransform(HT_DICT_INPUT_DIM * HT_DICT_OUTPUT_DIM, 0.0f);
     bool ok = HTDict_Initialize() && HTDict_SetTransVector(zeroTransform.data()) &&
@@ -28,8 +28,7 @@ int EmptyModelMain(int argc, char **argv) {
 
 int ExportModelMain(int argc, char **argv) {
     if (argc != 2) {
-        std::fprintf(stderr, "usage: penrune export-model IMAGE OUTPUT.c\n");
-        return 2;
+        return penrune::UsageError("export-model");
     }
     if (!HTStore_SaveToCpp(argv[0], argv[1])) {
         std::fprintf(stderr, "penrune export-model: cannot export '%s' to '%s'\n", argv[0], argv[1]);
@@ -38,9 +37,9 @@ int ExportModelMain(int argc, char **argv) {
     return 0;
 }
 
-penrune::RegisterCommand regEmpty("empty-model", &EmptyModelMain,
-                                  "OUTPUT -- write a model image with no prototypes and no centres");
-penrune::RegisterCommand regExport("export-model", &ExportModelMain,
-                                   "IMAGE OUTPUT.c -- write a model image as the C source of the embedded model");
+penrune::RegisterCommand regEmpty("empty-model", &EmptyModelMain, "OUTPUT",
+                                  "Write a model image with no prototypes and no centres.");
+penrune::RegisterCommand regExport("export-model", &ExportModelMain, "IMAGE OUTPUT.c",
+                                   "Write a model image as the C source of the embedded model.");
 
 }  // namespace

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // penrune lexicon: builds a phrase lexicon image and its C source from a
 // phrase list with frequencies.
 #include <cstdio>
@@ -9,8 +10,7 @@ namespace {
 
 int Main(int argc, char **argv) {
     if (argc != 4) {
-        std::fprintf(stderr, "usage: penrune lexicon DESCRIPTION PHRASES OUTPUT ERRORS\n");
-        return 2;
+        return penrune::UsageError("lexicon");
     }
     // A missing description only drops the description section, and an
     // unreadable phrase list yields an empty image, so check the list here
@@ -30,6 +30,6 @@ int Main(int argc, char **argv) {
 
 }  // namespace
 
-static penrune::RegisterCommand reg("lexicon", &Main,
-                                    "DESCRIPTION PHRASES OUTPUT ERRORS -- build the phrase lexicon image OUTPUT "
-                                    "and its C source OUTPUT.c from a phrase list");
+static penrune::RegisterCommand reg("lexicon", &Main, "DESCRIPTION PHRASES OUTPUT ERRORS",
+                                    "Build the phrase lexicon image OUTPUT and its C source OUTPUT.c from the "
+                                    "phrase list PHRASES, listing rejected lines in ERRORS.");

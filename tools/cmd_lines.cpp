@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // penrune lines: the line benchmark. Composes lines of handwriting from
 // single characters, feeds them stroke by stroke to a kernel instance in
 // each mode, and prints how often candidate 1 and the first candidates are
@@ -434,17 +435,29 @@ bool ParseOptions(int argc, char **argv, Options *o) {
     return !o->phrases.empty() && (o->samples.empty() != o->sources.empty());
 }
 
-const char kUsage[] =
-    "(--samples=JSONL | --source=JSONL...) --phrases=FILE [--name=SET] [--seed=N] [--count=N] [--long=N] "
-    "[--modes=classic,line] [--weights=NAME=V,...] [--synth=NAME=V,...] [--careless] [--errors] [--no-latency]";
+// The options beyond the synopsis, for --help.
+void PrintDetails(std::FILE *out) {
+    std::fprintf(out,
+                 "  --samples=JSONL        real characters (stroke JSON lines), used as they are\n"
+                 "  --source=JSONL         in place of --samples: stroke sources of synthesised characters\n"
+                 "  --name=SET             the set's name in the tables (default lines)\n"
+                 "  --seed=N               seed of the texts, the samples and the layout (default 7001)\n"
+                 "  --count=N              lines of each kind and spacing (default 40)\n"
+                 "  --long=N               long lines of 8-12 characters per spacing (default 0)\n"
+                 "  --modes=classic,line   the kernel modes to run\n"
+                 "  --weights=NAME=V,...   line mode weights (margin, word, single, char-weight-cap, per-char,\n"
+                 "                         narrow-below, narrow, wide-above, wide, inner-gap, overlap,\n"
+                 "                         widest-run, small-below, letter-case)\n"
+                 "  --synth=NAME=V,...     synthesiser parameters (penrune synth --help names them)\n"
+                 "  --careless             a careless writer's synthesis\n"
+                 "  --errors               print every line whose candidate 1 is wrong\n"
+                 "  --no-latency           leave out the AddStroke time table\n");
+}
 
 int Main(int argc, char **argv) {
     Options options;
     try {
-        if (!ParseOptions(argc, argv, &options)) {
-            std::fprintf(stderr, "usage: penrune lines %s\n", kUsage);
-            return 2;
-        }
+        if (!ParseOptions(argc, argv, &options)) return penrune::UsageError("lines");
         CharacterSource source(options);
         std::vector<LineText> texts = ChooseTexts(options, source);
         Benchmark bench(options);
@@ -457,9 +470,10 @@ int Main(int argc, char **argv) {
     return 0;
 }
 
-const penrune::RegisterCommand reg("lines", &Main,
-                                   "(--samples=JSONL | --source=JSONL...) --phrases=FILE [options] -- the line "
-                                   "benchmark: compose lines, recognise them in each mode, print the rates and "
-                                   "AddStroke times");
+const penrune::RegisterCommand reg("lines", &Main, "--phrases=FILE --samples=JSONL [OPTIONS]",
+                                   "The line benchmark: compose lines of handwriting from single characters, "
+                                   "recognise them stroke by stroke in each kernel mode and print the rates of "
+                                   "candidate 1 and the AddStroke times.",
+                                   &PrintDetails);
 
 }  // namespace

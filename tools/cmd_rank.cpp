@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // penrune rank: recognises every sample of the sample files in a directory
 // and prints how often the right code is among the first 1..N candidates
 // (the training log's evaluation stops at five), and with --errors every
@@ -108,8 +109,7 @@ bool ParseOptions(int argc, char **argv, Options &options) {
 int RankMain(int argc, char **argv) {
     Options options;
     if (!ParseOptions(argc, argv, options)) {
-        std::fprintf(stderr, "usage: penrune rank MODEL_FILE|embedded TEST_DIR [--top=N (1..%d, 10)] [--errors]\n", kMaxTop);
-        return 2;
+        return penrune::UsageError("rank");
     }
     std::vector<HR_UINT8> image = options.model == "embedded"
                                       ? std::vector<HR_UINT8>(HRData_GetDataPtr(),
@@ -142,8 +142,9 @@ int RankMain(int argc, char **argv) {
     return 0;
 }
 
-penrune::RegisterCommand reg("rank", &RankMain,
-                             "MODEL_FILE|embedded TEST_DIR [--top=N] [--errors] -- top-1..top-N rates of test "
-                             "samples, and the misses");
+penrune::RegisterCommand reg("rank", &RankMain, "MODEL_FILE TEST_DIR [--top=N] [--errors]",
+                             "Print the top-1..top-N rates (N 1..32, default 10) of the test sample files of "
+                             "TEST_DIR and, with --errors, every miss with its candidates; MODEL_FILE embedded "
+                             "ranks with the model compiled into the library.");
 
 }  // namespace

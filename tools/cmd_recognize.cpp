@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // penrune recognize: feeds one line of handwriting, stroke by stroke, to a
 // kernel instance with the embedded model and lexicon and prints the ranked
 // candidates.
@@ -13,6 +14,7 @@
 #include <vector>
 
 #include "Command.h"
+#include "Input.h"
 #include "KernelSession.h"
 
 namespace {
@@ -74,7 +76,8 @@ std::vector<Stroke> ParseStrokes(const std::string &text) {
 }
 
 std::string ReadWholeFile(const std::string &path) {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream file;
+    std::istream &in = penrune::OpenInput(path, file);
     if (!in) throw InputError("cannot open file");
     std::ostringstream content;
     content << in.rdbuf();
@@ -127,7 +130,7 @@ bool ParseOptions(int argc, char **argv, Options *options) {
             options->json = true;
         else if (arg == "--classic")
             options->classic = true;
-        else if (options->path.empty() && !arg.empty() && arg[0] != '-')
+        else if (options->path.empty() && (arg == "-" || (!arg.empty() && arg[0] != '-')))
             options->path = arg;
         else
             return false;
@@ -138,8 +141,7 @@ bool ParseOptions(int argc, char **argv, Options *options) {
 int Main(int argc, char **argv) {
     Options options;
     if (!ParseOptions(argc, argv, &options)) {
-        std::fprintf(stderr, "usage: penrune recognize FILE [--each] [--json] [--classic]\n");
-        return 2;
+        return penrune::UsageError("recognize");
     }
     try {
         return Run(options);
@@ -153,7 +155,9 @@ int Main(int argc, char **argv) {
 
 }  // namespace
 
-static penrune::RegisterCommand reg("recognize", &Main,
-                                    "FILE [--each] [--json] [--classic] -- recognise one line of handwriting given "
-                                    "as JSON strokes [[[x,y],...],...] and print the ranked candidates (line "
-                                    "mode; --classic: the histogram segmentation and phrase list)");
+static penrune::RegisterCommand reg("recognize", &Main, "FILE [--each] [--json] [--classic]",
+                                    "Recognise one line of handwriting given as JSON strokes [[[x,y],...],...] "
+                                    "(coordinates 0-65534; FILE - reads standard input) and print the ranked "
+                                    "candidates, after every stroke with --each, as JSON with --json. The line "
+                                    "mode reads the line; --classic prints the classic list (the histogram "
+                                    "segmentation's string, lexicon phrases and completions).");

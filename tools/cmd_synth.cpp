@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // penrune synth: writes synthetic handwriting sample files from stroke
 // sources. penrune tosamples: converts stroke JSONL files (real samples)
 // into sample files as they are, optionally vertex-reduced.
@@ -157,21 +158,18 @@ std::vector<std::uint16_t> SelectCodes(const HandLibrary &library, const std::st
     return kept;
 }
 
-void PrintSynthUsage() {
-    std::fprintf(stderr, "usage: penrune synth [--OPTION=VALUE...] OUT_DIR SOURCE.jsonl[:WEIGHT]...\n"
-                         "  --samples=40 --hand-samples=0 --seed=1 --chars-per-file=100 --charset=DIR --prefix=synth\n"
-                         "  (a character gets max(samples, hand-samples x its number of hands) samples)\n");
+void PrintSynthOptions(std::FILE *out) {
+    std::fprintf(out, "options:\n"
+                      "  --samples=40 --hand-samples=0 --seed=1 --chars-per-file=100 --charset=DIR --prefix=synth\n"
+                      "  (a character gets max(samples, hand-samples x its number of hands) samples)\n");
     for (const ParamInfo &info : ParamTable())
-        std::fprintf(stderr, "  --%s=%g  %s\n", info.name, SynthParams().*info.field, info.help);
+        std::fprintf(out, "  --%s=%g  %s\n", info.name, SynthParams().*info.field, info.help);
 }
 
 int SynthMain(int argc, char **argv) {
     try {
         const SynthOptions options = ParseOptions(argc, argv);
-        if (options.positional.size() < 2) {
-            PrintSynthUsage();
-            return 2;
-        }
+        if (options.positional.size() < 2) return UsageError("synth");
         const std::string &outDir = options.positional[0];
         HandLibrary library;
         for (std::size_t i = 1; i < options.positional.size(); ++i) AddSource(library, options.positional[i]);
@@ -209,10 +207,7 @@ Ink ToUnitBox(const Ink &ink) {
 int ToSamplesMain(int argc, char **argv) {
     try {
         const SynthOptions options = ParseOptions(argc, argv);
-        if (options.positional.size() < 2) {
-            std::fprintf(stderr, "usage: penrune tosamples [--thin=TOLERANCE] OUT_DIR INPUT.jsonl...\n");
-            return 2;
-        }
+        if (options.positional.size() < 2) return UsageError("tosamples");
         const std::string &outDir = options.positional[0];
         MakeDir(outDir);
         for (std::size_t i = 1; i < options.positional.size(); ++i) {
@@ -225,7 +220,7 @@ int ToSamplesMain(int argc, char **argv) {
                     for (Stroke &stroke : ink) stroke = ReduceVertices(stroke, options.thin);
                 records += AppendRecord(bytes, hand.code, Quantize(ink, kMaxCoordinate, 0, 0)) ? 1 : 0;
             }
-            std::string name = HT_GetFileNameByFilePath(input.c_str());
+            std::string name = input == "-" ? "stdin" : HT_GetFileNameByFilePath(input.c_str());
             name = name.substr(0, name.rfind('.')) + ".smp";
             WriteFileBytes(outDir + "/" + name, bytes);
             std::printf("tosamples: %s -> %s/%s (%zu samples)\n", input.c_str(), outDir.c_str(), name.c_str(), records);
@@ -237,12 +232,13 @@ int ToSamplesMain(int argc, char **argv) {
     }
 }
 
-RegisterCommand synthCommand("synth", &SynthMain,
-                             "[--OPTION=VALUE...] OUT_DIR SOURCE.jsonl[:WEIGHT]... -- synthesise handwriting "
-                             "sample files from stroke sources (no arguments: list the options)");
-RegisterCommand toSamplesCommand("tosamples", &ToSamplesMain,
-                                 "[--thin=TOLERANCE] OUT_DIR INPUT.jsonl... -- convert stroke JSONL files into "
-                                 "sample files, vertex-reduced with --thin");
+RegisterCommand synthCommand("synth", &SynthMain, "[--OPTION=VALUE...] OUT_DIR SOURCE.jsonl[:WEIGHT]...",
+                             "Synthesise handwriting sample files from stroke sources (a SOURCE - reads "
+                             "standard input).",
+                             &PrintSynthOptions);
+RegisterCommand toSamplesCommand("tosamples", &ToSamplesMain, "[--thin=TOLERANCE] OUT_DIR INPUT.jsonl...",
+                                 "Convert stroke JSONL files into sample files, vertex-reduced with --thin (an "
+                                 "INPUT - reads standard input).");
 
 }  // namespace
 }  // namespace penrune

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // penrune synthline: writes one synthetic line of handwriting as the JSON
 // strokes that `penrune recognize` reads, the characters side by side.
 //
@@ -67,8 +68,7 @@ int Main(int argc, char **argv) {
             args.push_back(argv[i]);
     }
     if (args.size() < 3) {
-        std::fprintf(stderr, "usage: penrune synthline [--seed=N] TEXT OUTPUT.json SOURCE.jsonl...\n");
-        return 2;
+        return penrune::UsageError("synthline");
     }
     try {
         HandLibrary library;
@@ -95,8 +95,8 @@ int Main(int argc, char **argv) {
     return 0;
 }
 
-const penrune::RegisterCommand reg("synthline", &Main,
-                                   "[--seed=N] TEXT OUTPUT.json SOURCE.jsonl... -- synthesise one line of handwriting "
-                                   "as JSON strokes, the characters side by side");
+const penrune::RegisterCommand reg("synthline", &Main, "[--seed=N] TEXT OUTPUT.json SOURCE.jsonl...",
+                                   "Synthesise one line of handwriting as JSON strokes, the characters side by "
+                                   "side (a SOURCE - reads standard input).");
 
 }  // namespace

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // penrune train: trains a recognition model from handwriting sample files and
 // publishes it (HTTrain_Process). The exit code tells whether the run got
 // through all stages, which the step log of the working directory records.
@@ -12,9 +13,6 @@
 
 namespace {
 
-const char kUsage[] =
-    "usage: penrune train CHARSET_DIR SAMPLE_DIR TEST_DIR MODEL_FILE LOG_FILE WORK_DIR OUT_DIR NAME [RETRAIN]\n";
-
 bool ParseStage(const char *text, int &stage) {
     char *end = nullptr;
     errno = 0;
@@ -26,8 +24,7 @@ bool ParseStage(const char *text, int &stage) {
 
 int TrainMain(int argc, char **argv) {
     if (argc != 8 && argc != 9) {
-        std::fputs(kUsage, stderr);
-        return 2;
+        return penrune::UsageError("train");
     }
     int retrain = 0;
     if (argc == 9 && !ParseStage(argv[8], retrain)) {
@@ -53,7 +50,8 @@ int TrainMain(int argc, char **argv) {
 }
 
 penrune::RegisterCommand reg("train", &TrainMain,
-                             "CHARSET_DIR SAMPLE_DIR TEST_DIR MODEL_FILE LOG_FILE WORK_DIR OUT_DIR NAME [RETRAIN] -- "
-                             "train a model (RETRAIN: 0 resumes, k starts at stage k)");
+                             "CHARSET_DIR SAMPLE_DIR TEST_DIR MODEL_FILE LOG_FILE WORK_DIR OUT_DIR NAME [RETRAIN]",
+                             "Run the eight-stage training pipeline (RETRAIN: 0 resumes from the step log, k "
+                             "starts at stage k); exits non-zero unless the run reached its end.");
 
 }  // namespace

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """Fits the line mode's cost weights on synthetic lines.
 
 Coordinate search: each weight in turn is scaled up and down, and a change is

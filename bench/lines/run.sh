@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # The line benchmark: lines composed from the real learner samples and from
 # synthesised characters (seed 7001, never used in training; the ordinary
 # synthesis and a careless writer's), recognised stroke by stroke in both

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """Side-by-side summary of the line benchmark: reads the tables that
 bench/lines/run.sh prints and writes one row per set, spacing and length
 with the classic and the line mode's rates (kinds of line pooled, weighted

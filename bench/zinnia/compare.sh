@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Runs the open recogniser Zinnia (Debian's libzinnia with the Tegaki
 # simplified-Chinese model) and libpenrune with its embedded model on the
 # real learner set, as it is and thinned, and prints a Markdown table of

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Measures the open recogniser Zinnia on stroke samples in JSONL form
 // ({"char", "width", "height", "strokes": [[[x, y], ...], ...]}, y down):
 // top-1 and top-10 accuracy against "char", and the time of each classify

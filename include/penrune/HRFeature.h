@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* Direction features of one handwritten character.
  *
  * Recognition path, in calling order:

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* Single-character recognizer over a prototype model image, and the
  * handle-style one-call interface on top of it.
  *
@@ -16,6 +17,10 @@
  * (the projection matrix is read as int16; heap blocks and the embedded
  * image are suitably aligned). Recognition allocates nothing and uses
  * integer arithmetic only.
+ *
+ * Threads: a recognizer instance or handle is used by one thread at a time;
+ * any number of instances, in as many threads, may share one model image,
+ * which nothing writes. No call takes a lock or keeps process-wide state.
  *
  * Distances are sums over 64 dimensions of squared differences between the
  * query's compressed feature and a prototype or tree centre; smaller is

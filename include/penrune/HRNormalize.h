@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* Character normalisation: moves the points of one character into a fixed
  * 64 x 64 frame.
  *

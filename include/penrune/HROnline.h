@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* On-line adaptation: classify a character by its nearest sample among the
  * user's own stored samples.
  *
@@ -8,6 +9,10 @@
  * HROnline_Initialize → HROnline_AddSample / HROnline_Recognize →
  * HROnline_Terminate (does nothing). All memory stays the host's; nothing
  * is allocated.
+ *
+ * Threads: a context and its store are used by one thread at a time;
+ * contexts in other threads may share one matrix and cost table, which
+ * nothing writes.
  *
  * Each sample is kept as the same 64-value compressed feature (values
  * 0..255) that the recognizer compares. The distance between a stored

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* Fixed-width types and the small records shared by every part of libpenrune.
  *
  * All records are plain C structures; the generated data sources (the embedded

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* Phrase candidate builder of libpenrune.
  *
  * Turns per-character recognition results into the ranked list of strings a

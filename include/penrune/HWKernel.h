@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* Kernel API of libpenrune: the host-facing entry for line recognition.
  *
  * One kernel instance serves one writing area. The host hands it pen strokes
@@ -25,6 +26,7 @@
 #include "HWCand.h"
 #include "HWLex.h"
 #include "HWLine.h"
+#include "penrune_version.h"
 
 PENRUNE_EXTERN_C_BEGIN
 
@@ -138,6 +140,29 @@ PENRUNE_API int HWKernel_Recognize(_HW_KERNEL *kernel);
 PENRUNE_API void HWKernel_CalcHistogram(_HW_KERNEL *kernel);
 /* 1 when a lies inside b, all edges inclusive, else 0. */
 PENRUNE_API int HWKernel_InRect(const _HW_RECT *a, const _HW_RECT *b);
+
+/* ---- Version, model images and the charset --------------------------------
+ *
+ * Threads: an instance is used by one thread at a time; different instances
+ * may run in parallel in as many threads, since they share only read-only
+ * data (the model and lexicon images). The kernel takes no lock. The one
+ * process-wide writable buffer of the recognition side is the text that
+ * PYLex_GetPhraseDescribe returns. */
+
+/* PENRUNE_VERSION_STRING of the library that is loaded. */
+PENRUNE_API const char *HWKernel_GetVersion(void);
+/* Sets up an instance in block like HWKernel_Initialize, over the model
+ * image of size bytes at image, which must start at an even address and
+ * stay unchanged for as long as the instance is used. Returns NULL, writing
+ * nothing, when block or image is NULL, image is at an odd address, or
+ * HRReco_CheckModel rejects the image. */
+PENRUNE_API _HW_KERNEL *HWKernel_InitializeImage(void *block, const HR_UINT8 *image, HR_UINT32 size);
+/* Narrows recognition to the prototypes whose charset bits share a bit with
+ * mask (HR_RECO_DEFAULT_CHARSET, set by the initialisation, takes every
+ * one), from the next recognition pass on; Reset keeps the mask. Returns 1;
+ * 0, changing nothing, for a NULL kernel or a mask that selects no
+ * prototype of the instance's model. */
+PENRUNE_API int HWKernel_SetCharsetMask(_HW_KERNEL *kernel, HR_UINT16 mask);
 
 PENRUNE_EXTERN_C_END
 

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* State of the kernel's line mode (HWKernel_SetMode with HW_MODE_LINE).
  *
  * After every stroke the line mode recognises the character hypotheses that

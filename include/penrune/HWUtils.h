@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* Text encoding, memory and sorting helpers of libpenrune.
  *
  * Freestanding replacements for the platform's wide-character, locale and

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* Export control for libpenrune.
  *
  * The library is built with hidden visibility; only declarations marked

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /* 8-direction features of one character: cell densities on an 8 x 8 grid
  * along the pen-down strokes and along the simplified pen path, compressed by
  * a square root, and their projection to 64 bytes. Integer arithmetic only,

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* Bounding box and scale divisors shared by the two linear scalings of a
  * character: the 16-bit to 8-bit conversion (HRFeature_Point16ToPoint8) and
  * the linear stage of normalisation (HRNormalize_LinearNormalize). Internal

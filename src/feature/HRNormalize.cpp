@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /* Character normalisation: a linear stage into 0..62, then a nonlinear
  * stage that evens out the ink density along each axis through cumulative
  * line-density profiles. */

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /* Integer vector kernels of the recognition path: distances of the
  * projected query to prototypes and tree centres, the projection of the
  * feature vector, and its square-root compression. The baseline versions

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* Integer vector kernels of the recognition path, each in a baseline
  * x86-64 version and an AVX2 version chosen at run time. The library is
  * built for any x86-64, so the AVX2 code is compiled per function (target

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /* The integer tables of the feature path. */
 #include "feature/HRTable.h"
 

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* The three read-only integer tables of the feature path.
  *
  * Trigonometry and square roots on the recognition path are table lookups

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* The values of the cosine and tangent tables, written once: HRTable.cpp
  * defines the exported tables from them, and the feature code builds its
  * compile-time lookup tables from the same values. Internal to the library. */

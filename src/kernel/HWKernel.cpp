@@ -1,6 +1,9 @@
+// SPDX-License-Identifier: MIT
 // Kernel instance, stroke buffer, the recognition pass run after every stroke
 // and the histogram segmentation of a line into characters.
 #include "penrune/HWKernel.h"
+
+#include <cstdint>
 
 #include "kernel/HWLineSearch.h"
 #include "penrune/HWUtils.h"
@@ -13,6 +16,16 @@ const _HR_POINT16 kDataEnd = {HR_MARKER16, 0xFFFF};
 bool IsMarker(const _HR_POINT16 &p) { return p.x == HR_MARKER16; }
 
 void *RecognizerStorage(_HW_KERNEL *kernel) { return reinterpret_cast<HR_UINT8 *>(kernel) + sizeof(_HW_KERNEL); }
+
+// True when some prototype of the model has a charset bit of mask. The
+// model's charset bits are little-endian uint16 values, one per prototype.
+bool SelectsPrototype(const _HR_RECO &reco, HR_UINT16 mask) {
+    for (HR_UINT32 i = 0; i < reco.prototypeCount; ++i) {
+        const HR_UINT16 bits = static_cast<HR_UINT16>(reco.charsets[2 * i] | reco.charsets[2 * i + 1] << 8);
+        if ((bits & mask) != 0) return true;
+    }
+    return false;
+}
 
 // Calls store(start, n) for every run of the input that makes a stroke. A
 // run ends at a marker or at the last input point; runs of one point (a lone
@@ -321,6 +334,20 @@ void HWKernel_CalcHistogram(_HW_KERNEL *kernel) {
 
 int HWKernel_InRect(const _HW_RECT *a, const _HW_RECT *b) {
     return a->left >= b->left && a->top >= b->top && a->right <= b->right && a->bottom <= b->bottom;
+}
+
+const char *HWKernel_GetVersion(void) { return PENRUNE_VERSION_STRING; }
+
+_HW_KERNEL *HWKernel_InitializeImage(void *block, const HR_UINT8 *image, HR_UINT32 size) {
+    if (block == nullptr || image == nullptr || reinterpret_cast<std::uintptr_t>(image) % 2 != 0) return nullptr;
+    if (!HRReco_CheckModel(image, size)) return nullptr;
+    return HWKernel_Initialize(block, 0, &image);
+}
+
+int HWKernel_SetCharsetMask(_HW_KERNEL *kernel, HR_UINT16 mask) {
+    if (kernel == nullptr || !SelectsPrototype(*kernel->reco, mask)) return 0;
+    kernel->reco->charsetMask = mask;
+    return 1;
 }
 
 }  // extern "C"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The line mode's search over the lattice of character hypotheses.
 //
 // A path covers strokes 0..b-1 with a sequence of words; a word is a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The line mode's search: character hypotheses, the best paths through them
 // at every stroke boundary, and the candidate list read from those paths.
 //

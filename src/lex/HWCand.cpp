@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Phrase candidate builder: the lattice of character hypotheses, lexicon
 // phrase matching, completions and the per-stroke-count candidate lists.
 #include "penrune/HWCand.h"

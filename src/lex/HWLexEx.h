@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* Offline builder of the "PYS1" phrase lexicon image (see HWLex.h).
  *
  * PYLex_CreateSysLex(description, phrases, output, errors) reads a phrase
@@ -20,14 +21,9 @@
 #define HW_LEX_EX_H
 
 #include "penrune/HRTypes.h"
+#include "penrune/HTTools.h"
 
 PENRUNE_EXTERN_C_BEGIN
-
-/* Results of PYLex_CreateSysLex. */
-#define PYLEX_BUILD_OK 0
-#define PYLEX_BUILD_NO_OUTPUT (-1)    /* the image file could not be created */
-#define PYLEX_BUILD_POOL_FULL (-2)    /* the pool exceeds 24-bit offsets; nothing written */
-#define PYLEX_BUILD_WRITE_FAILED (-3) /* the image could not be written completely; removed */
 
 /* Longest input line in bytes, and longest phrase or second field. */
 #define PYLEX_MAX_LINE 1023
@@ -42,13 +38,6 @@ typedef struct _PHRASE_ITEM {
     HR_UINT32 lastGroup;  /* group of the last text unit */
     HR_UINT32 firstGroup; /* group of the first text unit */
 } _PHRASE_ITEM;
-
-/* Builds the image; returns one of the PYLEX_BUILD_* values. A missing
- * description file gives an image without description section; a phrase list
- * or error file that cannot be opened gives an image without phrases. The
- * C source is written after the image; its failure is not reported. */
-PENRUNE_API int PYLex_CreateSysLex(const char *description, const char *phrases, const char *output,
-                                   const char *errors);
 
 /* Reads a whole file into block (block->data from malloc, freed by the
  * caller with free()). Returns 0, or -1 with block { NULL, 0 } when the file

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Single-character recognizer: model image reader, two-level prototype
 // search, model check and the handle-style interface.
 #include "penrune/HRKernel.h"
@@ -10,8 +11,8 @@
 #include "penrune/HRData.h"
 #include "penrune/HRFeature.h"
 #include "feature/HRTable.h"
-#include "train/HTCode.h"
 #include "feature/HRSimd.h"
+#include "penrune/HWUtils.h"
 
 static_assert(sizeof(void *) != 8 || sizeof(_HR_RECO) == HR_RECO_INSTANCE_SIZE,
               "the recognizer instance must keep its 3024-byte layout");
@@ -239,7 +240,7 @@ int FormatDecimal(HR_UINT32 value, char *out) {
 int FormatCandidate(bool first, HR_UINT16 code, HR_UINT16 distance, char *piece) {
     int len = 0;
     if (!first) piece[len++] = ' ';
-    len += HTCode_DecodeToUTF8(code, piece + len, kUtf8Max);
+    len += enc_utf32_to_utf8_one(code, piece + len, kUtf8Max);
     piece[len++] = ' ';
     return len + FormatDecimal(distance, piece + len);
 }

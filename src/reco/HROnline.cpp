@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // On-line adaptation: a store of the user's samples as compressed features
 // and a nearest-sample classifier over it.
 #include "penrune/HROnline.h"

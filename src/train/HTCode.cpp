@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Charset code table of a training run and the UTF-8 conversions of the
 // training tools.
 #include "train/HTCode.h"
@@ -6,6 +7,7 @@
 #include <cstring>
 #include <memory>
 
+#include "penrune/HWUtils.h"
 #include "train/HTLog.h"
 #include "train/HTPlatform.h"
 
@@ -16,9 +18,6 @@ _CODE_TABLE g_stCode;
 
 constexpr unsigned char kByteOrderMark[3] = {0xEF, 0xBB, 0xBF};
 constexpr HR_UINT32 kLargestCode = 0xFFFF;
-
-// Lead-byte marks of the 2- to 6-byte UTF-8 forms, indexed by length.
-constexpr HR_UINT8 kLeadMark[7] = {0, 0, 0xC0, 0xE0, 0xF0, 0xF8, 0xFC};
 
 // Opens a UTF-8 text file and skips a byte-order mark at its very start.
 std::FILE *OpenText(const char *path) {
@@ -201,31 +200,5 @@ extern "C" HR_UINT32 HTCode_EncodeByUTF8(const HR_UINT8 *bytes) {
 }
 
 extern "C" int HTCode_DecodeToUTF8(HR_UINT32 value, char *out, int capacity) {
-    int length;
-    if (value < 0x80)
-        length = 1;
-    else if (value < 0x800)
-        length = 2;
-    else if (value < 0x10000)
-        length = 3;
-    else if (value < 0x200000)
-        length = 4;
-    else if (value < 0x4000000)
-        length = 5;
-    else if (value < 0x80000000u)
-        length = 6;
-    else
-        return 0;
-    if (capacity < length)
-        return length;
-    if (length == 1) {
-        out[0] = static_cast<char>(value);
-        return 1;
-    }
-    for (int i = length - 1; i > 0; --i) {
-        out[i] = static_cast<char>(0x80 | (value & 0x3F));
-        value >>= 6;
-    }
-    out[0] = static_cast<char>(kLeadMark[length] | value);
-    return length;
+    return enc_utf32_to_utf8_one(value, out, capacity);
 }

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* Charset code table of a training run.
  *
  * Loaded once from a charset directory of UTF-8 text files:

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Dictionary builder: assembles a recognition model image in memory and
 // writes it to a file in the layout the recognizer reads.
 #include "train/HTDict.h"

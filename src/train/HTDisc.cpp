@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Class prototypes: k-means clustering, the MDC stage, .mdc files and MCE
 // training by generalized probabilistic descent.
 #include "train/HTDisc.h"

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* Class prototypes of the training tools: k-means clustering, the MDC stage
  * that makes the first prototypes of every class, the ".mdc" prototype files
  * and minimum-classification-error (MCE) training of the prototypes by
@@ -20,6 +21,7 @@
 #define HT_DISC_H
 
 #include "penrune/HRTypes.h"
+#include "penrune/HTTools.h"
 
 PENRUNE_EXTERN_C_BEGIN
 
@@ -132,10 +134,6 @@ int HTDisc_LoadMdcFile(_HT_PROTO_SET *set, const char *path);
 int HTDisc_SaveMdcFile(_HT_PROTO_SET *set, const char *path);
 
 /* ---- Discriminative training ------------------------------------------ */
-
-/* Stage entry: MDC (skipped when disc_mdc/class_000.mdc exists), then
- * HTDisc_MCE over training files 1 .. 50. Returns 1 on success. */
-PENRUNE_API int HTDisc_Process(const char *sortDir, const char *randDir, const char *mdcDir);
 
 /* Trains the prototypes of mdcDir/class_000.mdc over randDir/rand_NNN.fec
  * for NNN = first .. last, writing snapshot mdcDir/class_NNN.mdc after each

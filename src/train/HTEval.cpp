@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Evaluation stage: recognises test samples with a model file and logs the
 // rates per test file, per candidate position and per character.
 #include "train/HTEval.h"

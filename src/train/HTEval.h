@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* Evaluation stage of the training tools: recognises every sample of a test
  * directory with a model file and logs the rate of each test file, the share
  * of samples found among the first 1 to 5 candidates and a per-character
@@ -12,6 +13,7 @@
 #define HT_EVAL_H
 
 #include "penrune/HRTypes.h"
+#include "penrune/HTTools.h"
 #include "penrune/HRKernel.h"
 
 PENRUNE_EXTERN_C_BEGIN
@@ -35,11 +37,6 @@ extern _HT_RESULT g_stResultValid[HT_EVAL_CODES];
  * run, cumulative (code among the first k + 1 candidates). */
 extern float g_nRecoTotal[HT_EVAL_CANDS];
 extern float g_nSampleTotal;
-
-/* Stage entry: evaluates the model file on every file of testDir. A model
- * that cannot be read or is not a well-formed image leaves the candidate
- * line out. Returns 1. */
-PENRUNE_API int HTEval_Reco(const char *modelPath, const char *testDir);
 
 /* Recognises every record of one test file with instance and counts the
  * results. Records shorter than 10 bytes or of odd length are skipped; a

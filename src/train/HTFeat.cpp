@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Feature stages of the training tools: sample files to original features,
 // class statistics and the discriminant transform, and the compressed, sorted
 // and random feature sets that the prototype stages read.

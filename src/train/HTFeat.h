@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* Feature stages of the training tools: original features, coarse statistics
  * with the discriminant transform, and the compressed, sorted and random
  * feature sets.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Generalised symmetric-definite eigenproblem of the discriminant analysis,
 // solved by LAPACK's ssygv_, with one ridge-regularised retry when the
 // within-class scatter is singular.

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* Generalised symmetric-definite eigenproblem of the discriminant analysis.
  *
  * Solves A v = lambda B v (A = Sw + Sb, B = Sw) with LAPACK's ssygv_ in

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Progress log of the training tools: a text file flushed after every
 // message, every message echoed to standard output, and ten stage timers.
 #include "train/HTLog.h"

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* Progress log of the training tools.
  *
  * Every message goes to the log file (flushed at once) when one is open, and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // File-system helpers of the training tools, on POSIX calls only so that
 // Linux and macOS build the same source.
 #include "train/HTPlatform.h"

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* File-system helpers of the training tools (POSIX only).
  *
  * Paths are built as directory, "/" and name in HT_PATH_MAX-byte buffers;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Export of a binary data image as C source text.
 #include "train/HTStore.h"
 

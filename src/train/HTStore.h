@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* Export of a binary data image as C source text.
  *
  * The written file defines the image as a byte array plus a pointer accessor
@@ -11,6 +12,7 @@
 #define HT_STORE_H
 
 #include "penrune/HRTypes.h"
+#include "penrune/HTTools.h"
 
 PENRUNE_EXTERN_C_BEGIN
 
@@ -29,10 +31,6 @@ typedef struct _HT_SOURCE_FORM {
  * be opened, the image cannot be read, the image is 2 GiB or longer, or the
  * source text cannot be written completely. */
 int HTStore_SaveImageSource(const char *imagePath, const char *cPath, const _HT_SOURCE_FORM *form);
-
-/* Writes a recognition model image as the source of the embedded model
- * (g_hr_data, HRData_GetDataPtr, HRData_GetDataSize). Result as above. */
-PENRUNE_API int HTStore_SaveToCpp(const char *imagePath, const char *cPath);
 
 PENRUNE_EXTERN_C_END
 

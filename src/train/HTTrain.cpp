@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Training driver: runs the training stages in order over one working
 // directory, keeps the next stage in the step log and publishes the model.
 #include "train/HTTrain.h"

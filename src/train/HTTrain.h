@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* Training driver: runs the eight training stages over one working
  * directory, records the next stage in a step log so that a rerun resumes
  * there, and publishes the model under a name.
@@ -13,20 +14,12 @@
 #define HT_TRAIN_H
 
 #include "penrune/HRTypes.h"
+#include "penrune/HTTools.h"
 
 PENRUNE_EXTERN_C_BEGIN
 
 #define HT_TRAIN_STAGES 8        /* stages 1 .. 8 */
 #define HT_TRAIN_STEP_DONE 9     /* step log value after a complete run */
-
-/* Trains a model. retrain 0 resumes from the step log; another value is the
- * stage to start from (1 or less: the first, 9 or more: none). Returns 0 in
- * every case: the outcome shows in the log, the step log and the files.
- * Nothing is done when a directory argument is empty (after removing one
- * trailing separator) or a path would not fit HT_PATH_MAX bytes. */
-PENRUNE_API int HTTrain_Process(const char *charsetDir, const char *sampleDir, const char *testDir,
-                                const char *modelPath, const char *logPath, const char *workDir,
-                                const char *outDir, const char *name, int retrain);
 
 /* The number in the step log; 0 when it cannot be opened or holds none. */
 int HTTrain_GetStep(const char *path);

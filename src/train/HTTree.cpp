@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Tree stage: builds the model image with its two-level search tree and
 // widens the centres' member lists until the training samples reach their
 // prototypes through the recognizer's own tree search.

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* Tree stage of the training tools: gathers the trained prototypes into a
  * model image with a two-level search tree (k-means centres over the
  * prototypes), then widens the centres' member lists pass by pass with the
@@ -12,6 +13,7 @@
 #define HT_TREE_H
 
 #include "penrune/HRTypes.h"
+#include "penrune/HTTools.h"
 
 PENRUNE_EXTERN_C_BEGIN
 
@@ -27,10 +29,6 @@ PENRUNE_EXTERN_C_BEGIN
 #define HT_TREE_MIN_ADDED 50           /* additions that make a pass adopted */
 #define HT_TREE_IMAGE_MAX (10u << 20)  /* largest tree file, 10 MiB */
 #define HT_TREE_READ_BLOCK 3000        /* records read at once */
-
-/* Stage entry. Returns the result of the optimisation: 1 on success. */
-PENRUNE_API int HTTree_Process(const char *coaPath, const char *mdcPath, const char *modelPath,
-                               const char *sortDir, const char *treeDir);
 
 /* Builds the first image: the transform of coaPath, the prototypes of
  * mdcPath whose code is wanted (at most 10 per class, at most 65535 in all;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Cut-to-fit copies of UTF-16 texts for the candidate getters.
 #include "util/HWText.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Text helpers shared by the candidate lists of the kernel's two modes.
 #ifndef HW_TEXT_H
 #define HW_TEXT_H

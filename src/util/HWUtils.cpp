@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "penrune/HWUtils.h"
 
 #include <cstring>

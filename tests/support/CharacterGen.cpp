@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "CharacterGen.h"
 
 #include <cmath>

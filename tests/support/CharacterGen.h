@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // Random characters in the recognizer's 8-bit point form, for the feature
 // tests and benchmarks. Every character is its strokes, each followed by the
 // stroke-end marker (255, 0), then the end-of-data marker (255, 255).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "LexiconImage.h"
 
 #include <gtest/gtest.h>

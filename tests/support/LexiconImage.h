@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // Builds phrase lexicon images with the library's builder for tests.
 #ifndef PENRUNE_TESTS_LEXICONIMAGE_H
 #define PENRUNE_TESTS_LEXICONIMAGE_H

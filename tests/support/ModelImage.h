@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // Recognition model images and pen input built in memory, for tests and
 // benchmarks.
 //

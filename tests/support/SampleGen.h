@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // Deterministic generator of handwriting sample files for tests and benchmarks.
 //
 // Every class gets its own random template of 2..4 strokes (polylines of

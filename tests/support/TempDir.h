@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // A scratch directory for file-based tests, removed with everything in it
 // when the object goes away.
 #ifndef PENRUNE_TESTS_TEMPDIR_H

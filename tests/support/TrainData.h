@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // Small training-file fixtures for the tests of the model-building stages:
 // a charset code table with chosen node numbers, 66-byte feature records and
 // little-endian reads of written files.
