@@ -15,6 +15,7 @@ if [ "${#packages[@]}" -eq 0 ]; then
     libgtest-dev libgmock-dev libbenchmark-dev
     liblapack-dev libblas-dev libopenblas-dev
     nlohmann-json3-dev
+    python3-cffi python3-pytest python3-setuptools python3-pip
   )
 fi
 

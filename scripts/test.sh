@@ -3,8 +3,9 @@
 # Builds libpenrune and runs the whole test suite twice: once in the normal
 # optimised build, once under AddressSanitizer and UndefinedBehaviorSanitizer.
 # Between the two it checks the staged installation and the recognition-only
-# library (scripts/check-install.sh) and runs the two-thread kernel test
-# under ThreadSanitizer. Any failing test or sanitizer report fails the
+# library (scripts/check-install.sh), runs the Python binding's tests over
+# the optimised library and runs the two-thread kernel test under
+# ThreadSanitizer. Any failing test or sanitizer report fails the
 # script.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -15,6 +16,10 @@ cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release
 cmake --build build -j "$jobs"
 ctest --test-dir build --output-on-failure -j "$jobs"
 scripts/check-install.sh build
+# Debian's interpreter, the one the python3-* packages of install-deps.sh serve.
+python=/usr/bin/python3
+[ -x "$python" ] || python=python3
+PENRUNE_LIBRARY="$PWD/build/libpenrune.so" "$python" -m pytest -q -p no:cacheprovider python/tests
 
 cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DPENRUNE_THREAD_SANITIZE=ON -DPENRUNE_BUILD_BENCH=OFF
