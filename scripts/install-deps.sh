@@ -14,6 +14,7 @@ if [ "${#packages[@]}" -eq 0 ]; then
     libgtest-dev libgmock-dev libbenchmark-dev
     liblapack-dev libblas-dev libopenblas-dev
     nlohmann-json3-dev
+    clang libclang-rt-14-dev
   )
 fi
 

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds libpenrune and runs the whole test suite twice: once in the normal
-# optimised build, once under AddressSanitizer and UndefinedBehaviorSanitizer.
-# Any failing test or sanitizer report fails the script.
+# optimised build, once under AddressSanitizer and UndefinedBehaviorSanitizer;
+# then runs every fuzz target for 20 seconds. Any failing test, sanitizer
+# report or fuzzer finding fails the script.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -17,3 +18,5 @@ cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DPENRUNE_SANITIZE=ON -DPENRUNE_BUILD_BENCH=OFF
 cmake --build build-asan -j "$jobs"
 ctest --test-dir build-asan --output-on-failure -j "$jobs"
+
+scripts/fuzz.sh 20
