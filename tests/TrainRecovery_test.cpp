@@ -36,18 +36,7 @@ const char kSnapshotKillPoint[] = "class_001.mdc nodes";
 
 class TrainRecovery : public ::testing::Test {
 protected:
-    void SetUp() override {
-        pt::SampleSetPlan plan;
-        plan.classes = 15;
-        plan.samplesPerClass = 30;
-        plan.files = 3;
-        const std::vector<std::uint16_t> codes = pt::WriteSampleSet(dir_.File("train"), plan);
-        plan.samplesPerClass = 8;
-        plan.files = 1;
-        plan.noiseSeed = 2;
-        pt::WriteSampleSet(dir_.File("test"), plan);
-        pt::WriteCharsetDir(dir_.File("charset"), codes, 4);
-    }
+    void SetUp() override { pt::WriteTinyTrainingSet(dir_.path()); }
 
     std::string Log(const std::string &run) const { return dir_.File(run + ".log"); }
     std::string Published(const std::string &run) const { return dir_.File(run + "-out/hrec_t.dat"); }
