@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: MIT
 # Builds libpenrune and runs the whole test suite twice: once in the normal
-# optimised build, once under AddressSanitizer and UndefinedBehaviorSanitizer.
-# Between the two it checks the staged installation and the recognition-only
-# library (scripts/check-install.sh), runs the Python binding's tests over
-# the optimised library and runs the two-thread kernel test under
-# ThreadSanitizer. Any failing test or sanitizer report fails the
-# script.
+# optimised build, once under AddressSanitizer and UndefinedBehaviorSanitizer;
+# then runs every fuzz target for 20 seconds. Between the two builds it
+# checks the staged installation and the recognition-only library
+# (scripts/check-install.sh), runs the Python binding's tests over the
+# optimised library and runs the two-thread kernel test under
+# ThreadSanitizer. Any failing test, sanitizer report or fuzzer finding
+# fails the script.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -32,3 +33,5 @@ cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DPENRUNE_SANITIZE=ON -DPENRUNE_BUILD_BENCH=OFF
 cmake --build build-asan -j "$jobs"
 ctest --test-dir build-asan --output-on-failure -j "$jobs"
+
+scripts/fuzz.sh 20

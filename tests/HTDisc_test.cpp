@@ -3,7 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
 #include <algorithm>
+#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -13,6 +16,7 @@
 #include <vector>
 
 #include "train/HTCode.h"
+#include "train/HTPlatform.h"
 #include "TempDir.h"
 #include "TrainData.h"
 
@@ -104,6 +108,23 @@ TEST_F(HTDiscFiles, LoadSkipsForeignCodesAndExtraPrototypesAndSaveClampsInPlace)
     EXPECT_EQ(records[0].second[0], 127);
     EXPECT_EQ(records[0].second[1], -127);
     EXPECT_EQ(records[1].second[2], -3);
+
+    EXPECT_FALSE(HT_IsFile((out + ".part").c_str()));
+
+    // A write cut short (here by a file-size limit, as by a full disk)
+    // leaves nothing under the name a rerun would take as finished.
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit saved;
+    getrlimit(RLIMIT_FSIZE, &saved);
+    const rlimit small{40, saved.rlim_max};
+    setrlimit(RLIMIT_FSIZE, &small);
+    const std::string cut = dir.File("cut.mdc");
+    const int written = HTDisc_SaveMdcFile(set, cut.c_str());
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, SIG_DFL);
+    EXPECT_EQ(written, 0);
+    EXPECT_FALSE(HT_IsFile(cut.c_str()));
+    EXPECT_FALSE(HT_IsFile((cut + ".part").c_str()));
 
     std::vector<std::string> eighteen;
     for (int i = 0; i < 18; ++i) eighteen.push_back(FeatureRecord('A', {i}));

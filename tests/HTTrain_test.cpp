@@ -30,16 +30,7 @@ const char *const kStageBegin[HT_TRAIN_STAGES] = {
 class HTTrainTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        pt::SampleSetPlan plan;
-        plan.classes = 15;
-        plan.samplesPerClass = 30;
-        plan.files = 3;
-        auto codes = pt::WriteSampleSet(Path("train"), plan);
-        plan.samplesPerClass = 8;
-        plan.files = 1;
-        plan.noiseSeed = 2;
-        pt::WriteSampleSet(Path("test"), plan);
-        pt::WriteCharsetDir(Path("charset"), codes, 4);
+        pt::WriteTinyTrainingSet(dir.path());
         firstLog = Train();
     }
     std::string Path(const std::string &name) const { return dir.File(name); }

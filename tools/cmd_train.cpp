@@ -1,13 +1,16 @@
 // SPDX-License-Identifier: MIT
 // penrune train: trains a recognition model from handwriting sample files and
 // publishes it (HTTrain_Process). The exit code tells whether the run got
-// through all stages, which the step log of the working directory records.
+// through all stages, which the step log of the working directory records,
+// and published a sound model.
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
 #include "Command.h"
+#include "train/HTEval.h"
 #include "train/HTPlatform.h"
 #include "train/HTTrain.h"
 
@@ -38,12 +41,21 @@ int TrainMain(int argc, char **argv) {
             return 1;
         }
     }
+    // A write past the file-size limit then fails like one on a full disk,
+    // and the stage reports it, rather than the signal ending the run unlogged.
+    std::signal(SIGXFSZ, SIG_IGN);
     HTTrain_Process(argv[0], argv[1], argv[2], argv[3], argv[4], argv[5], argv[6], argv[7], retrain);
     std::string stepLog = std::string(argv[5]) + "/train_step.log";
     int step = HTTrain_GetStep(stepLog.c_str());
     if (step < HT_TRAIN_STEP_DONE) {
         std::fprintf(stderr, "penrune train: the run did not finish (step log '%s' at stage %d); see '%s'\n",
                      stepLog.c_str(), step, argv[4]);
+        return 1;
+    }
+    const std::string published = std::string(argv[6]) + "/hrec_" + argv[7] + ".dat";
+    if (HTEval_CheckModelFile(published.c_str()) != 1) {
+        std::fprintf(stderr, "penrune train: the published model '%s' is missing or not a model image\n",
+                     published.c_str());
         return 1;
     }
     return 0;

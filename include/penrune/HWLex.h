@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* Read-only view of a "PYS1" phrase lexicon image.
  *
  * Lifecycle: PYLex_Initialize(&view, NULL) points the view at the embedded
@@ -5,6 +6,8 @@
  * filled _HR_BLOCK) -> accessors -> PYLex_Terminate(). The view only points
  * into the image, which must outlive it and start at a 4-byte aligned
  * address (the embedded array and malloc'd blocks do). Nothing is allocated.
+ * An image from outside the library is best opened with
+ * PYLex_InitializeImage, which checks it first.
  *
  * Image layout (all integers little-endian):
  *   header, 32 bytes: "PYS1", version 1, image size, build date as packed BCD
@@ -64,6 +67,23 @@ typedef struct _PY_LEX {
 /* Points lex at an image: *source when source is non-NULL (a NULL *source
  * leaves every section missing), else the embedded image. Returns 1. */
 PENRUNE_API int PYLex_Initialize(_PY_LEX *lex, const HR_UINT8 *const *source);
+/* 1 when the size bytes at image form a well-formed lexicon image, else 0:
+ * image starts at a 4-byte aligned address; the header has the magic,
+ * version 1, an image size that is a multiple of 4 and at most size, 5 or 6
+ * sections, directory offset 32 and data base 32 + 16 * sections; the
+ * directory lists the sections in their order (the description only with 6),
+ * the first at offset 0 and each later one where the one before ends,
+ * rounded up to 4 bytes, all inside the image size, with reserved words 0; both group indexes have
+ * PYLEX_GROUP_TOTAL + 1 entries that start at 0, never decrease and end at
+ * the item count, the same in both lists; every item's text and the weight
+ * before it lie in the pool, and its first (first-character list) or last
+ * (last-character list) unit belongs to the item's group. Reads nothing
+ * outside the size bytes given. */
+PENRUNE_API int PYLex_CheckLexicon(const HR_UINT8 *image, HR_UINT32 size);
+/* Points lex at the size bytes at image and returns 1 when
+ * PYLex_CheckLexicon accepts them; otherwise leaves every section missing
+ * and returns 0. */
+PENRUNE_API int PYLex_InitializeImage(_PY_LEX *lex, const HR_UINT8 *image, HR_UINT32 size);
 /* Nothing to release; present for symmetry. */
 PENRUNE_API void PYLex_Terminate(void);
 

@@ -1,5 +1,7 @@
+// SPDX-License-Identifier: MIT
 #include "penrune/HWLex.h"
 
+#include <cstdint>
 #include <cstring>
 
 #include "penrune/HWLexData.h"
@@ -57,6 +59,90 @@ HR_UINT32 ItemId(const _PY_LEX *lex, HR_INT32 index) {
     return LoadU32(lex->firstItems + index);
 }
 
+// ---------------------------------------------------------------------------
+// Checking an image before use
+
+constexpr HR_UINT32 kSectionsWithDescription = 6;
+constexpr HR_UINT32 kDataSections = 5;
+constexpr HR_UINT32 kIndexBytes = 4 * (PYLEX_GROUP_TOTAL + 1);
+constexpr HR_UINT32 kImageAlignment = 4;
+
+// The sections in the order they are listed and stored; the first one, the
+// description, is optional.
+constexpr HR_UINT32 kSectionTags[kSectionsWithDescription] = {
+    PYLEX_TAG_DESCRIPTION, PYLEX_TAG_FIRST_INDEX, PYLEX_TAG_FIRST_ITEMS,
+    PYLEX_TAG_LAST_INDEX,  PYLEX_TAG_LAST_ITEMS,  PYLEX_TAG_POOL};
+enum DataSection { kFirstIndex, kFirstItems, kLastIndex, kLastItems, kPool };
+
+// Where a section lies, in bytes from the start of the image.
+struct Range {
+    HR_UINT32 at;
+    HR_UINT32 size;
+};
+
+HR_UINT32 DataBase(HR_UINT32 sections) { return PYLEX_HEADER_SIZE + PYLEX_DIR_ENTRY_SIZE * sections; }
+
+// The header and its section count; *limit becomes the image size it states.
+bool CheckHeader(const HR_UINT8 *image, HR_UINT32 size, HR_UINT32 *limit, HR_UINT32 *sections) {
+    if (size < PYLEX_HEADER_SIZE || std::memcmp(image, PYLEX_MAGIC, 4) != 0) return false;
+    *limit = LoadU32(image + 8);
+    *sections = LoadU32(image + 16);
+    if (LoadU32(image + 4) != PYLEX_VERSION || *limit > size || *limit % 4 != 0) return false;
+    if (*sections != kDataSections && *sections != kSectionsWithDescription) return false;
+    return LoadU32(image + 20) == PYLEX_HEADER_SIZE && LoadU32(image + 24) == DataBase(*sections) &&
+           LoadU32(image + 28) == 0 && DataBase(*sections) <= *limit;
+}
+
+// The directory: the expected tags in order, each section starting where the
+// one before ends, rounded up to 4 bytes, all ending within limit. Fills the
+// ranges of the five data sections.
+bool CheckDirectory(const HR_UINT8 *image, HR_UINT32 limit, HR_UINT32 sections, Range ranges[kDataSections]) {
+    const HR_UINT32 base = DataBase(sections);
+    const HR_UINT32 skipped = kSectionsWithDescription - sections;
+    HR_UINT64 end = 0;  // from the data base
+    for (HR_UINT32 i = 0; i < sections; ++i) {
+        const HR_UINT8 *entry = image + PYLEX_HEADER_SIZE + i * PYLEX_DIR_ENTRY_SIZE;
+        const HR_UINT32 offset = LoadU32(entry + 4);
+        const HR_UINT32 bytes = LoadU32(entry + 8);
+        if (LoadU32(entry) != kSectionTags[i + skipped] || LoadU32(entry + 12) != 0) return false;
+        if (offset != (end + 3) / 4 * 4) return false;
+        end = static_cast<HR_UINT64>(offset) + bytes;
+        if (base + end > limit) return false;
+        if (i + skipped > 0) ranges[i + skipped - 1] = Range{base + offset, bytes};
+    }
+    const HR_UINT32 itemBytes = ranges[kFirstItems].size;
+    return ranges[kFirstIndex].size == kIndexBytes && ranges[kLastIndex].size == kIndexBytes &&
+           itemBytes % 4 == 0 && ranges[kLastItems].size == itemBytes && ranges[kPool].size % 2 == 0;
+}
+
+// A phrase id of group `group`: its weight and text lie in the pool and its
+// first (or last) unit belongs to the group.
+bool CheckPhrase(const HR_UINT8 *pool, HR_UINT32 poolUnits, HR_UINT32 id, HR_UINT32 group, bool byFirst) {
+    const HR_UINT32 offset = id & kOffsetMask;
+    const HR_UINT32 length = id >> kLengthShift;
+    if (length == 0 || offset == 0 || offset + length > poolUnits) return false;
+    const HR_UINT32 unit = byFirst ? offset : offset + length - 1;
+    return PYLex_GetGroupId(nullptr, LoadU16(pool + 2 * unit)) == group;
+}
+
+// One group index and its item list: the index starts at 0, never
+// decreases and ends at the item count; every item is a phrase of its group.
+bool CheckGroupList(const HR_UINT8 *image, const Range &index, const Range &items, const Range &pool,
+                    bool byFirst) {
+    const HR_UINT8 *at = image + index.at;
+    const HR_UINT32 total = items.size / 4;
+    if (LoadU32(at) != 0 || LoadU32(at + 4 * PYLEX_GROUP_TOTAL) != total) return false;
+    for (HR_UINT32 group = 0; group < PYLEX_GROUP_TOTAL; ++group) {
+        const HR_UINT32 first = LoadU32(at + 4 * group), end = LoadU32(at + 4 * (group + 1));
+        if (end < first || end > total) return false;
+        for (HR_UINT32 k = first; k < end; ++k) {
+            const HR_UINT32 id = LoadU32(image + items.at + 4 * k);
+            if (!CheckPhrase(image + pool.at, pool.size / 2, id, group, byFirst)) return false;
+        }
+    }
+    return true;
+}
+
 // Units of a phrase whose UTF-8 form fits in `room` bytes.
 int UnitsFitting(const HR_UINT16 *text, int length, int room) {
     int used = 0;
@@ -107,6 +193,25 @@ int PYLex_Initialize(_PY_LEX *lex, const HR_UINT8 *const *source) {
         }
     }
     return 1;
+}
+
+int PYLex_CheckLexicon(const HR_UINT8 *image, HR_UINT32 size) {
+    if (image == nullptr || reinterpret_cast<std::uintptr_t>(image) % kImageAlignment != 0) return 0;
+    HR_UINT32 limit = 0, sections = 0;
+    Range ranges[kDataSections] = {};
+    if (!CheckHeader(image, size, &limit, &sections) || !CheckDirectory(image, limit, sections, ranges)) return 0;
+    return CheckGroupList(image, ranges[kFirstIndex], ranges[kFirstItems], ranges[kPool], true) &&
+                   CheckGroupList(image, ranges[kLastIndex], ranges[kLastItems], ranges[kPool], false)
+               ? 1
+               : 0;
+}
+
+int PYLex_InitializeImage(_PY_LEX *lex, const HR_UINT8 *image, HR_UINT32 size) {
+    if (!PYLex_CheckLexicon(image, size)) {
+        std::memset(lex, 0, sizeof(*lex));
+        return 0;
+    }
+    return PYLex_Initialize(lex, &image);
 }
 
 void PYLex_Terminate(void) {}

@@ -569,7 +569,8 @@ extern "C" int HTDisc_MDC(const char *sortDir, const char *outPath) {
     HTLog_TimeBegin(1);
     HTLog_Print("MDC begin.\n");
     bool ok = false;
-    FILE *out = std::fopen(outPath, "wb");
+    char part[HT_PATH_MAX];
+    FILE *out = HT_PartPath(part, outPath) ? std::fopen(part, "wb") : nullptr;
     if (out) {
         try {
             ok = RunMdc(sortDir, out);
@@ -577,6 +578,7 @@ extern "C" int HTDisc_MDC(const char *sortDir, const char *outPath) {
             ok = false;
         }
         ok = (std::fclose(out) == 0) && ok;
+        ok = HT_CommitPart(part, outPath, ok);
     }
     HTLog_Print(ok ? "MDC finished.\n" : "MDC failed.\n");
     HTLog_TimeStop(1);
@@ -642,7 +644,8 @@ extern "C" int HTDisc_LoadMdcFile(_HT_PROTO_SET *set, const char *path) {
 }
 
 extern "C" int HTDisc_SaveMdcFile(_HT_PROTO_SET *set, const char *path) {
-    FILE *fp = std::fopen(path, "wb");
+    char part[HT_PATH_MAX];
+    FILE *fp = HT_PartPath(part, path) ? std::fopen(part, "wb") : nullptr;
     if (!fp) return 0;
     const _CODE_ITEM *items = HTCode_GetItemPtr();
     int classes = std::min(set->classTotal, HTCode_GetItemTotal());
@@ -662,6 +665,7 @@ extern "C" int HTDisc_SaveMdcFile(_HT_PROTO_SET *set, const char *path) {
         }
     }
     ok = (std::fclose(fp) == 0) && ok;
+    ok = HT_CommitPart(part, path, ok);
     HTLog_Print("  %s nodes = %d\n", path, written);
     return ok ? 1 : 0;
 }

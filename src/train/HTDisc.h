@@ -130,7 +130,9 @@ int HTDisc_LoadMdcFile(_HT_PROTO_SET *set, const char *path);
 
 /* Writes the prototypes of set, classes ascending, clamping every component
  * to -127..127 in the set as well. Logs "  PATH nodes = N". Returns 0 when
- * the file cannot be created or written. */
+ * the file cannot be created or written, and then leaves no file at path:
+ * the file is written as path + ".part" and renamed when complete, since a
+ * rerun skips the snapshots it finds (HT_PartPath). */
 int HTDisc_SaveMdcFile(_HT_PROTO_SET *set, const char *path);
 
 /* ---- Discriminative training ------------------------------------------ */

@@ -104,6 +104,14 @@ extern "C" int HT_GetFileList(const char *dir, char (*slots)[HT_PATH_MAX], int c
     return count;
 }
 
+extern "C" int HT_PartPath(char *out, const char *path) { return HT_FormatPath(out, "%s.part", path); }
+
+extern "C" int HT_CommitPart(const char *part, const char *path, int ok) {
+    if (ok && std::rename(part, path) == 0) return 1;
+    std::remove(part);
+    return 0;
+}
+
 extern "C" int HT_CopyFile(const char *src, const char *dst) {
     // Both are opened before either is checked: the destination is created
     // (or truncated) even when the source is missing.

@@ -48,6 +48,15 @@ int HT_CreatePathByFileName(const char *path);
  * Returns 0 when dir cannot be opened. */
 int HT_GetFileList(const char *dir, char (*slots)[HT_PATH_MAX], int capacity);
 
+/* A file that a later run skips when it exists is written under the
+ * temporary name path + ".part" and renamed to path only once complete, so
+ * a run cut short (killed, or out of disk) never leaves a partial file
+ * under path. HT_PartPath gives the temporary name (0 when it does not
+ * fit). HT_CommitPart renames part to path when ok is nonzero and removes
+ * part otherwise; it returns 1 only when the rename was made. */
+int HT_PartPath(char *out, const char *path);
+int HT_CommitPart(const char *part, const char *path, int ok);
+
 /* Copies src to dst byte for byte. dst is created (or truncated) even when
  * src cannot be opened. Returns 0 on a failed open, read or write. */
 int HT_CopyFile(const char *src, const char *dst);

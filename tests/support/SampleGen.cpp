@@ -164,4 +164,17 @@ void WriteCharsetDir(const std::string &dir, const std::vector<std::uint16_t> &c
     WriteCodeTable(dir, table);
 }
 
+void WriteTinyTrainingSet(const std::string &root) {
+    SampleSetPlan plan;
+    plan.classes = 15;
+    plan.samplesPerClass = 30;
+    plan.files = 3;
+    const std::vector<std::uint16_t> codes = WriteSampleSet(root + "/train", plan);
+    plan.samplesPerClass = 8;
+    plan.files = 1;
+    plan.noiseSeed = 2;
+    WriteSampleSet(root + "/test", plan);
+    WriteCharsetDir(root + "/charset", codes, 4);
+}
+
 }  // namespace penrune::test

@@ -51,6 +51,12 @@ void WriteCodeTable(const std::string &dir, const std::vector<std::pair<std::uin
 // The same with node number nodeNum for every code.
 void WriteCharsetDir(const std::string &dir, const std::vector<std::uint16_t> &codes, int nodeNum = 4);
 
+// The tiny data set of the training driver tests, under root: 15 classes of
+// distinct stroke shapes with 30 noisy samples each in root/train (3
+// files), 8 fresh ones each in root/test, and their charset directory
+// root/charset.
+void WriteTinyTrainingSet(const std::string &root);
+
 }  // namespace penrune::test
 
 #endif  // PENRUNE_TESTS_SUPPORT_SAMPLEGEN_H
