@@ -14,6 +14,8 @@ createPenrune().then((M) => {
   const text = document.getElementById('text');
   const status = document.getElementById('status');
   const ctx = pad.getContext('2d');
+  ctx.lineWidth = 3;
+  ctx.lineCap = ctx.lineJoin = 'round';
 
   const kernel = M._HWKernel_Initialize(M._malloc(M._HWKernel_GetInstanceSize()), 0, 0);
   M._HWKernel_SetMode(kernel, HW_MODE_LINE);
@@ -49,8 +51,6 @@ createPenrune().then((M) => {
 
   function redraw() {
     ctx.clearRect(0, 0, pad.width, pad.height);
-    ctx.lineWidth = 3;
-    ctx.lineCap = ctx.lineJoin = 'round';
     strokes.forEach(drawStroke);
   }
 
@@ -68,7 +68,7 @@ createPenrune().then((M) => {
     const took = performance.now() - start;
     M._free(block);
     if (!accepted) {
-      status.textContent = 'stroke refused: the pad is full';
+      status.textContent = `stroke of ${points.length} points refused: the pad is full`;
       return false;
     }
     // A lone point (a tap) is no stroke to the kernel.
@@ -107,13 +107,13 @@ createPenrune().then((M) => {
     if (!current) return;
     // The browser merges moves between frames; the merged ones carry every point.
     const events = event.getCoalescedEvents ? event.getCoalescedEvents() : [event];
+    const drawn = current.length;
     for (const e of events.length ? events : [event]) {
       const point = position(e);
       const last = current[current.length - 1];
       if (point[0] !== last[0] || point[1] !== last[1]) current.push(point);
     }
-    redraw();
-    drawStroke(current);
+    if (current.length > drawn) drawStroke(current.slice(drawn - 1));
   });
   const end = () => {
     if (!current) return;

@@ -16,6 +16,7 @@ const { chromium } = createRequire(join(web, 'node_modules/'))('playwright-core'
 const strokeFile = process.argv[2] || join(web, '../examples/zhongguo.json');
 const expected = process.argv[3] || '中国';
 const MARGIN = 20;
+const LONG_STROKE = 20000;   // points, more than a line may hold
 
 const types = { '.html': 'text/html', '.js': 'text/javascript', '.wasm': 'application/wasm' };
 const server = createServer((request, response) => {
@@ -89,7 +90,24 @@ try {
   await page.click('#clear');
   check(await held() === 0 && (await bar()).length === 0, 'clear empties the pad');
 
-  for (const stroke of strokes) await write(stroke);
+  // A stroke longer than the kernel's point buffer is refused; the pad
+  // keeps working. The moves go out without waiting for one another.
+  const cdp = await page.context().newCDPSession(page);
+  const move = (x, y, type = 'mouseMoved') =>
+    cdp.send('Input.dispatchMouseEvent', { type, x, y, button: 'left', buttons: 1, clickCount: 1 });
+  const zigzag = Array.from({ length: LONG_STROKE }, (_, i) =>
+    [box.x + MARGIN + (i % 900), box.y + MARGIN + 12 * Math.floor(i / 900)]);
+  await move(...zigzag[0], 'mousePressed');
+  await Promise.all(zigzag.map(([x, y]) => move(x, y)));
+  await move(...zigzag[zigzag.length - 1], 'mouseReleased');
+  await page.waitForFunction(() => /refused/.test(document.getElementById('status').textContent),
+                             null, { timeout: 30000 });
+  console.log(`status: ${await page.textContent('#status')}`);
+  check(await held() === 0 && (await bar()).length === 0, `a stroke of ${LONG_STROKE} points is refused`);
+
+  let final = [];
+  for (const stroke of strokes) final = await write(stroke);
+  check(final[0] === expected, `after the refused stroke the line gives ${expected} again`);
   const times = await page.evaluate(() => window.penruneTimes);
   const mean = times.reduce((a, b) => a + b, 0) / times.length;
   console.log(`AddStroke: ${times.length} calls, mean ${mean.toFixed(1)} ms, max ${Math.max(...times).toFixed(1)} ms`);

@@ -16,7 +16,8 @@ scripts/install-deps.sh emscripten chromium fonts-wqy-microhei
 command -v npm >/dev/null || scripts/install-deps.sh npm
 timeout 600 web/build.sh
 
-playwright_version=1.65.2
+# A release whose declared node range includes Debian 12's node 18.
+playwright_version=1.58.2
 installed=$(node -p "require('./web/node_modules/playwright-core/package.json').version" 2>/dev/null || true)
 if [ "$installed" != "$playwright_version" ]; then
   (cd web && timeout 300 npm install --no-save --no-package-lock --no-audit --no-fund \
