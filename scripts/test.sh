@@ -5,8 +5,9 @@
 # Between the two it checks the staged installation and the recognition-only
 # library (scripts/check-install.sh), runs the Python binding's tests over
 # the optimised library and runs the two-thread kernel test under
-# ThreadSanitizer. Any failing test or sanitizer report fails the
-# script.
+# ThreadSanitizer. Last it tests the browser pad in headless Chromium
+# (web/test.sh, which installs emscripten and chromium itself). Any failing
+# test or sanitizer report fails the script.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -32,3 +33,7 @@ cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DPENRUNE_SANITIZE=ON -DPENRUNE_BUILD_BENCH=OFF
 cmake --build build-asan -j "$jobs"
 ctest --test-dir build-asan --output-on-failure -j "$jobs"
+
+# The browser pad: WebAssembly build and headless Chromium, bounded in time
+# package installation included.
+timeout 1200 web/test.sh
