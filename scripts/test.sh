@@ -6,8 +6,9 @@
 # checks the staged installation and the recognition-only library
 # (scripts/check-install.sh), runs the Python binding's tests over the
 # optimised library and runs the two-thread kernel test under
-# ThreadSanitizer. Any failing test, sanitizer report or fuzzer finding
-# fails the script.
+# ThreadSanitizer. Last it tests the browser pad in headless Chromium
+# (web/test.sh, which installs emscripten and chromium itself). Any failing
+# test, sanitizer report or fuzzer finding fails the script.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -35,3 +36,6 @@ cmake --build build-asan -j "$jobs"
 ctest --test-dir build-asan --output-on-failure -j "$jobs"
 
 scripts/fuzz.sh 20
+# The browser pad: WebAssembly build and headless Chromium, bounded in time
+# package installation included.
+timeout 1200 web/test.sh
