@@ -94,13 +94,12 @@ if [ "$RETRAIN" != 0 ] || [ ! -d "$WORK/samples" ]; then
 fi
 
 step "training"
-# The random feature sets are seeded from SEED, not the clock, so the same
-# inputs give the same model.
-export PENRUNE_TRAIN_SEED="$SEED"
 # The discriminative stage carries on from snapshots it finds in the working
 # directory; a fresh run must not pick up those of an earlier one.
 [ "$RETRAIN" != 1 ] || rm -rf "$WORK/train"
-"$PENRUNE" train "$ROOT/data/charset" "$WORK/samples" "$WORK/test" "$WORK/model/hrec.dat" \
+# The random feature sets are seeded from SEED, not the clock, so the same
+# inputs give the same model.
+"$PENRUNE" train --seed="$SEED" "$ROOT/data/charset" "$WORK/samples" "$WORK/test" "$WORK/model/hrec.dat" \
     "$WORK/train.log" "$WORK/train" "$WORK/out" "$NAME" "$RETRAIN"
 
 if [ "$PUBLISH" = 1 ]; then

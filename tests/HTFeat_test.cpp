@@ -320,7 +320,7 @@ TEST_F(HTFeatStage, SortPutsRecordsOfOneCodeInOneFileInReadingOrderAndRerunsDoNo
 
 // Stage 5 draws 60 random sets from the sorted files: records keep their
 // class's item number as label, classes outside the charset are left out,
-// and PENRUNE_TRAIN_SEED makes the draw repeatable.
+// and a fixed seed makes the draw repeatable.
 TEST_F(HTFeatStage, RandomSetsLabelByItemNumberAndRepeatWithTheSeed) {
     penrune::test::WriteCharsetDir(dir_.File("charset"), {kCodeA, 0x4E01, kCodeB});
     ASSERT_EQ(HTCode_Initialize(dir_.File("charset").c_str(), 0xFFFF), 1);
@@ -345,13 +345,13 @@ TEST_F(HTFeatStage, RandomSetsLabelByItemNumberAndRepeatWithTheSeed) {
         }
         return all;
     };
-    setenv(HT_FEAT_RAND_SEED_ENV, "12345", 1);
+    HTFeat_SetRandSeed(1, 12345);
     const std::string first = draw();
     EXPECT_GT(first.size(), 0u);
     EXPECT_EQ(draw(), first);
-    setenv(HT_FEAT_RAND_SEED_ENV, "54321", 1);
+    HTFeat_SetRandSeed(1, 54321);
     EXPECT_NE(draw(), first);
-    unsetenv(HT_FEAT_RAND_SEED_ENV);
+    HTFeat_SetRandSeed(0, 0);
 }
 
 }  // namespace

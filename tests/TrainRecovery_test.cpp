@@ -53,7 +53,6 @@ protected:
         const std::string model = work + "/model/hrec.dat";
         const pid_t pid = fork();
         if (pid != 0) return pid;
-        setenv(HT_FEAT_RAND_SEED_ENV, "16", 1);
         const int null = open("/dev/null", O_WRONLY);
         dup2(null, STDOUT_FILENO);
         dup2(null, STDERR_FILENO);
@@ -61,7 +60,7 @@ protected:
             const rlimit limit{fileLimit, fileLimit};
             setrlimit(RLIMIT_FSIZE, &limit);
         }
-        execl(PENRUNE_TOOL_PATH, "penrune", "train", charset.c_str(), train.c_str(), test.c_str(), model.c_str(),
+        execl(PENRUNE_TOOL_PATH, "penrune", "train", "--seed=16", charset.c_str(), train.c_str(), test.c_str(), model.c_str(),
               log.c_str(), work.c_str(), out.c_str(), "t", "0", static_cast<char *>(nullptr));
         _exit(127);
     }

@@ -11,6 +11,7 @@
 
 #include "Command.h"
 #include "train/HTEval.h"
+#include "train/HTFeat.h"
 #include "train/HTPlatform.h"
 #include "train/HTTrain.h"
 
@@ -25,7 +26,27 @@ bool ParseStage(const char *text, int &stage) {
     return true;
 }
 
+// Takes a leading --seed=N off the arguments and fixes the seed of the
+// random feature sets with it. Returns false for a malformed seed.
+bool TakeSeed(int &argc, char **&argv) {
+    const std::string prefix = "--seed=";
+    if (argc == 0 || std::string(argv[0]).compare(0, prefix.size(), prefix) != 0) return true;
+    const char *text = argv[0] + prefix.size();
+    char *end = nullptr;
+    errno = 0;
+    const unsigned long seed = std::strtoul(text, &end, 10);
+    if (errno != 0 || end == text || *end != '\0' || *text == '-' || seed > 0xFFFFFFFFul) return false;
+    HTFeat_SetRandSeed(1, static_cast<HR_UINT32>(seed));
+    --argc;
+    ++argv;
+    return true;
+}
+
 int TrainMain(int argc, char **argv) {
+    if (!TakeSeed(argc, argv)) {
+        std::fprintf(stderr, "penrune train: --seed needs a number 0..4294967295\n");
+        return 2;
+    }
     if (argc != 8 && argc != 9) {
         return penrune::UsageError("train");
     }
@@ -62,8 +83,10 @@ int TrainMain(int argc, char **argv) {
 }
 
 penrune::RegisterCommand reg("train", &TrainMain,
-                             "CHARSET_DIR SAMPLE_DIR TEST_DIR MODEL_FILE LOG_FILE WORK_DIR OUT_DIR NAME [RETRAIN]",
+                             "[--seed=N] CHARSET_DIR SAMPLE_DIR TEST_DIR MODEL_FILE LOG_FILE WORK_DIR OUT_DIR NAME "
+                             "[RETRAIN]",
                              "Run the eight-stage training pipeline (RETRAIN: 0 resumes from the step log, k "
-                             "starts at stage k); exits non-zero unless the run reached its end.");
+                             "starts at stage k; --seed fixes the seed of the random feature sets, which "
+                             "the clock gives otherwise); exits non-zero unless the run reached its end.");
 
 }  // namespace

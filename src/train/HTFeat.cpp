@@ -975,15 +975,20 @@ extern "C" int HTFeat_RandFeatureMakeSet(const char *sortDir, int set, HR_UINT32
     });
 }
 
-// The random sets are drawn from the clock's seed, unless the environment
-// fixes it (HT_FEAT_RAND_SEED_ENV): a published model must be reproducible.
+// The random sets are drawn from the clock's seed unless the tool fixes it:
+// a published model must be reproducible.
+static bool g_bRandSeedFixed = false;
+static HR_UINT32 g_nRandSeed = 0;
+
+extern "C" void HTFeat_SetRandSeed(int fixed, HR_UINT32 seed) {
+    g_bRandSeedFixed = fixed != 0;
+    g_nRandSeed = seed;
+}
+
 static unsigned RandSeed() {
-    const char *text = std::getenv(HT_FEAT_RAND_SEED_ENV);
-    char *end = nullptr;
-    const unsigned long seed = text ? std::strtoul(text, &end, 10) : 0;
-    if (!text || !*text || *end) return static_cast<unsigned>(std::time(nullptr));
-    HTLog_Print("  random seed %lu from %s\n", seed, HT_FEAT_RAND_SEED_ENV);
-    return static_cast<unsigned>(seed);
+    if (!g_bRandSeedFixed) return static_cast<unsigned>(std::time(nullptr));
+    HTLog_Print("  random seed %lu\n", static_cast<unsigned long>(g_nRandSeed));
+    return g_nRandSeed;
 }
 
 extern "C" int HTFeat_RandFeature(const char *sortDir, const char *randDir) {

@@ -69,9 +69,6 @@ PENRUNE_EXTERN_C_BEGIN
  * class of at most SMALL records is drawn 8 times per record, of at most
  * MEDIUM records twice, larger classes once. */
 #define HT_FEAT_RAND_SETS 60
-/* Environment variable that, set to a decimal number, seeds the random sets
- * instead of the clock (reproducible training runs). */
-#define HT_FEAT_RAND_SEED_ENV "PENRUNE_TRAIN_SEED"
 #define HT_FEAT_RAND_BUCKETS 100
 #define HT_FEAT_RAND_BUCKET_CAPACITY 60606
 #define HT_FEAT_RAND_SMALL_CLASS 20000
@@ -247,9 +244,14 @@ int HTFeat_RandFeatureTries(HR_UINT32 length);
 int HTFeat_RandFeatureMakeSet(const char *sortDir, int set, HR_UINT32 bucketCapacity,
                               const char *randPath);
 
-/* Stage entry: seeds rand() with the time (or HT_FEAT_RAND_SEED_ENV) and writes the sets
- * randDir/rand_001.fec .. rand_060.fec. */
+/* Stage entry: seeds rand() with the time, or with the seed that
+ * HTFeat_SetRandSeed fixed, and writes the sets randDir/rand_001.fec ..
+ * rand_060.fec. */
 int HTFeat_RandFeature(const char *sortDir, const char *randDir);
+/* Seeds the random sets of every later HTFeat_RandFeature of the process
+ * with seed when fixed is 1 (reproducible training runs), with the clock
+ * when fixed is 0 (the default). */
+void HTFeat_SetRandSeed(int fixed, HR_UINT32 seed);
 
 PENRUNE_EXTERN_C_END
 
