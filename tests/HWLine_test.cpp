@@ -51,11 +51,19 @@ void Pass(_HW_LINE *line, const std::vector<_HW_RECT> &boxes, const std::vector<
     HWLine_FinishPass(line);
 }
 
-TEST(LineSearch, AWordOfTheLexiconOutranksTheBestCharactersAndWideRunsAreNotOpened) {
-    _PY_LEX lex;
-    PYLex_Initialize(&lex, nullptr);
-    std::unique_ptr<_HW_LINE> line(new _HW_LINE);
-    HWLine_Initialize(line.get(), &lex);
+// The search over the embedded lexicon, driven pass by pass.
+class LineSearch : public ::testing::Test {
+protected:
+    void SetUp() override {
+        PYLex_Initialize(&lex_, nullptr);
+        HWLine_Initialize(line.get(), &lex_);
+    }
+
+    _PY_LEX lex_;
+    std::unique_ptr<_HW_LINE> line{new _HW_LINE};
+};
+
+TEST_F(LineSearch, AWordOfTheLexiconOutranksTheBestCharactersAndWideRunsAreNotOpened) {
     // Two characters side by side; each run's best candidate is the wrong
     // one, the second is the word 安全.
     std::vector<_HW_RECT> boxes = {{0, 0, 1000, 1000}, {1200, 0, 2200, 1000}};
@@ -84,11 +92,7 @@ TEST(LineSearch, AWordOfTheLexiconOutranksTheBestCharactersAndWideRunsAreNotOpen
     EXPECT_EQ(LineItem(line.get(), 0), Utf16("女"));
 }
 
-TEST(LineSearch, TheLineSettlesTheCaseOfLettersOfOneShape) {
-    _PY_LEX lex;
-    PYLex_Initialize(&lex, nullptr);
-    std::unique_ptr<_HW_LINE> line(new _HW_LINE);
-    HWLine_Initialize(line.get(), &lex);
+TEST_F(LineSearch, TheLineSettlesTheCaseOfLettersOfOneShape) {
     const _HW_RECT hanzi = {0, 0, 1000, 1000};
     struct Case {
         _HW_RECT box;
@@ -109,11 +113,7 @@ TEST(LineSearch, TheLineSettlesTheCaseOfLettersOfOneShape) {
     }
 }
 
-TEST(LineSearch, ItemsAreCutToTheBuffer) {
-    _PY_LEX lex;
-    PYLex_Initialize(&lex, nullptr);
-    std::unique_ptr<_HW_LINE> line(new _HW_LINE);
-    HWLine_Initialize(line.get(), &lex);
+TEST_F(LineSearch, ItemsAreCutToTheBuffer) {
     std::vector<_HW_RECT> boxes = {{0, 0, 1000, 1000}, {1200, 0, 2200, 1000}};
     Pass(line.get(), {boxes[0]}, {{"安", {1500}}});
     Pass(line.get(), boxes, {{"全", {1500}}});

@@ -268,8 +268,8 @@ double Percentile(std::vector<double> v, double q) {
 
 // NAME=V,... pairs; calls set(name, value) for each.
 template <typename Set>
-void ForEachSetting(const std::string &spec, Set set) {
-    std::istringstream in(spec);
+void ForEachSetting(const std::string &settings, Set set) {
+    std::istringstream in(settings);
     std::string item;
     while (std::getline(in, item, ',')) {
         std::size_t eq = item.find('=');
@@ -278,14 +278,14 @@ void ForEachSetting(const std::string &spec, Set set) {
     }
 }
 
-void SetWeights(_HW_LINE_WEIGHTS *w, const std::string &spec) {
+void SetWeights(_HW_LINE_WEIGHTS *w, const std::string &settings) {
     const std::map<std::string, HR_INT32 *> fields = {
         {"margin", &w->margin},       {"word", &w->word}, {"single", &w->single},           {"char-weight-cap", &w->charWeightCap},
         {"per-char", &w->perChar},    {"narrow-below", &w->narrowBelow}, {"narrow", &w->narrow},
         {"wide-above", &w->wideAbove}, {"wide", &w->wide},          {"inner-gap", &w->innerGap},
         {"overlap", &w->overlap},     {"widest-run", &w->widestRun}, {"small-below", &w->smallBelow},
         {"letter-case", &w->letterCase}};
-    ForEachSetting(spec, [&](const std::string &name, const std::string &value) {
+    ForEachSetting(settings, [&](const std::string &name, const std::string &value) {
         auto field = fields.find(name);
         if (field == fields.end()) throw std::runtime_error("unknown weight: " + name);
         *field->second = std::stoi(value);
@@ -404,8 +404,8 @@ private:
     std::map<std::pair<std::string, std::string>, Latency> latency_;
 };
 
-void SetSynthParams(SynthParams *params, const std::string &spec) {
-    ForEachSetting(spec, [params](const std::string &name, const std::string &number) {
+void SetSynthParams(SynthParams *params, const std::string &settings) {
+    ForEachSetting(settings, [params](const std::string &name, const std::string &number) {
         if (!SetParam(*params, name, std::stod(number))) throw std::runtime_error("unknown parameter: " + name);
     });
 }

@@ -26,11 +26,11 @@ ROW = re.compile(r"^\| \S+ \| [^|]+ \| (\d+) \| (\d+) \| line \| ([\d.]+) %")
 
 
 def rate(weights, seed):
-    spec = ",".join(f"{k}={v}" for k, v in weights.items())
+    settings = ",".join(f"{k}={v}" for k, v in weights.items())
     out = subprocess.run([str(TOOL), "lines", f"--source={ROOT}/third_party_data/strokes/hanzi-main.jsonl",
                           f"--phrases={ROOT}/data/lexicon/phrases.txt", f"--seed={seed}", "--count=40",
                           "--long=20", "--modes=line", "--no-latency", "--careless",
-                          f"--weights={spec}"],
+                          f"--weights={settings}"],
                          check=True, capture_output=True, text=True).stdout
     right = chars = 0
     for line in out.splitlines():

@@ -286,6 +286,17 @@ void PathText(const _HW_LINE *line, const _HW_LINE_PATH *path, HR_UINT16 *out) {
     }
 }
 
+// Calls copy(text, length) with the text of candidate index and returns its
+// result; 0 out of range.
+template <typename Copy>
+HR_INT32 WithItemText(const _HW_LINE *line, HR_UINT32 index, Copy copy) {
+    const _HW_LINE_PATH *path = CurrentPath(line, index);
+    if (path == nullptr) return 0;
+    HR_UINT16 text[HW_LINE_BOUNDARY_MAX];
+    PathText(line, path, text);
+    return static_cast<HR_INT32>(copy(text, path->length));
+}
+
 // Appends text to the report when it fits; returns 0 when it does not.
 bool Append(char *report, HR_UINT32 *used, HR_UINT32 capacity, const char *piece) {
     HR_UINT32 n = 0;
@@ -297,20 +308,14 @@ bool Append(char *report, HR_UINT32 *used, HR_UINT32 capacity, const char *piece
     return true;
 }
 
-// Decimal text of a value (no sign handling needed beyond a minus).
-void FormatInt(HR_INT64 value, char *out) {
-    char digits[24];
-    int n = 0;
-    bool negative = value < 0;
-    HR_UINT64 v = negative ? static_cast<HR_UINT64>(-value) : static_cast<HR_UINT64>(value);
-    do {
-        digits[n++] = static_cast<char>('0' + v % 10);
-        v /= 10;
-    } while (v != 0);
-    int i = 0;
-    if (negative) out[i++] = '-';
-    while (n > 0) out[i++] = digits[--n];
-    out[i] = 0;
+// Writes a cost in decimal with a terminator (costs may be negative when
+// the per-character weight is).
+void FormatCost(HR_INT32 value, char *out) {
+    HR_UINT32 n = 0;
+    if (value < 0) out[n++] = '-';
+    HR_UINT32 magnitude = value < 0 ? 0u - static_cast<HR_UINT32>(value) : static_cast<HR_UINT32>(value);
+    n += HW_FormatDecimal(out + n, magnitude);
+    out[n] = 0;
 }
 
 }  // namespace
@@ -406,22 +411,16 @@ int HWLine_DelLastStroke(_HW_LINE *line) {
     return 1;
 }
 
-
-
 HR_INT32 HWLine_GetItemString(const _HW_LINE *line, HR_UINT32 index, HR_UINT16 *buffer, HR_UINT32 capacity) {
-    const _HW_LINE_PATH *path = CurrentPath(line, index);
-    if (path == nullptr) return 0;
-    HR_UINT16 text[HW_LINE_BOUNDARY_MAX];
-    PathText(line, path, text);
-    return static_cast<HR_INT32>(HW_Utf16CopyCut(text, path->length, buffer, capacity));
+    return WithItemText(line, index, [&](const HR_UINT16 *text, HR_UINT32 length) {
+        return HW_Utf16CopyCut(text, length, buffer, capacity);
+    });
 }
 
 HR_INT32 HWLine_GetItemStringUtf8(const _HW_LINE *line, HR_UINT32 index, char *buffer, HR_UINT32 capacity) {
-    const _HW_LINE_PATH *path = CurrentPath(line, index);
-    if (path == nullptr) return 0;
-    HR_UINT16 text[HW_LINE_BOUNDARY_MAX];
-    PathText(line, path, text);
-    return static_cast<HR_INT32>(HW_Utf16ToUtf8Cut(text, path->length, buffer, capacity));
+    return WithItemText(line, index, [&](const HR_UINT16 *text, HR_UINT32 length) {
+        return HW_Utf16ToUtf8Cut(text, length, buffer, capacity);
+    });
 }
 
 HR_INT32 HWLine_GetItemScore(const _HW_LINE *line, HR_UINT32 index) {
@@ -433,16 +432,14 @@ HR_UINT32 HWLine_Dump(const _HW_LINE *line, char *text, HR_UINT32 capacity) {
     HR_UINT32 used = 0;
     if (capacity == 0) return 0;
     text[0] = 0;
-    char piece[3 * HW_LINE_BOUNDARY_MAX + 32], number[24];
+    char piece[3 * HW_LINE_BOUNDARY_MAX + 32];
     for (HR_UINT32 i = 0; i < HWLine_GetTotal(line); ++i) {
-        FormatInt(i, number);
-        HR_UINT32 n = 0;
-        for (const char *c = number; *c != 0;) piece[n++] = *c++;
+        HR_UINT32 n = HW_FormatDecimal(piece, i);
         piece[n++] = '.';
         HWLine_GetItemStringUtf8(line, i, piece + n, sizeof piece - n - 24);
         while (piece[n] != 0) ++n;
         piece[n++] = ' ';
-        FormatInt(HWLine_GetItemScore(line, i), piece + n);
+        FormatCost(HWLine_GetItemScore(line, i), piece + n);
         if (!Append(text, &used, capacity, piece) || !Append(text, &used, capacity, " | ")) return used;
     }
     if (!Append(text, &used, capacity, "\r\n\r\n")) return used;

@@ -201,17 +201,6 @@ HR_UINT32 StringLength(const char *s) {
     return n;
 }
 
-HR_UINT32 FormatDecimal(char *dst, HR_UINT32 value) {
-    char digits[10];
-    HR_UINT32 n = 0;
-    do {
-        digits[n++] = static_cast<char>('0' + value % 10);
-        value /= 10;
-    } while (value != 0);
-    for (HR_UINT32 i = 0; i < n; ++i) dst[i] = digits[n - 1 - i];
-    return n;
-}
-
 HR_UINT32 FormatHex8(char *dst, HR_UINT32 value) {
     static const char kHex[] = "0123456789abcdef";
     for (int i = 0; i < 8; ++i) dst[i] = kHex[(value >> (28 - 4 * i)) & 0xF];
@@ -223,11 +212,11 @@ void DumpItem(DumpText *out, HR_UINT32 position, const _PY_CAND_ITEM &item) {
     char scratch[PY_CAND_DUMP_TEXT_MAX];
     char piece[PY_CAND_DUMP_TEXT_MAX + 40];
     HW_Utf16ToUtf8Cut(item.text, item.length, scratch, sizeof scratch);
-    HR_UINT32 n = FormatDecimal(piece, position);
+    HR_UINT32 n = HW_FormatDecimal(piece, position);
     piece[n++] = '.';
     n += CopyString(piece + n, scratch);
     piece[n++] = ' ';
-    n += FormatDecimal(piece + n, item.score);
+    n += HW_FormatDecimal(piece + n, item.score);
     n += CopyString(piece + n, " 0x");
     n += FormatHex8(piece + n, item.phraseId);
     n += CopyString(piece + n, " | ");

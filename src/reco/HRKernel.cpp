@@ -13,6 +13,7 @@
 #include "feature/HRTable.h"
 #include "feature/HRSimd.h"
 #include "penrune/HWUtils.h"
+#include "util/HWText.h"
 
 static_assert(sizeof(void *) != 8 || sizeof(_HR_RECO) == HR_RECO_INSTANCE_SIZE,
               "the recognizer instance must keep its 3024-byte layout");
@@ -224,25 +225,13 @@ HR_UINT32 DimensionCost(int i) {
     return static_cast<HR_UINT32>(y * y);
 }
 
-// Writes value in decimal; returns the number of digits.
-int FormatDecimal(HR_UINT32 value, char *out) {
-    char reversed[10];
-    int len = 0;
-    do {
-        reversed[len++] = static_cast<char>('0' + value % 10);
-        value /= 10;
-    } while (value != 0);
-    for (int i = 0; i < len; ++i) out[i] = reversed[len - 1 - i];
-    return len;
-}
-
 // One candidate of the handle text: [space] character space distance.
 int FormatCandidate(bool first, HR_UINT16 code, HR_UINT16 distance, char *piece) {
     int len = 0;
     if (!first) piece[len++] = ' ';
     len += enc_utf32_to_utf8_one(code, piece + len, kUtf8Max);
     piece[len++] = ' ';
-    return len + FormatDecimal(distance, piece + len);
+    return len + static_cast<int>(HW_FormatDecimal(piece + len, distance));
 }
 
 // Writes the candidates that fit whole into capacity bytes with the NUL.

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
-// Cut-to-fit copies of UTF-16 texts for the candidate getters.
+// Cut-to-fit copies of UTF-16 texts for the candidate getters, and decimal
+// numbers for the reports.
 #include "util/HWText.h"
 
 #include "penrune/HWUtils.h"
@@ -30,4 +31,15 @@ HR_UINT32 HW_Utf16CopyCut(const HR_UINT16 *text, HR_UINT32 length, HR_UINT16 *ou
     HR_memcpy(out, text, copied * sizeof(HR_UINT16));
     out[copied] = 0;
     return length;
+}
+
+HR_UINT32 HW_FormatDecimal(char *out, HR_UINT32 value) {
+    char reversed[10];
+    HR_UINT32 n = 0;
+    do {
+        reversed[n++] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    } while (value != 0);
+    for (HR_UINT32 i = 0; i < n; ++i) out[i] = reversed[n - 1 - i];
+    return n;
 }
