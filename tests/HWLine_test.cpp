@@ -92,6 +92,19 @@ TEST_F(LineSearch, AWordOfTheLexiconOutranksTheBestCharactersAndWideRunsAreNotOp
     EXPECT_EQ(LineItem(line.get(), 0), Utf16("女"));
 }
 
+TEST_F(LineSearch, ACharacterOutsideAnyWordCostsAsTheWordsItBeginsOrEnds) {
+    // 育 stands alone rarely but ends 教育, which is more frequent than
+    // 肯 alone: at equal distances the words' weight decides for 育; a
+    // character that stands alone pays only its own weight.
+    const std::vector<_HW_RECT> box = {{0, 0, 1000, 1000}};
+    line->weights.inWord = 0;
+    Pass(line.get(), box, {{"肯育", {1500, 1500}}});
+    EXPECT_EQ(LineItem(line.get(), 0), Utf16("育"));
+    line->weights.inWord = line->weights.charWeightCap;
+    Pass(line.get(), box, {{"肯育", {1500, 1500}}});
+    EXPECT_EQ(LineItem(line.get(), 0), Utf16("肯"));
+}
+
 TEST_F(LineSearch, TheLineSettlesTheCaseOfLettersOfOneShape) {
     const _HW_RECT hanzi = {0, 0, 1000, 1000};
     struct Case {

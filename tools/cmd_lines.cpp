@@ -280,7 +280,7 @@ void ForEachSetting(const std::string &settings, Set set) {
 
 void SetWeights(_HW_LINE_WEIGHTS *w, const std::string &settings) {
     const std::map<std::string, HR_INT32 *> fields = {
-        {"margin", &w->margin},       {"word", &w->word}, {"single", &w->single},           {"char-weight-cap", &w->charWeightCap},
+        {"margin", &w->margin},       {"word", &w->word}, {"single", &w->single},           {"char-weight-cap", &w->charWeightCap}, {"in-word", &w->inWord},
         {"per-char", &w->perChar},    {"narrow-below", &w->narrowBelow}, {"narrow", &w->narrow},
         {"wide-above", &w->wideAbove}, {"wide", &w->wide},          {"inner-gap", &w->innerGap},
         {"overlap", &w->overlap},     {"widest-run", &w->widestRun}, {"small-below", &w->smallBelow},
@@ -340,8 +340,9 @@ public:
                 for (std::size_t t = 0; t < texts.size(); ++t) {
                     if (texts[t].kind == "alone" && &spacing != kSpacings) continue;  // no spacing to vary
                     ComposedLine line = Compose(texts[t], static_cast<std::uint32_t>(t), spacing, source, options_.seed);
-                    Tally &tally = tallies_[Key(modeName, spacing.name, texts[t])];
-                    Feed(kernel, line, texts[t].text, modeName, &tally);
+                    Key3 key = Key(modeName, spacing.name, texts[t]);
+                    Tally &tally = tallies_[key];
+                    Feed(kernel, line, texts[t].text, key, &tally);
                     tally.oracle += OracleHits(oracle, line, texts[t].text);
                 }
         }
@@ -377,7 +378,8 @@ private:
         return {mode, std::string(spacing) + " / " + text.kind + " " + length};
     }
 
-    void Feed(KernelSession &kernel, const ComposedLine &line, const Text &ref, const char *mode, Tally *tally) {
+    void Feed(KernelSession &kernel, const ComposedLine &line, const Text &ref, const Key3 &key, Tally *tally) {
+        const char *mode = key[0].c_str();
         kernel.Reset();
         for (std::size_t s = 0; s < line.strokes.size(); ++s) {
             auto begin = std::chrono::steady_clock::now();
@@ -396,7 +398,7 @@ private:
                 break;
             }
         if (options_.errors && best != ref)
-            std::printf("miss\t%s\t%s\t%s\n", mode, Encode(ref).c_str(), Encode(best).c_str());
+            std::printf("miss\t%s\t%s\t%s\t%s\n", mode, key[1].c_str(), Encode(ref).c_str(), Encode(best).c_str());
     }
 
     const Options &options_;

@@ -20,7 +20,7 @@ TOOL = ROOT / "build" / "penrune"
 # The lines are those of `penrune lines --careless`: a careless writer's
 # synthesis, whose characters alone are recognised about as often as real
 # writers' are.
-START = {"margin": 0, "word": 4, "single": 4, "char-weight-cap": 14000, "per-char": 0, "narrow-below": 500,
+START = {"margin": 0, "word": 4, "single": 4, "char-weight-cap": 14000, "in-word": 0, "per-char": 0, "narrow-below": 500,
          "narrow": 4, "wide-above": 1300, "wide": 4, "inner-gap": 3, "overlap": 3, "widest-run": 1800}
 ROW = re.compile(r"^\| \S+ \| [^|]+ \| (\d+) \| (\d+) \| line \| ([\d.]+) %")
 

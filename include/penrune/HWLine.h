@@ -44,6 +44,7 @@ typedef struct _HW_LINE_WEIGHTS {
     HR_INT32 word;         /* sixteenths of a cost unit per unit of lexicon weight of a word */
     HR_INT32 single;       /* the same for a character that stands alone as a word */
     HR_INT32 charWeightCap;/* most lexicon weight a single character costs */
+    HR_INT32 inWord;       /* lexicon weight a character costs beyond the most frequent word it begins or ends */
     HR_INT32 perChar;      /* cost of every character of a path */
     HR_INT32 narrowBelow;  /* a run narrower than this ratio is penalised... */
     HR_INT32 narrow;       /* ...by this much per thousandth */

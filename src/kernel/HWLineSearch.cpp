@@ -9,8 +9,10 @@
 //     (too narrow, too wide, an empty column inside it), how far it reaches
 //     back over the character before it, a constant, and for letters of
 //     one shape in both cases whether the case fits the run's height;
-//   per word: the lexicon's frequency cost of the word (a character the
-//     lexicon holds only alone costs its own weight, capped).
+//   per word: the lexicon's frequency cost of the word; a character no
+//     word covers costs its weight alone, or, when less, the weight of the
+//     most frequent word it begins or ends (many characters are seldom
+//     written alone but often inside words), capped.
 // Every boundary keeps its HW_LINE_PATHS best paths with distinct texts, so
 // the search is a beam of that width over segmentation paths.
 #include "kernel/HWLineSearch.h"
@@ -248,11 +250,14 @@ void OfferCandidate(_HW_LINE *line, const _HW_LINE_HYP &hyp, HR_UINT32 rank) {
     HR_INT32 alone = line->weights.charWeightCap;
     HR_UINT32 group = PYLex_GetGroupId(lex, code);
     HR_INT32 total = PYLex_GetGroupRItemTotal(lex, group);
+    // Phrases come by increasing weight: the first is the group's most frequent.
+    HR_INT32 inWord = PYLex_GetGroupItemTotal(lex, group) > 0 ? PYLex_GetGroupItemWeight(lex, group, 0) : alone;
     for (HR_INT32 p = 0; p < total; ++p) {
         HR_UINT32 length = static_cast<HR_UINT32>(PYLex_GetGroupRItemLength(lex, group, p));
         const HR_UINT16 *text = PYLex_GetGroupRItemDataPtr(lex, group, p);
         if (length == 0 || text == nullptr || text[length - 1] != code) continue;
         HR_INT32 weight = PYLex_GetGroupRItemWeight(lex, group, p);
+        if (weight < inWord) inWord = weight;
         if (length == 1) {
             if (weight < alone) alone = weight;
         } else if (hyp.start >= length - 1) {
@@ -261,6 +266,7 @@ void OfferCandidate(_HW_LINE *line, const _HW_LINE_HYP &hyp, HR_UINT32 rank) {
             SpellBack(line, word, length - 2, hyp.start, hyp.box);
         }
     }
+    if (inWord + line->weights.inWord < alone) alone = inWord + line->weights.inWord;
     Word single = {0, code, &hyp.code[rank], 1, charCost + WordCost(line, alone, 1), hyp.box, hyp.box};
     ExtendPaths(line, hyp.start, single);
 }
@@ -325,10 +331,11 @@ void FormatCost(HR_INT32 value, char *out) {
 // case weights are set by hand, as no line set holds letters.
 _HW_LINE_WEIGHTS HWLine_DefaultWeights(void) {
     _HW_LINE_WEIGHTS w;
-    w.margin = 10;
+    w.margin = 12;
     w.word = 1;
     w.single = 2;
     w.charWeightCap = 22400;
+    w.inWord = 0;
     w.perChar = 0;
     w.narrowBelow = 625;
     w.narrow = 8;
