@@ -23,6 +23,8 @@
 #define PAD_AREA_HEIGHT 320
 /* Candidate buttons: one page of the engine's table. */
 #define PAD_SLOTS PENRUNE_ENGINE_PAGE_SIZE
+/* Width of a candidate button's text, in characters of the pad's font. */
+#define PAD_SLOT_CHARS 5
 #define PAD_INK_WIDTH 3.0
 
 typedef struct {
@@ -31,6 +33,7 @@ typedef struct {
     GtkWidget *slot[PAD_SLOTS];
     GPtrArray *strokes;  /* GArrays of x, y doubles in area pixels, as the engine holds them */
     GArray *current;     /* the stroke being written, or NULL */
+    gdouble side;        /* pixels per protocol unit in the current line */
     gboolean log;
 } Pad;
 
@@ -100,11 +103,15 @@ static gboolean on_motion(GtkWidget *area, GdkEventMotion *event, Pad *pad) {
 }
 
 /* Sends the stroke in the protocol's units: both axes divided by the longer
- * side of the area, so that the writing keeps its shape. */
+ * side of the area, so that the writing keeps its shape, as the area was at
+ * the line's first stroke, so that resizing the window does not change the
+ * scale within a line. */
 static void send_stroke(Pad *pad, const GArray *stroke) {
-    const gdouble side = MAX(gtk_widget_get_allocated_width(pad->area), gtk_widget_get_allocated_height(pad->area));
+    if (pad->strokes->len == 0)
+        pad->side = MAX(gtk_widget_get_allocated_width(pad->area), gtk_widget_get_allocated_height(pad->area));
     gdouble *coordinates = g_new(gdouble, stroke->len);
-    for (guint i = 0; i < stroke->len; i++) coordinates[i] = g_array_index(stroke, gdouble, i) / side;
+    for (guint i = 0; i < stroke->len; i++)
+        coordinates[i] = MIN(g_array_index(stroke, gdouble, i) / pad->side, 1.0);
     ibus_input_context_process_hand_writing_event(pad->context, coordinates, stroke->len);
     g_free(coordinates);
 }
@@ -137,9 +144,7 @@ static void show_candidates(Pad *pad, gchar **list) {
     GString *line = g_string_new("candidates");
     for (guint i = 0; i < PAD_SLOTS; i++) {
         const gboolean filled = list != NULL && g_strv_length(list) > i;
-        gchar *markup = g_markup_printf_escaped("<span size='x-large'>%s</span>", filled ? list[i] : "");
-        gtk_label_set_markup(GTK_LABEL(gtk_bin_get_child(GTK_BIN(pad->slot[i]))), markup);
-        g_free(markup);
+        gtk_label_set_text(GTK_LABEL(gtk_bin_get_child(GTK_BIN(pad->slot[i]))), filled ? list[i] : "");
         gtk_widget_set_sensitive(pad->slot[i], filled);
         if (filled) g_string_append_printf(line, " %s", list[i]);
     }
@@ -272,7 +277,10 @@ static void build_window(Pad *pad) {
     for (guint i = 0; i < PAD_SLOTS; i++) {
         pad->slot[i] = button("", G_CALLBACK(on_slot), pad);
         g_object_set_data(G_OBJECT(pad->slot[i]), "slot", GUINT_TO_POINTER(i));
-        gtk_label_set_ellipsize(GTK_LABEL(gtk_bin_get_child(GTK_BIN(pad->slot[i]))), PANGO_ELLIPSIZE_END);
+        GtkLabel *label = GTK_LABEL(gtk_bin_get_child(GTK_BIN(pad->slot[i])));
+        /* Room for a two-character word; longer ones end in an ellipsis. */
+        gtk_label_set_width_chars(label, PAD_SLOT_CHARS);
+        gtk_label_set_ellipsize(label, PANGO_ELLIPSIZE_END);
         gtk_box_pack_start(GTK_BOX(bar), pad->slot[i], TRUE, TRUE, 0);
     }
     gtk_box_pack_start(GTK_BOX(column), bar, FALSE, FALSE, 0);
