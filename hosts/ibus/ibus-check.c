@@ -340,6 +340,38 @@ static void check_bad_strokes(Client *client, const GPtrArray *strokes, const gc
     cancel(client, 0);
 }
 
+static void on_panel_focus(IBusPanelService *panel, const gchar *path, guint *focused) {
+    (void)panel;
+    (void)path;
+    (*focused)++;
+}
+
+/* A click in the candidate window reaches the engine from the panel: the
+ * check takes the panel's bus name and clicks the second candidate. */
+static void check_panel_click(Client *client, IBusBus *bus, const GPtrArray *strokes) {
+    IBusPanelService *panel = ibus_panel_service_new(ibus_bus_get_connection(bus));
+    guint focused = 0;
+    g_signal_connect(panel, "focus-in", G_CALLBACK(on_panel_focus), &focused);
+    ibus_bus_request_name(bus, IBUS_SERVICE_PANEL, 0);
+    /* The daemon tells a panel about the focus as it moves. */
+    ibus_input_context_focus_out(client->context);
+    ibus_input_context_focus_in(client->context);
+    gboolean ok = wait_for(&focused, 1);
+    GPtrArray *lists = ok ? write_line(client, strokes) : NULL;
+    gchar **last = lists ? g_ptr_array_index(lists, lists->len - 1) : NULL;
+    if (last && g_strv_length(last) >= 2) {
+        const guint commits = client->commits;
+        ibus_panel_service_candidate_clicked(panel, 1, 1, 0);
+        ok = wait_for(&client->commits, commits + 1) && g_strcmp0(client->committed, last[1]) == 0;
+    } else {
+        ok = FALSE;
+    }
+    check(client, ok, "a click on the second candidate in the panel commits it");
+    if (lists) g_ptr_array_unref(lists);
+    ibus_bus_release_name(bus, IBUS_SERVICE_PANEL);
+    ibus_object_destroy(IBUS_OBJECT(panel));
+}
+
 static int run_checks(const gchar *path, const gchar *expected) {
     GError *error = NULL;
     GPtrArray *strokes = read_strokes(path, &error);
@@ -369,6 +401,7 @@ static int run_checks(const gchar *path, const gchar *expected) {
     check_line(&client, strokes, expected);
     check_commits(&client, strokes);
     check_bad_strokes(&client, strokes, expected);
+    check_panel_click(&client, bus, strokes);
 
     printf("%u passed, %u failed\n", client.passed, client.failed);
     g_object_unref(client.context);
