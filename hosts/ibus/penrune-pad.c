@@ -4,7 +4,9 @@
  * every stroke goes to the engine through the handwriting protocol when the
  * pen lifts, the candidate bar shows the engine's lookup table, a click on a
  * candidate commits it into the pad's text field, Undo and Clear take back
- * the newest stroke or all of them. Copy the text from the field.
+ * the newest stroke or all of them. Copy the text from the field. (The pad
+ * cannot write into another application's input context: ibus-daemon
+ * answers calls on a context only from the connection that created it.)
  *
  * usage: penrune-pad [--log]
  *   --log  prints what happens on standard output, one line each:
@@ -252,15 +254,7 @@ static GtkWidget *button(const gchar *label, GCallback callback, Pad *pad) {
     return widget;
 }
 
-static void build_window(Pad *pad) {
-    pad->window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
-    gtk_window_set_title(GTK_WINDOW(pad->window), "penrune pad");
-    g_signal_connect(pad->window, "destroy", G_CALLBACK(gtk_main_quit), NULL);
-    g_signal_connect(pad->window, "focus-in-event", G_CALLBACK(on_focus_in), pad);
-    g_signal_connect_after(pad->window, "size-allocate", G_CALLBACK(on_window_allocate), pad);
-    GtkWidget *column = gtk_box_new(GTK_ORIENTATION_VERTICAL, 4);
-    gtk_container_add(GTK_CONTAINER(pad->window), column);
-
+static GtkWidget *build_area(Pad *pad) {
     pad->area = gtk_drawing_area_new();
     gtk_widget_set_size_request(pad->area, PAD_AREA_WIDTH, PAD_AREA_HEIGHT);
     gtk_widget_set_vexpand(pad->area, TRUE);
@@ -270,8 +264,10 @@ static void build_window(Pad *pad) {
     g_signal_connect(pad->area, "button-press-event", G_CALLBACK(on_press), pad);
     g_signal_connect(pad->area, "motion-notify-event", G_CALLBACK(on_motion), pad);
     g_signal_connect(pad->area, "button-release-event", G_CALLBACK(on_release), pad);
-    gtk_box_pack_start(GTK_BOX(column), pad->area, TRUE, TRUE, 0);
+    return pad->area;
+}
 
+static GtkWidget *build_bar(Pad *pad) {
     GtkWidget *bar = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 2);
     gtk_box_set_homogeneous(GTK_BOX(bar), TRUE);
     for (guint i = 0; i < PAD_SLOTS; i++) {
@@ -283,8 +279,11 @@ static void build_window(Pad *pad) {
         gtk_label_set_ellipsize(label, PANGO_ELLIPSIZE_END);
         gtk_box_pack_start(GTK_BOX(bar), pad->slot[i], TRUE, TRUE, 0);
     }
-    gtk_box_pack_start(GTK_BOX(column), bar, FALSE, FALSE, 0);
+    return bar;
+}
 
+/* Undo, Clear and the text field. */
+static GtkWidget *build_row(Pad *pad) {
     GtkWidget *row = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 4);
     pad->undo = button("Undo", G_CALLBACK(on_undo), pad);
     pad->clear = button("Clear", G_CALLBACK(on_clear), pad);
@@ -295,8 +294,20 @@ static void build_window(Pad *pad) {
     gtk_box_pack_start(GTK_BOX(row), pad->undo, FALSE, FALSE, 0);
     gtk_box_pack_start(GTK_BOX(row), pad->clear, FALSE, FALSE, 0);
     gtk_box_pack_start(GTK_BOX(row), pad->entry, TRUE, TRUE, 0);
-    gtk_box_pack_start(GTK_BOX(column), row, FALSE, FALSE, 0);
+    return row;
+}
 
+static void build_window(Pad *pad) {
+    pad->window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+    gtk_window_set_title(GTK_WINDOW(pad->window), "penrune pad");
+    g_signal_connect(pad->window, "destroy", G_CALLBACK(gtk_main_quit), NULL);
+    g_signal_connect(pad->window, "focus-in-event", G_CALLBACK(on_focus_in), pad);
+    g_signal_connect_after(pad->window, "size-allocate", G_CALLBACK(on_window_allocate), pad);
+    GtkWidget *column = gtk_box_new(GTK_ORIENTATION_VERTICAL, 4);
+    gtk_container_add(GTK_CONTAINER(pad->window), column);
+    gtk_box_pack_start(GTK_BOX(column), build_area(pad), TRUE, TRUE, 0);
+    gtk_box_pack_start(GTK_BOX(column), build_bar(pad), FALSE, FALSE, 0);
+    gtk_box_pack_start(GTK_BOX(column), build_row(pad), FALSE, FALSE, 0);
     pad->status = gtk_label_new("");
     gtk_label_set_xalign(GTK_LABEL(pad->status), 0);
     gtk_box_pack_start(GTK_BOX(column), pad->status, FALSE, FALSE, 0);
