@@ -5,9 +5,11 @@
 # inside a private D-Bus session with a private ibus-daemon (its own
 # configuration, cache and socket under a temporary directory, the engine
 # found through IBUS_COMPONENT_PATH):
+#  0. (before the session) a staged installation holds the engine where
+#     the installed component says, and the pad;
 #  1. penrune-ibus-check replays examples/zhongguo.json through the
-#     handwriting protocol: first candidate, undo, commits, clearing, bad
-#     strokes;
+#     handwriting protocol: first candidate, undo, commits by key and by a
+#     click in the panel, clearing, bad strokes;
 #  2. the pad runs under Xvfb and xdotool writes the same line with the
 #     mouse; the first candidate and the commit of a click on it are
 #     checked, Undo and Clear too, and hosts/ibus/screenshot.png is saved.
