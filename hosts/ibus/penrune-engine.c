@@ -18,7 +18,7 @@
 typedef struct {
     IBusEngine parent;
     void *block;             /* the kernel instance's storage */
-    _HW_KERNEL *kernel;
+    _HW_KERNEL *kernel;      /* NULL until the first stroke */
     IBusLookupTable *table;  /* the kernel's candidates, best first */
 } PenruneEngine;
 
@@ -31,10 +31,22 @@ G_DEFINE_TYPE(PenruneEngine, penrune_engine, IBUS_TYPE_ENGINE)
 #define PENRUNE_ENGINE(object) ((PenruneEngine *)(object))
 
 static void penrune_engine_init(PenruneEngine *self) {
-    self->block = g_malloc(HWKernel_GetInstanceSize());
-    self->kernel = HWKernel_Initialize(self->block, 0, NULL);
-    HWKernel_SetMode(self->kernel, HW_MODE_LINE);
     self->table = g_object_ref_sink(ibus_lookup_table_new(PENRUNE_ENGINE_PAGE_SIZE, 0, TRUE, FALSE));
+}
+
+/* The kernel, set up at the first stroke: an instance takes some 3 MB, and
+ * most input contexts never see a stroke. */
+static _HW_KERNEL *kernel(PenruneEngine *self) {
+    if (self->kernel == NULL) {
+        self->block = g_malloc(HWKernel_GetInstanceSize());
+        self->kernel = HWKernel_Initialize(self->block, 0, NULL);
+        HWKernel_SetMode(self->kernel, HW_MODE_LINE);
+    }
+    return self->kernel;
+}
+
+static HR_INT32 strokes_held(const PenruneEngine *self) {
+    return self->kernel ? HWKernel_GetStrokeTotal(self->kernel) : 0;
 }
 
 static void penrune_engine_destroy(IBusObject *object) {
@@ -73,7 +85,7 @@ static void show_table(PenruneEngine *self) {
 /* Fills the table with the kernel's list, the cursor on the best one. */
 static void show_candidates(PenruneEngine *self) {
     ibus_lookup_table_clear(self->table);
-    const guint total = MIN(HWKernel_GetCandTotal(self->kernel), PENRUNE_ENGINE_CAND_MAX);
+    const guint total = self->kernel ? MIN(HWKernel_GetCandTotal(self->kernel), PENRUNE_ENGINE_CAND_MAX) : 0;
     for (guint i = 0; i < total; i++) {
         gchar *text = kernel_candidate(self->kernel, i);
         ibus_lookup_table_append_candidate(self->table, ibus_text_new_from_string(text));
@@ -84,7 +96,7 @@ static void show_candidates(PenruneEngine *self) {
 }
 
 static void clear(PenruneEngine *self) {
-    HWKernel_Reset(self->kernel);
+    if (self->kernel) HWKernel_Reset(self->kernel);
     show_candidates(self);
 }
 
@@ -140,7 +152,7 @@ static const gchar *add_stroke(PenruneEngine *self, const gdouble *coordinates, 
         return reason;
     }
     const guint count = length / 2;
-    const guint held = points_held(self->kernel);
+    const guint held = points_held(kernel(self));
     /* The kernel keeps room for the stroke-end marker and an end-of-data point. */
     if (HWKernel_GetStrokeTotal(self->kernel) >= HW_STROKE_MAX || count + 2 + held > HW_POINT_LIMIT) {
         g_snprintf(reason, PENRUNE_ENGINE_REASON_MAX,
@@ -175,10 +187,10 @@ static void penrune_engine_process_hand_writing_event(IBusEngine *engine, const 
 static void penrune_engine_cancel_hand_writing(IBusEngine *engine, guint strokes) {
     PenruneEngine *self = PENRUNE_ENGINE(engine);
     if (strokes == 0) {
-        HWKernel_Reset(self->kernel);
-    } else {
-        for (guint i = 0; i < strokes && HWKernel_DelStroke(self->kernel); i++) continue;
+        clear(self);
+        return;
     }
+    for (guint i = 0; i < strokes && strokes_held(self) > 0; i++) HWKernel_DelStroke(self->kernel);
     show_candidates(self);
 }
 
@@ -187,7 +199,7 @@ static void penrune_engine_cancel_hand_writing(IBusEngine *engine, guint strokes
 static gboolean penrune_engine_process_key_event(IBusEngine *engine, guint keyval, guint keycode, guint state) {
     (void)keycode;
     PenruneEngine *self = PENRUNE_ENGINE(engine);
-    if (HWKernel_GetStrokeTotal(self->kernel) == 0) return FALSE;
+    if (strokes_held(self) == 0) return FALSE;
     if (state & (IBUS_CONTROL_MASK | IBUS_MOD1_MASK | IBUS_SUPER_MASK)) return FALSE;
     if (state & IBUS_RELEASE_MASK) return TRUE;
     if (keyval >= IBUS_KEY_1 && keyval <= IBUS_KEY_9) {
