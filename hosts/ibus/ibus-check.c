@@ -189,6 +189,15 @@ static gboolean cancel(Client *client, guint strokes) {
     return wait_for(&client->updates, target);
 }
 
+/* Delivers the signals the daemon sent before now (losing the focus hides
+ * the table, for one): a call's answer comes after them. */
+static void settle(Client *client) {
+    GVariant *reply = g_dbus_proxy_call_sync(G_DBUS_PROXY(client->context), "GetEngine", NULL,
+                                             G_DBUS_CALL_FLAGS_NONE, CHECK_WAIT_MS, NULL, NULL);
+    if (reply) g_variant_unref(reply);
+    while (g_main_context_iteration(NULL, FALSE)) continue;
+}
+
 /* Presses and releases keyval; returns whether the engine took the press. */
 static gboolean press(Client *client, guint keyval) {
     const gboolean taken = ibus_input_context_process_key_event(client->context, keyval, 0, 0);
@@ -357,6 +366,7 @@ static void check_panel_click(Client *client, IBusBus *bus, const GPtrArray *str
     ibus_input_context_focus_out(client->context);
     ibus_input_context_focus_in(client->context);
     gboolean ok = wait_for(&focused, 1);
+    settle(client);
     GPtrArray *lists = ok ? write_line(client, strokes) : NULL;
     gchar **last = lists ? g_ptr_array_index(lists, lists->len - 1) : NULL;
     if (last && g_strv_length(last) >= 2) {

@@ -11,8 +11,9 @@
  * usage: penrune-pad [--log]
  *   --log  prints what happens on standard output, one line each:
  *          "geometry WIDGET X Y WIDTH HEIGHT" (window coordinates of area,
- *          slot1, undo, clear), "candidates TEXT..." (the bar after every
- *          table), "commit TEXT", "status TEXT". */
+ *          slot1, undo, clear), "stroke POINTS" (a stroke sent),
+ *          "candidates TEXT..." (the bar after every table), "commit TEXT",
+ *          "status TEXT". */
 #include <stdio.h>
 
 #include <gtk/gtk.h>
@@ -125,6 +126,7 @@ static gboolean on_release(GtkWidget *area, GdkEventButton *event, Pad *pad) {
     pad->current = NULL;
     /* A tap is no stroke: the protocol wants two points at least. */
     if (stroke->len >= 4) {
+        pad_log(pad, "stroke %u", stroke->len / 2);
         send_stroke(pad, stroke);
         g_ptr_array_add(pad->strokes, stroke);
     } else {

@@ -147,6 +147,11 @@ for stroke in "${strokes[@]}"; do
 done
 echo "     candidates after ${#strokes[@]} strokes: ${lists[-1]}"
 check $([ "$answered" = "${#strokes[@]}" ]; echo $?) "the bar changes after every stroke"
+# Every position the mouse went to, repeats aside, reached the engine: GTK
+# merged no motion events.
+moved=$(printf '%s\n' "${strokes[@]}" | awk '{ n = 0; for (i = 1; i < NF; i += 2) if (i == 1 || $i != $(i - 2) || $(i + 1) != $(i - 1)) n++; total += n } END { print total }')
+sent=$(awk '/^stroke / { total += $2 } END { print total }' "$pad_log")
+check $([ "$sent" = "$moved" ]; echo $?) "the pad sends every point the mouse moved through ($sent of $moved)"
 check $([ "${lists[-1]%% *}" = "$expected" ]; echo $?) "the first candidate is $expected"
 # The log line comes just before GTK paints the bar.
 sleep 1
