@@ -11,8 +11,9 @@
 #     handwriting protocol: first candidate, undo, commits by key and by a
 #     click in the panel, clearing, bad strokes;
 #  2. the pad runs under Xvfb and xdotool writes the same line with the
-#     mouse; the first candidate and the commit of a click on it are
-#     checked, Undo and Clear too, and hosts/ibus/screenshot.png is saved.
+#     mouse; every point must reach the engine, the first candidate and the
+#     commit of a click on it are checked, Undo and Clear too, and
+#     hosts/ibus/screenshot.png is saved.
 # Every step is bounded in time; any failed check fails the script.
 #
 # usage: hosts/ibus/test.sh
