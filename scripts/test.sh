@@ -5,9 +5,10 @@
 # then runs every fuzz target for 20 seconds. Between the two builds it
 # checks the staged installation and the recognition-only library
 # (scripts/check-install.sh), runs the Python binding's tests over the
-# optimised library and runs the two-thread kernel test under
-# ThreadSanitizer. Last it tests the browser pad in headless Chromium
-# (web/test.sh, which installs emscripten and chromium itself). Any failing
+# optimised library, tests the IBus engine and the pad (hosts/ibus/test.sh)
+# and runs the two-thread kernel test under ThreadSanitizer. Last it tests
+# the browser pad in headless Chromium (web/test.sh, which installs
+# emscripten and chromium itself). Any failing
 # test, sanitizer report or fuzzer finding fails the script.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -22,6 +23,8 @@ scripts/check-install.sh build
 python=/usr/bin/python3
 [ -x "$python" ] || python=python3
 PENRUNE_LIBRARY="$PWD/build/libpenrune.so" "$python" -m pytest -q -p no:cacheprovider python/tests
+# The IBus engine and the GTK pad, headless, package installation included.
+timeout 900 hosts/ibus/test.sh
 
 cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DPENRUNE_THREAD_SANITIZE=ON -DPENRUNE_BUILD_BENCH=OFF
