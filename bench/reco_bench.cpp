@@ -21,7 +21,7 @@
 #include "penrune/HRFeature.h"
 #include "penrune/HRKernel.h"
 #include "ModelImage.h"
-#include "feature/HRSimd.h"
+#include "arch/HARecoKernels.h"
 
 namespace {
 

@@ -17,7 +17,7 @@
 #include "penrune/HRNormalize.h"
 #include "feature/HRTable.h"
 #include "feature/HRFrame.h"
-#include "feature/HRSimd.h"
+#include "arch/HARecoKernels.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "ModelImage.h"
-#include "feature/HRSimd.h"
+#include "arch/HARecoKernels.h"
 
 namespace {
 

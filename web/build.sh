@@ -14,7 +14,7 @@ command -v emcc >/dev/null || scripts/install-deps.sh emscripten
 # node modules.
 export NODE_PATH=/usr/share/nodejs
 
-sources=(src/util/*.cpp src/feature/*.cpp src/reco/*.cpp src/kernel/*.cpp
+sources=(src/util/*.cpp src/arch/*.cpp src/feature/*.cpp src/reco/*.cpp src/kernel/*.cpp
          src/lex/HWCand.cpp src/lex/HWLex.cpp src/reco/HRData.c src/lex/HWLexData.c)
 exports=HWKernel_GetInstanceSize,HWKernel_Initialize,HWKernel_SetMode,HWKernel_Reset,HWKernel_AddStroke,HWKernel_DelStroke,HWKernel_GetStrokeTotal,HWKernel_GetCandTotal,HWKernel_GetCandItemUtf8,malloc,free
 exports="_${exports//,/,_}"

@@ -20,7 +20,7 @@
 #include "penrune/HRNormalize.h"
 #include "feature/HRTable.h"
 #include "feature/HRFrame.h"
-#include "feature/HRSimd.h"
+#include "arch/HARecoKernels.h"
 #include "feature/HRTableData.h"
 
 namespace {

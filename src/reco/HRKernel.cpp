@@ -11,7 +11,7 @@
 #include "penrune/HRData.h"
 #include "penrune/HRFeature.h"
 #include "feature/HRTable.h"
-#include "feature/HRSimd.h"
+#include "arch/HARecoKernels.h"
 #include "penrune/HWUtils.h"
 #include "util/HWText.h"
 

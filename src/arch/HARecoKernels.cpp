@@ -8,7 +8,7 @@
  * Every kernel is exact integer arithmetic (sums that wrap modulo 2^32
  * where they can overflow at all), so the order of the additions does not
  * matter and both versions give identical results. */
-#include "feature/HRSimd.h"
+#include "arch/HARecoKernels.h"
 
 #include <string.h>
 

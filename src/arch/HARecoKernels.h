@@ -5,8 +5,8 @@
  * attribute) and used only when the processor and the operating system
  * support it. Both versions of a kernel compute exactly the same integers;
  * the equivalence tests call them directly. Internal to the library. */
-#ifndef PENRUNE_FEATURE_HRSIMD_H
-#define PENRUNE_FEATURE_HRSIMD_H
+#ifndef PENRUNE_ARCH_HARECOKERNELS_H
+#define PENRUNE_ARCH_HARECOKERNELS_H
 
 #include "penrune/HRTypes.h"
 
@@ -50,4 +50,4 @@ HRRootsFn HRSimd_Roots();
 
 }  // namespace penrune
 
-#endif /* PENRUNE_FEATURE_HRSIMD_H */
+#endif /* PENRUNE_ARCH_HARECOKERNELS_H */
