@@ -72,9 +72,12 @@ HA_AVX2 void RowDistancesAvx2(const HR_INT16 *y, const HR_INT8 *rows, const HR_U
     HA_RowDistancesBy<Avx2Ops>(y, rows, index, count, out);
 }
 
-/* Eight rows at a time: eight sums and the input fit the 16 registers. */
+/* Rows projected side by side: eight sums and the input fit the 16
+ * registers. */
+constexpr HR_UINT32 kProjectionBlock = 8;
+
 HA_AVX2 void ProjectAvx2(const HR_INT16 *x, HR_UINT32 nIn, HR_INT16 *out, HR_UINT32 nOut, const HR_INT16 *matrix) {
-    HA_ProjectBy<8, Avx2Ops>(x, nIn, out, nOut, matrix);
+    HA_ProjectBy<kProjectionBlock, Avx2Ops>(x, nIn, out, nOut, matrix);
 }
 
 HA_AVX2 void RootsAvx2(HR_INT16 *values, HR_INT32 count, HR_UINT16 cap) { HA_RootsLoop(values, count, cap); }

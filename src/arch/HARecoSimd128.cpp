@@ -64,8 +64,11 @@ void RowDistancesSimd128(const HR_INT16 *y, const HR_INT8 *rows, const HR_UINT16
     HA_RowDistancesBy<Simd128Ops>(y, rows, index, count, out);
 }
 
+/* Rows projected side by side: every input vector is loaded once for them. */
+constexpr HR_UINT32 kProjectionBlock = 4;
+
 void ProjectSimd128(const HR_INT16 *x, HR_UINT32 nIn, HR_INT16 *out, HR_UINT32 nOut, const HR_INT16 *matrix) {
-    HA_ProjectBy<4, Simd128Ops>(x, nIn, out, nOut, matrix);
+    HA_ProjectBy<kProjectionBlock, Simd128Ops>(x, nIn, out, nOut, matrix);
 }
 
 void RootsSimd128(HR_INT16 *values, HR_INT32 count, HR_UINT16 cap) { HA_RootsLoop(values, count, cap); }
