@@ -21,7 +21,7 @@
 #include "penrune/HRFeature.h"
 #include "penrune/HRKernel.h"
 #include "ModelImage.h"
-#include "feature/HRSimd.h"
+#include "arch/HARecoKernels.h"
 
 namespace {
 
@@ -74,7 +74,7 @@ void BM_RecognizeShort(benchmark::State &state) {
     // Candidates found per call: shows that the fine search had real work.
     state.counters["found"] = benchmark::Counter(static_cast<double>(found), benchmark::Counter::kAvgIterations);
     // The vector kernels picked for this processor.
-    state.SetLabel(penrune::HRSimd_HasAvx2() ? "avx2" : "baseline");
+    state.SetLabel(penrune::HA_IsaName(penrune::HA_Isa()));
 }
 BENCHMARK(BM_RecognizeShort)->Repetitions(9)->ReportAggregatesOnly(true);
 
@@ -152,7 +152,7 @@ void BM_RecognizeEmbedded(benchmark::State &state) {
         benchmark::DoNotOptimize(HRReco_RecognizeShort(reco, scratch.data(), static_cast<HR_UINT16>(scratch.size()),
                                                        kWanted, codes, nullptr));
     }
-    state.SetLabel(penrune::HRSimd_HasAvx2() ? "avx2" : "baseline");
+    state.SetLabel(penrune::HA_IsaName(penrune::HA_Isa()));
 }
 BENCHMARK(BM_RecognizeEmbedded)->Repetitions(9)->ReportAggregatesOnly(true);
 

@@ -8,16 +8,18 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <functional>
 #include <iterator>
 #include <numeric>
 #include <random>
 #include <vector>
 
+#include "ArchIsas.h"
 #include "CharacterGen.h"
 #include "penrune/HRNormalize.h"
+#include "arch/HARecoKernels.h"
 #include "feature/HRTable.h"
 #include "feature/HRFrame.h"
-#include "feature/HRSimd.h"
 
 namespace {
 
@@ -267,8 +269,8 @@ TEST(HRFeatureExtract, MatchesTheReferenceOnRandomAndDenseCharacters) {
 // Every version of the projection and square root against the literal ones,
 // with sums that overflow 32 bits, empty inputs and partial vectors.
 TEST(HRFeatureKernels, ProjectionVersionsMatchTheReference) {
-    std::vector<penrune::HRProjectFn> kernels = {penrune::HRSimd_ProjectBaseline};
-    if (penrune::HRSimd_HasAvx2()) kernels.push_back(penrune::HRSimd_ProjectAvx2);
+    std::vector<penrune::HAProjectFn> kernels;
+    for (penrune::HAIsa isa : penrune::test::AvailableIsas()) kernels.push_back(penrune::HA_RecoKernelsFor(isa).project);
     std::mt19937 rng(19);
     std::uniform_int_distribution<int> any(-32768, 32767);
     for (int nIn : {0, 1, 17, 1024}) {
@@ -289,8 +291,12 @@ TEST(HRFeatureKernels, ProjectionVersionsMatchTheReference) {
 }
 
 TEST(HRFeatureKernels, RootVersionsMatchTheReference) {
-    std::vector<penrune::HRRootsFn> kernels = {penrune::HRSimd_RootsBaseline, HRFeature_CoxBoxTransform};
-    if (penrune::HRSimd_HasAvx2()) kernels.push_back(penrune::HRSimd_RootsAvx2);
+    std::vector<std::function<void(HR_INT16 *, HR_INT32)>> kernels = {HRFeature_CoxBoxTransform};
+    for (penrune::HAIsa isa : penrune::test::AvailableIsas()) {
+        kernels.push_back([isa](HR_INT16 *values, HR_INT32 count) {
+            penrune::HA_RecoKernelsFor(isa).roots(values, count, HR_FEATURE_MAX_VALUE);
+        });
+    }
     for (size_t k = 0; k < kernels.size(); ++k) {
         Vector v(65536);
         std::iota(v.begin(), v.end(), -32768);

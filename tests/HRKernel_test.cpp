@@ -10,8 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "ArchIsas.h"
 #include "ModelImage.h"
-#include "feature/HRSimd.h"
+#include "arch/HARecoKernels.h"
 
 namespace {
 
@@ -106,7 +107,7 @@ TEST(HRRecoDistance, StopsOnceTheSumExceedsTheLimitAndCostsTheTrueSquare) {
             ASSERT_EQ(HRReco_CountDistanceShortCutByMax(&a, &b, 1, ~0u), static_cast<HR_UINT32>((a - 128 - b) * (a - 128 - b))) << a << " " << int(b);
 }
 
-// Both row-distance kernels over extreme values, repeated unordered rows and
+// Every version of the row-distance kernel over extreme values, repeated unordered rows and
 // every tail length of a group of four.
 TEST(HRRecoDistance, KernelsMatchTheSumOfSquares) {
     std::mt19937 rng(31);
@@ -114,8 +115,8 @@ TEST(HRRecoDistance, KernelsMatchTheSumOfSquares) {
     constexpr int kRows = 40;
     std::vector<HR_INT8> rows(kRows * 64);
     for (HR_INT8 &v : rows) v = static_cast<HR_INT8>(extreme(-128, 127));
-    std::vector<penrune::HRRowDistancesFn> kernels = {penrune::HRSimd_RowDistancesBaseline};
-    if (penrune::HRSimd_HasAvx2()) kernels.push_back(penrune::HRSimd_RowDistancesAvx2);
+    std::vector<penrune::HARowDistancesFn> kernels;
+    for (penrune::HAIsa isa : penrune::test::AvailableIsas()) kernels.push_back(penrune::HA_RecoKernelsFor(isa).rowDistances);
     for (int trial = 0; trial < 60; ++trial) {
         HR_INT16 q[64];
         alignas(32) HR_INT16 y[64];
@@ -123,7 +124,7 @@ TEST(HRRecoDistance, KernelsMatchTheSumOfSquares) {
         const int count = trial % 14;
         std::vector<HR_UINT16> index(count);
         for (HR_UINT16 &i : index) i = static_cast<HR_UINT16>(rng() % kRows);
-        for (penrune::HRRowDistancesFn kernel : kernels) {
+        for (penrune::HARowDistancesFn kernel : kernels) {
             std::vector<HR_UINT32> out(count + 1, 0xDEADBEEF);
             kernel(y, rows.data(), index.data(), count, out.data());
             for (int k = 0; k < count; ++k)

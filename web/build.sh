@@ -2,7 +2,8 @@
 # SPDX-License-Identifier: MIT
 # Builds the run-time library to WebAssembly for the browser pad:
 # web/penrune.js (the loader, a factory named createPenrune) and
-# web/penrune.wasm. The training pipeline and the lexicon builder stay out.
+# web/penrune.wasm, with WebAssembly SIMD. The training pipeline, its
+# kernels and the lexicon builder stay out.
 # Installs Debian's emscripten when it is missing.
 #
 # usage: web/build.sh
@@ -10,31 +11,14 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 command -v emcc >/dev/null || scripts/install-deps.sh emscripten
-# Debian's emscripten runs its tools under the system node with the Debian
-# node modules.
-export NODE_PATH=/usr/share/nodejs
-
-sources=(src/util/*.cpp src/feature/*.cpp src/reco/*.cpp src/kernel/*.cpp
-         src/lex/HWCand.cpp src/lex/HWLex.cpp src/reco/HRData.c src/lex/HWLexData.c)
+sources=(src/util/*.cpp src/arch/HAIsa.cpp src/arch/HAReco*.cpp src/feature/*.cpp src/reco/*.cpp
+         src/kernel/*.cpp src/lex/HWCand.cpp src/lex/HWLex.cpp src/reco/HRData.c src/lex/HWLexData.c)
 exports=HWKernel_GetInstanceSize,HWKernel_Initialize,HWKernel_SetMode,HWKernel_Reset,HWKernel_AddStroke,HWKernel_DelStroke,HWKernel_GetStrokeTotal,HWKernel_GetCandTotal,HWKernel_GetCandItemUtf8,malloc,free
 exports="_${exports//,/,_}"
 
-# Two compilers at a time; any failure fails the build.
-objects=() pids=()
-for source in "${sources[@]}"; do
-  object="build-web/obj/${source%.*}.o"
-  mkdir -p "$(dirname "$object")"
-  flags=(-O2 -Iinclude -Isrc)
-  case "$source" in
-    *.c) flags+=(-Iinclude/penrune -Wno-ignored-qualifiers) ;;
-    *) flags+=(-std=c++17) ;;
-  esac
-  if [ "${#pids[@]}" -ge 2 ]; then wait "${pids[0]}"; pids=("${pids[@]:1}"); fi
-  emcc "${flags[@]}" -c "$source" -o "$object" &
-  pids+=($!)
-  objects+=("$object")
-done
-for pid in "${pids[@]}"; do wait "$pid"; done
+extra_flags=()
+source web/emcc-objects.sh
+emcc_objects build-web/obj "${sources[@]}"
 
 emcc -O2 "${objects[@]}" -o web/penrune.js \
   -sMODULARIZE=1 -sEXPORT_NAME=createPenrune -sENVIRONMENT=web,node \

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: MIT
-# Builds the WebAssembly library and tests the browser pad in headless
+# Builds the WebAssembly library, runs its kernels' equivalence test under
+# node (web/test-kernels.sh) and tests the browser pad in headless
 # Chromium (web/test.mjs). Installs what it needs: Debian's emscripten,
 # chromium, node, npm and a CJK font for the screenshot, and playwright-core
 # from the npm registry into web/node_modules. Fails when a check fails or
@@ -15,6 +16,8 @@ cd "$(dirname "$0")/.."
 scripts/install-deps.sh emscripten chromium fonts-wqy-microhei
 command -v npm >/dev/null || scripts/install-deps.sh npm
 timeout 600 web/build.sh
+# The WebAssembly SIMD kernels against the scalar ones, under node.
+timeout 600 web/test-kernels.sh
 
 # A release whose declared node range includes Debian 12's node 18.
 playwright_version=1.58.2

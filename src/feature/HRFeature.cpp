@@ -12,15 +12,15 @@
  * the truncated slope without a division per sample, and the quarter grid
  * is spread over the feature cells once per plane by a separable filter.
  * The projection and the square roots run in the vector kernels of
- * HRSimd. */
+ * src/arch. */
 #include "penrune/HRFeature.h"
 
 #include <string.h>
 
 #include "penrune/HRNormalize.h"
+#include "arch/HARecoKernels.h"
 #include "feature/HRTable.h"
 #include "feature/HRFrame.h"
-#include "feature/HRSimd.h"
 #include "feature/HRTableData.h"
 
 namespace {
@@ -516,7 +516,7 @@ void HRFeature_ExtractEightDirectionFeatureBetweenTwoPoint(_HR_POINT8 p, _HR_POI
 }
 
 void HRFeature_CoxBoxTransform(HR_INT16 *values, HR_INT32 count) {
-    penrune::HRSimd_Roots()(values, count);
+    penrune::HA_RecoKernels().roots(values, count, HR_FEATURE_MAX_VALUE);
 }
 
 int HRFeature_Extract1024DimFeature(_HR_POINT8 *points, HR_UINT16 n, HR_INT16 *v) {
@@ -535,7 +535,7 @@ int HRFeature_Extract1024DimFeature(_HR_POINT8 *points, HR_UINT16 n, HR_INT16 *v
 
 void HRFeature_Transform(const HR_INT16 *x, HR_UINT16 nIn, HR_INT16 *out, HR_UINT16 nOut,
                          const HR_INT16 *matrix) {
-    penrune::HRSimd_Project()(x, nIn, out, nOut, matrix);
+    penrune::HA_RecoKernels().project(x, nIn, out, nOut, matrix);
 }
 
 }  // extern "C"

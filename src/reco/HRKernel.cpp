@@ -10,8 +10,8 @@
 
 #include "penrune/HRData.h"
 #include "penrune/HRFeature.h"
+#include "arch/HARecoKernels.h"
 #include "feature/HRTable.h"
-#include "feature/HRSimd.h"
 #include "penrune/HWUtils.h"
 #include "util/HWText.h"
 
@@ -113,7 +113,7 @@ void InsertSorted(HR_UINT16 *distances, HR_UINT16 *ids, int n, HR_UINT32 d, HR_U
 int CoarseSearch(_HR_RECO *reco, const Query &query, int slots) {
     HR_UINT16 *distances = reco->distances;
     Fill(distances, slots, kEmptyDistance);
-    const penrune::HRRowDistancesFn rowDistances = penrune::HRSimd_RowDistances();
+    const penrune::HARowDistancesFn rowDistances = penrune::HA_RecoKernels().rowDistances;
     HR_UINT32 d[kBatch];
     for (HR_UINT32 start = 0; start < reco->centreCount; start += kBatch) {
         const int count = BatchSize(start, reco->centreCount);
@@ -175,7 +175,7 @@ struct MemberBatch {
 // so it is taken only for the members whose distance could enter the list:
 // most are too far, and their charset bits need not be read.
 void OfferMembers(_HR_RECO *reco, const Query &query, int n, HR_UINT16 *codes, MemberBatch &batch) {
-    penrune::HRSimd_RowDistances()(query.y, reco->prototypes, batch.index, batch.count, batch.distance);
+    penrune::HA_RecoKernels().rowDistances(query.y, reco->prototypes, batch.index, batch.count, batch.distance);
     for (int i = 0; i < batch.count; ++i) {
         const HR_UINT32 d = batch.distance[i];
         if (d >= reco->distances[n - 1]) continue;
@@ -387,7 +387,7 @@ int HRReco_GetNearestModelIndex(_HR_RECO *reco, const HR_INT16 *q, int count,
     if (count == 1) return indices[0];
     Query query;
     PrepareQuery(q, &query);
-    const penrune::HRRowDistancesFn rowDistances = penrune::HRSimd_RowDistances();
+    const penrune::HARowDistancesFn rowDistances = penrune::HA_RecoKernels().rowDistances;
     HR_UINT16 index[kBatch];
     HR_UINT32 d[kBatch];
     HR_UINT32 best = kEmptyDistance;

@@ -11,6 +11,7 @@
 #include <new>
 #include <vector>
 
+#include "arch/HATrainKernels.h"
 #include "train/HTCode.h"
 #include "train/HTLog.h"
 #include "train/HTPlatform.h"
@@ -47,6 +48,7 @@ constexpr double kMinLossSlope = 1e-36;
 constexpr double kStartRate = 0.02;
 constexpr int kBlockFloats = HT_DISC_LANES * HT_DISC_DIM;  // one lane-major block
 constexpr int kBlocksPerPass = 4;
+static_assert(HT_DISC_LANES == penrune::kHALanes, "the distance kernels read blocks of kHALanes prototypes");
 
 HR_UINT16 ReadU16(const HR_UINT8 *p) { return (HR_UINT16)(p[0] | (p[1] << 8)); }
 
@@ -313,35 +315,6 @@ bool RunMdc(const char *sortDir, FILE *out) {
 }
 
 // ---- MCE distances --------------------------------------------------------
-
-// Four lanes: the width every x86-64 processor has (SSE2).
-typedef float Lanes4 __attribute__((vector_size(4 * sizeof(float))));
-constexpr int kLanesPerVector = 4;
-constexpr int kVectorsPerBlock = HT_DISC_LANES / kLanesPerVector;
-
-// Distances of x to the 8 * B prototypes of B consecutive lane-major blocks.
-// Each lane sums its own prototype's terms in component order, exactly as
-// the scalar formula does; the 2 * B independent sums keep the pipeline busy.
-template <int B>
-HT_NO_CONTRACT void BlockDistances(const float *x, int dim, const float *blocks, float *out) {
-    constexpr int V = B * kVectorsPerBlock;
-    Lanes4 acc[V];
-    for (int v = 0; v < V; ++v) acc[v] = Lanes4{} + kProtoDistanceBase;
-    for (int j = 0; j < dim; ++j) {
-        Lanes4 xj = Lanes4{} + x[j];
-        const float *row = blocks + (size_t)j * HT_DISC_LANES;
-#pragma GCC unroll 8
-        for (int v = 0; v < V; ++v) {
-            Lanes4 p;
-            std::memcpy(&p, row + (size_t)(v / kVectorsPerBlock) * kBlockFloats + (v % kVectorsPerBlock) * kLanesPerVector,
-                        sizeof p);
-            Lanes4 d = xj - p;
-            Lanes4 sq = d * d;
-            acc[v] += sq;
-        }
-    }
-    std::memcpy(out, acc, sizeof acc);
-}
 
 // Inserts class c with distance d: after all strictly nearer entries, before
 // equal ones; the last entry drops out.
@@ -691,13 +664,9 @@ extern "C" void HTDisc_GetCandidateInRange(const float *x, int dim, int firstCla
     while (flat < flatEnd) {
         const float *blocks = prototypes + (size_t)(flat / HT_DISC_LANES) * kBlockFloats;
         HR_UINT32 lanes = flatEnd - flat;
-        if (lanes >= kBlocksPerPass * HT_DISC_LANES) {
-            BlockDistances<kBlocksPerPass>(x, dim, blocks, d);
-            lanes = kBlocksPerPass * HT_DISC_LANES;
-        } else {
-            BlockDistances<1>(x, dim, blocks, d);
-            lanes = std::min<HR_UINT32>(lanes, HT_DISC_LANES);
-        }
+        const int blockCount = lanes >= kBlocksPerPass * HT_DISC_LANES ? kBlocksPerPass : 1;
+        penrune::HA_TrainKernels().laneDistances(x, dim, blocks, kBlockFloats, blockCount, kProtoDistanceBase, d);
+        lanes = std::min<HR_UINT32>(lanes, (HR_UINT32)blockCount * HT_DISC_LANES);
         for (HR_UINT32 l = 0; l < lanes; ++l)
             if (flat + l >= flatBegin) walker.Take(d[l]);
         flat += lanes;

@@ -16,41 +16,19 @@
 #include <vector>
 
 #include "penrune/HRFeature.h"
+#include "arch/HATrainKernels.h"
 #include "train/HTCode.h"
 #include "train/HTLda.h"
 #include "train/HTLog.h"
-
-// The scatter accumulation is the cost of the coarse stage. Its kernel works
-// on vectors of two doubles (SSE2, every x86-64), and on x86-64 with GCC or
-// Clang also on vectors of four (AVX2), chosen at run time. Neither uses
-// fused multiply-add, so both round exactly alike and the statistics do not
-// depend on the machine.
-#if defined(__GNUC__) && defined(__x86_64__)
-#define HT_FEAT_HAVE_AVX2_KERNEL 1
-#endif
 
 namespace {
 
 constexpr int kTimerSlot = 1;
 // Samples whose outer products are added to the scatter triangle in one
-// sweep, rows of the register tile of the sweep (each row two vectors wide),
-// and the padding between the sample rows of a block.
-constexpr int kOuterBlock = 32;
-constexpr int kRowTile = 4;
+// sweep (the vector kernels of src/arch), and the padding between the
+// sample rows of a block.
+constexpr int kOuterBlock = penrune::kHAOuterBlock;
 constexpr int kRowPad = 8;
-// A vector of kLanes doubles at any 8-byte aligned address; vector types may
-// alias their element type. (A member typedef keeps the alignment attribute,
-// which a template argument would drop.)
-template <int kLanes>
-struct DoubleVec;
-template <>
-struct DoubleVec<2> {
-    typedef double Type __attribute__((vector_size(16), aligned(8)));
-};
-template <>
-struct DoubleVec<4> {
-    typedef double Type __attribute__((vector_size(32), aligned(8)));
-};
 // Transform rows projected side by side.
 constexpr int kTranRows = 8;
 // Quantisation of a projected value: 1/256 in float32 and the clamp limit.
@@ -182,99 +160,6 @@ int WriteOrigRecord(HR_UINT8 *body, size_t length, FILE *out) {
 }
 
 // ---- Stage 2 --------------------------------------------------------------
-
-size_t PackedSize(int dim) { return static_cast<size_t>(dim) * (dim + 1) / 2; }
-
-size_t PackedOffset(int row, int dim) {
-    return static_cast<size_t>(row) * dim - static_cast<size_t>(row) * (row - 1) / 2;
-}
-
-// One element of a sweep: t += a[s] * x[s][j] for the samples in order.
-void AddElement(double &element, const double *a, const double *const *x, int count, int j) {
-    double t = element;
-    for (int s = 0; s < count; ++s) t += a[s] * x[s][j];
-    element = t;
-}
-
-// packed[i][j] += w[s] * x[s][i] * x[s][j] for one block of kOuterBlock
-// samples. Every element receives the products of the samples in sample
-// order, exactly as if the samples were added one at a time; the block only
-// saves memory traffic. The bulk of the triangle goes in tiles of kRowTile
-// rows x two vectors held in registers.
-template <int kLanes>
-__attribute__((always_inline)) inline void AddOuterBlockWith(double *__restrict packed, int dim,
-                                                             const double *const *x,
-                                                             const double *weights) {
-    using Vec = typename DoubleVec<kLanes>::Type;
-    constexpr int kColTile = 2 * kLanes;
-    double a[kRowTile][kOuterBlock];
-    const double *xs[kOuterBlock];
-    double *row[kRowTile];  // row[r][j] is element (i0 + r, j)
-    for (int i0 = 0; i0 < dim; i0 += kRowTile) {
-        const int rows = std::min(kRowTile, dim - i0);
-        // Samples that are zero in all rows of the tile add exact zeros to
-        // it and are left out; the others keep their order.
-        int active = 0;
-        for (int s = 0; s < kOuterBlock; ++s) {
-            bool zero = true;
-            for (int r = 0; r < rows; ++r) {
-                a[r][active] = weights[s] * x[s][i0 + r];
-                zero = zero && a[r][active] == 0.0;
-            }
-            xs[active] = x[s];
-            active += zero ? 0 : 1;
-        }
-        for (int r = 0; r < rows; ++r) row[r] = packed + PackedOffset(i0 + r, dim) - (i0 + r);
-        // The corner of the tile rows, or the whole rows of a partial tile.
-        const int cornerEnd = rows == kRowTile ? i0 + kRowTile : dim;
-        for (int r = 0; r < rows; ++r) {
-            for (int j = i0 + r; j < cornerEnd; ++j) AddElement(row[r][j], a[r], xs, active, j);
-        }
-        if (rows < kRowTile) break;
-        int j = cornerEnd;
-        for (; j + kColTile <= dim; j += kColTile) {
-            Vec c[kRowTile][2];
-            for (int r = 0; r < kRowTile; ++r) {
-                c[r][0] = *reinterpret_cast<const Vec *>(row[r] + j);
-                c[r][1] = *reinterpret_cast<const Vec *>(row[r] + j + kLanes);
-            }
-            for (int s = 0; s < active; ++s) {
-                const Vec v0 = *reinterpret_cast<const Vec *>(xs[s] + j);
-                const Vec v1 = *reinterpret_cast<const Vec *>(xs[s] + j + kLanes);
-                for (int r = 0; r < kRowTile; ++r) {
-                    c[r][0] += a[r][s] * v0;
-                    c[r][1] += a[r][s] * v1;
-                }
-            }
-            for (int r = 0; r < kRowTile; ++r) {
-                *reinterpret_cast<Vec *>(row[r] + j) = c[r][0];
-                *reinterpret_cast<Vec *>(row[r] + j + kLanes) = c[r][1];
-            }
-        }
-        for (; j < dim; ++j) {
-            for (int r = 0; r < kRowTile; ++r) AddElement(row[r][j], a[r], xs, active, j);
-        }
-    }
-}
-
-#ifdef HT_FEAT_HAVE_AVX2_KERNEL
-__attribute__((target("avx2"))) void AddOuterBlockAvx2(double *__restrict packed, int dim,
-                                                       const double *const *x,
-                                                       const double *weights) {
-    AddOuterBlockWith<4>(packed, dim, x, weights);
-}
-#endif
-
-void AddOuterBlock(double *__restrict packed, int dim, const double *const *x, const double *weights) {
-#ifdef HT_FEAT_HAVE_AVX2_KERNEL
-    static const bool avx2 = __builtin_cpu_supports("avx2");
-    if (avx2) {
-        AddOuterBlockAvx2(packed, dim, x, weights);
-        return;
-    }
-#endif
-    AddOuterBlockWith<2>(packed, dim, x, weights);
-}
 
 // Applies f(packed element, i, j) to every element of a packed triangle.
 template <class F>
@@ -602,8 +487,8 @@ extern "C" int HTFeat_CoarseAllocMemory(_HT_COARSE *state) {
     if (state->dim <= 0) state->dim = HT_FEAT_DIM;
     state->classNum = 0;
     state->meanStore = nullptr;
-    state->sw = static_cast<double *>(std::calloc(PackedSize(state->dim), sizeof(double)));
-    state->sb = static_cast<double *>(std::calloc(PackedSize(state->dim), sizeof(double)));
+    state->sw = static_cast<double *>(std::calloc(penrune::HA_PackedSize(state->dim), sizeof(double)));
+    state->sb = static_cast<double *>(std::calloc(penrune::HA_PackedSize(state->dim), sizeof(double)));
     state->classes =
         static_cast<_HT_COARSE_CLASS *>(std::calloc(HT_FEAT_CODE_SLOTS, sizeof(_HT_COARSE_CLASS)));
     return state->sw != nullptr && state->sb != nullptr && state->classes != nullptr;
@@ -689,7 +574,7 @@ extern "C" void HTFeat_CoarseAddOuterProducts(double *packed, int dim, const dou
             blockRows[s] = rows + static_cast<size_t>(real ? first + s : first) * stride;
             blockWeights[s] = real ? weights[first + s] : 0.0;
         }
-        AddOuterBlock(packed, dim, blockRows, blockWeights);
+        penrune::HA_TrainKernels().addOuterBlock(packed, dim, blockRows, blockWeights);
     }
 }
 
