@@ -1,0 +1,123 @@
+// SPDX-License-Identifier: MIT
+// Plumbing shared by the feature stages (HTFeatOrig.cpp, HTFeatCoarse.cpp,
+// HTFeatSets.cpp): files, byte order, the code filter, the stage frame and
+// the file list.
+#ifndef HT_FEAT_COMMON_H
+#define HT_FEAT_COMMON_H
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <new>
+
+#include "train/HTCode.h"
+#include "train/HTFeat.h"
+#include "train/HTLog.h"
+#include "train/HTPlatform.h"
+
+namespace htfeat {
+
+constexpr int kTimerSlot = 1;
+
+struct FileCloser {
+    void operator()(FILE *fp) const { std::fclose(fp); }
+};
+using File = std::unique_ptr<FILE, FileCloser>;
+
+inline File Open(const char *path, const char *mode) { return File(std::fopen(path, mode)); }
+
+struct FreeDeleter {
+    void operator()(void *p) const { std::free(p); }
+};
+
+using FileList = std::unique_ptr<char[][HT_PATH_MAX]>;
+
+inline HR_UINT16 LoadU16(const HR_UINT8 *p) { return static_cast<HR_UINT16>(p[0] | (p[1] << 8)); }
+
+inline void StoreU16(HR_UINT8 *p, HR_UINT16 v) {
+    p[0] = static_cast<HR_UINT8>(v & 0xFF);
+    p[1] = static_cast<HR_UINT8>(v >> 8);
+}
+
+inline HR_INT32 LoadI32(const HR_UINT8 *p) {
+    HR_UINT32 v = 0;
+    for (int i = 3; i >= 0; --i) v = (v << 8) | p[i];
+    return static_cast<HR_INT32>(v);
+}
+
+inline void StoreI32(HR_UINT8 *p, HR_INT32 value) {
+    const auto v = static_cast<HR_UINT32>(value);
+    for (int i = 0; i < 4; ++i) p[i] = static_cast<HR_UINT8>(v >> (8 * i));
+}
+
+inline bool Wanted(HR_UINT16 code) { return g_bCodeExist[code] != 0; }
+
+inline bool WriteAll(FILE *fp, const void *data, size_t size, size_t count) {
+    // An empty container may hand over a null pointer, which fwrite rejects.
+    return count == 0 || std::fwrite(data, size, count, fp) == count;
+}
+
+inline bool ReadAll(FILE *fp, void *data, size_t size, size_t count) {
+    return std::fread(data, size, count, fp) == count;
+}
+
+// Runs body, turning a failed allocation into a failure result.
+template <class Body>
+inline int CatchNoMemory(Body body) {
+    try {
+        return body();
+    } catch (const std::bad_alloc &) {
+        HTLog_Print("  out of memory\n");
+        return 0;
+    }
+}
+
+// Logs "<name> begin.", runs the stage body and logs "<name> finished." or
+// "<name> fail." and the stage time.
+template <class Body>
+inline int RunStage(const char *name, Body body) {
+    HTLog_TimeBegin(kTimerSlot);
+    HTLog_Print("%s begin.\n", name);
+    const int ok = CatchNoMemory(body) ? 1 : 0;
+    HTLog_Print(ok ? "%s finished.\n" : "%s fail.\n", name);
+    HTLog_TimeStop(kTimerSlot);
+    return ok;
+}
+
+// Lists the regular files of dir into a heap list. Returns the count, or -1
+// when the list cannot be had or the directory holds more files than it.
+inline int ListFiles(const char *dir, FileList &list) {
+    list.reset(new (std::nothrow) char[HT_FEAT_FILE_CAPACITY][HT_PATH_MAX]);
+    if (!list) {
+        HTLog_Print("  no memory for the file list\n");
+        return -1;
+    }
+    const int count = HT_GetFileList(dir, list.get(), HT_FEAT_FILE_CAPACITY);
+    if (count > HT_FEAT_FILE_CAPACITY) {
+        HTLog_Print("  %s holds %d files, more than %d\n", dir, count, HT_FEAT_FILE_CAPACITY);
+        return -1;
+    }
+    return count;
+}
+
+// dir/<base name of input><ext>, the part of the name from its last "."
+// replaced by ext (appended when the name has no "."). 0 when too long.
+inline int DerivedPath(char *out, const char *dir, const char *input, const char *ext) {
+    const char *name = HT_GetFileNameByFilePath(input);
+    const char *dot = std::strrchr(name, '.');
+    const int stem = static_cast<int>(dot != nullptr ? dot - name : std::strlen(name));
+    if (!HT_FormatPath(out, "%s/%.*s%s", dir, stem, name, ext)) {
+        HTLog_Print("  output path for %s too long\n", input);
+        return 0;
+    }
+    return 1;
+}
+
+inline int SortedPath(char *out, const char *sortDir, unsigned code) {
+    return HT_FormatPath(out, "%s/%x.fec", sortDir, code);
+}
+
+}  // namespace htfeat
+
+#endif  // HT_FEAT_COMMON_H
