@@ -14,6 +14,7 @@
 #include "train/HTCode.h"
 #include "train/HTLog.h"
 #include "train/HTPlatform.h"
+#include "util/HWBytes.h"
 
 // Distances and updates must round exactly as written, one operation at a
 // time: a fused multiply-add (on targets that have one) would change the
@@ -43,12 +44,8 @@ constexpr double kStartRate = 0.02;
 constexpr int kBlockFloats = HT_DISC_LANES * HT_DISC_DIM;  // one lane-major block
 constexpr int kBlocksPerPass = 4;
 
-HR_UINT16 ReadU16(const HR_UINT8 *p) { return (HR_UINT16)(p[0] | (p[1] << 8)); }
-
-void WriteU16(HR_UINT8 *p, HR_UINT16 v) {
-    p[0] = (HR_UINT8)(v & 0xFF);
-    p[1] = (HR_UINT8)(v >> 8);
-}
+using penrune::LoadU16;
+using penrune::StoreU16;
 
 // ---- prototype storage --------------------------------------------------
 
@@ -108,7 +105,7 @@ int MakeClassPrototypes(MdcWork &w, int read, int nodeNum) {
 // -128..128 or the write fails.
 bool WriteClassPrototypes(FILE *out, HR_UINT16 code, const float *protos, int count) {
     HR_UINT8 record[HT_DISC_RECORD];
-    WriteU16(record, code);
+    StoreU16(record, code);
     for (int p = 0; p < count; ++p) {
         for (int j = 0; j < HT_DISC_DIM; ++j) {
             float x = protos[p * HT_DISC_DIM + j];
@@ -283,7 +280,7 @@ bool TrainFile(_HT_PROTO_SET *set, FILE *fp, double total, double &j, std::vecto
             const HR_UINT8 *record = &buffer[r * HT_DISC_RECORD];
             RecordToSample(record, x);
             set->learningRate = (float)(kStartRate * (1.0 - j / total));
-            HTDisc_GPD(set, ReadU16(record), x, HT_DISC_DIM, classCount);
+            HTDisc_GPD(set, LoadU16(record), x, HT_DISC_DIM, classCount);
             j += 1.0;
         }
     }
@@ -419,7 +416,7 @@ extern "C" int HTDisc_LoadMdcFile(_HT_PROTO_SET *set, const char *path) {
     HR_UINT8 record[HT_DISC_RECORD];
     int extra = 0;
     while (std::fread(record, 1, HT_DISC_RECORD, fp) == HT_DISC_RECORD) {
-        HR_UINT16 index = g_nCodeIndex[ReadU16(record)];
+        HR_UINT16 index = g_nCodeIndex[LoadU16(record)];
         if (index == HT_CODE_NO_ITEM || index >= set->classTotal) continue;
         if (set->count[index] == HT_DISC_PROTO_MAX) {
             ++extra;
@@ -451,7 +448,7 @@ extern "C" int HTDisc_SaveMdcFile(_HT_PROTO_SET *set, const char *path) {
     bool ok = true;
     HR_UINT8 record[HT_DISC_RECORD];
     for (int c = 0; c < classes && ok; ++c) {
-        WriteU16(record, items[c].code);
+        StoreU16(record, items[c].code);
         for (int k = 1; k <= set->count[c] && ok; ++k) {
             for (int j = 0; j < HT_DISC_DIM; ++j) {
                 float *p = HTDisc_ProtoAt(set, c, k, j);

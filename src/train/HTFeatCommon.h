@@ -15,6 +15,7 @@
 #include "train/HTFeat.h"
 #include "train/HTLog.h"
 #include "train/HTPlatform.h"
+#include "util/HWBytes.h"
 
 namespace htfeat {
 
@@ -33,23 +34,10 @@ struct FreeDeleter {
 
 using FileList = std::unique_ptr<char[][HT_PATH_MAX]>;
 
-inline HR_UINT16 LoadU16(const HR_UINT8 *p) { return static_cast<HR_UINT16>(p[0] | (p[1] << 8)); }
-
-inline void StoreU16(HR_UINT8 *p, HR_UINT16 v) {
-    p[0] = static_cast<HR_UINT8>(v & 0xFF);
-    p[1] = static_cast<HR_UINT8>(v >> 8);
-}
-
-inline HR_INT32 LoadI32(const HR_UINT8 *p) {
-    HR_UINT32 v = 0;
-    for (int i = 3; i >= 0; --i) v = (v << 8) | p[i];
-    return static_cast<HR_INT32>(v);
-}
-
-inline void StoreI32(HR_UINT8 *p, HR_INT32 value) {
-    const auto v = static_cast<HR_UINT32>(value);
-    for (int i = 0; i < 4; ++i) p[i] = static_cast<HR_UINT8>(v >> (8 * i));
-}
+using penrune::LoadI32;
+using penrune::LoadU16;
+using penrune::StoreI32;
+using penrune::StoreU16;
 
 inline bool Wanted(HR_UINT16 code) { return g_bCodeExist[code] != 0; }
 

@@ -18,6 +18,7 @@
 #include "train/HTFeat.h"
 #include "train/HTLog.h"
 #include "train/HTPlatform.h"
+#include "util/HWBytes.h"
 
 namespace {
 
@@ -33,10 +34,8 @@ constexpr double kCoverageBound[HT_TREE_COVERAGE_CLASSES - 1] = {0.7, 0.8, 0.9, 
 constexpr double kAlwaysAddBelow = 0.95;
 enum { kBelow98 = 4, kBelow99 = 5, kAbove99 = 6 };
 
-HR_UINT32 ReadU32(const HR_UINT8 *p) {
-    return (HR_UINT32)p[0] | ((HR_UINT32)p[1] << 8) | ((HR_UINT32)p[2] << 16) | ((HR_UINT32)p[3] << 24);
-}
-HR_UINT16 ReadU16(const HR_UINT8 *p) { return (HR_UINT16)(p[0] | (p[1] << 8)); }
+using penrune::LoadU16;
+using penrune::LoadU32;
 
 // ---- merge ------------------------------------------------------------------
 
@@ -71,7 +70,7 @@ void ReadPrototypes(const char *mdcPath, ClassSlots &slots) {
     if (!fp) return;
     HR_UINT8 record[kRecord];
     while (std::fread(record, 1, kRecord, fp) == (size_t)kRecord) {
-        HR_UINT16 code = ReadU16(record);
+        HR_UINT16 code = LoadU16(record);
         if (code < HT_TREE_CLASS_SLOTS && g_bCodeExist[code]) slots.Add(code, record + 2);
     }
     std::fclose(fp);
@@ -112,16 +111,16 @@ struct ImageView {
 
     ImageView() = default;
     explicit ImageView(const HR_UINT8 *image) {
-        const HR_UINT8 *section1 = image + ReadU32(image);
-        const HR_UINT8 *section2 = image + ReadU32(image + 4);
-        P = ReadU16(section1);
-        T = ReadU16(section2);
+        const HR_UINT8 *section1 = image + LoadU32(image);
+        const HR_UINT8 *section2 = image + LoadU32(image + 4);
+        P = LoadU16(section1);
+        T = LoadU16(section2);
         offsets = section2 + 2 + (size_t)kDim * T;
         members = offsets + 4 * ((size_t)T + 1);
-        codes = image + ReadU32(image + 8);
+        codes = image + LoadU32(image + 8);
     }
-    HR_UINT32 Offset(int c) const { return ReadU32(offsets + 4 * (size_t)c); }
-    HR_UINT16 Member(HR_UINT32 m) const { return ReadU16(members + 2 * (size_t)m); }
+    HR_UINT32 Offset(int c) const { return LoadU32(offsets + 4 * (size_t)c); }
+    HR_UINT16 Member(HR_UINT32 m) const { return LoadU16(members + 2 * (size_t)m); }
 };
 
 struct PassResult {
@@ -207,7 +206,7 @@ void Optimizer::BuildClassMap() {
     std::fill(mapCount_.begin(), mapCount_.end(), 0);
     std::fill(mapOverflow_.begin(), mapOverflow_.end(), 0);
     for (int p = 0; p < view_.P; ++p) {
-        HR_UINT16 code = ReadU16(view_.codes + 2 * (size_t)p);
+        HR_UINT16 code = LoadU16(view_.codes + 2 * (size_t)p);
         if (mapCount_[code] == HT_TREE_CLASS_PROTOS) {
             if (!mapOverflow_[code])
                 HTLog_Print("  class %x: prototypes beyond %d are not probed\n", code, HT_TREE_CLASS_PROTOS);
@@ -239,7 +238,7 @@ bool Optimizer::CollectFile(const char *path, std::vector<HR_UINT8> &buffer) {
     while ((read = std::fread(buffer.data(), kRecord, HT_TREE_READ_BLOCK, fp)) > 0) {
         for (size_t r = 0; r < read; ++r) {
             const HR_UINT8 *record = &buffer[r * kRecord];
-            HR_UINT16 code = ReadU16(record);
+            HR_UINT16 code = LoadU16(record);
             if (!g_bCodeExist[code]) continue;
             int count = mapCount_[code];
             if (count == 0) continue;
