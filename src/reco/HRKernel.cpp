@@ -28,6 +28,8 @@ constexpr HR_UINT16 kEmptyCode = HR_RECO_EMPTY_CODE;
 
 // Section 1 starts with P, K, Din, Dout (uint16 each), then the matrix.
 constexpr HR_UINT32 kSection1Head = 8;
+// The vector kernels compute distances over rows of exactly this length.
+static_assert(penrune::kHRSimdRowLength == kDim, "prototype rows and the SIMD row length differ");
 constexpr HR_UINT32 kMatrixBytes = 2u * kFeatureDim * kDim;
 // Section 2: T (uint16), T x 64 centre bytes, T + 1 uint32 offsets, M uint16.
 constexpr HR_UINT32 kCentreCountBytes = 2;

@@ -31,14 +31,15 @@
 #ifndef HT_FEAT_H
 #define HT_FEAT_H
 
+#include "penrune/HRFeature.h"
 #include "penrune/HRTypes.h"
 #include "train/HTPlatform.h"
 
 PENRUNE_EXTERN_C_BEGIN
 
 /* Dimensions: D, the feature vector, and K, the kept discriminant directions. */
-#define HT_FEAT_DIM 1024
-#define HT_FEAT_LDA_DIM 64
+#define HT_FEAT_DIM HR_FEATURE_DIM
+#define HT_FEAT_LDA_DIM HR_FEATURE_PROJECTED_DIM
 
 /* Capacity of the file list of one stage; a directory with more files fails
  * the stage rather than being processed in part. */
@@ -52,8 +53,8 @@ PENRUNE_EXTERN_C_BEGIN
 #define HT_FEAT_SAMPLE_BUFFER 0xC000
 
 /* Record sizes of the .ori and .fec files, and the block read at once. */
-#define HT_FEAT_ORI_RECORD 2050
-#define HT_FEAT_FEC_RECORD 66
+#define HT_FEAT_ORI_RECORD (2 + 2 * HT_FEAT_DIM)
+#define HT_FEAT_FEC_RECORD (2 + HT_FEAT_LDA_DIM)
 #define HT_FEAT_READ_BLOCK 10000
 
 /* .coa: prototypes kept per code, target of the largest scaled value, and
