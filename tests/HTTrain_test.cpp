@@ -3,14 +3,17 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "penrune/HRKernel.h"
 #include "SampleGen.h"
 #include "TempDir.h"
+#include "train/HTSample.h"
 
 using penrune_test::CountOf;
 using penrune_test::ReadFile;
@@ -57,17 +60,18 @@ TEST_F(HTTrainTest, TrainsPublishesAndRecognisesHeldOutSamples) {
     const HR_UINT8 *image = (const HR_UINT8 *)model.data();
     _HR_RECO *reco = HRReco_Initialize(block.data(), (HR_UINT32)(block.size() * 8), &image);
     ASSERT_NE(reco, nullptr);
-    std::string samples = ReadFile(Path("test/samples_000.dat"));
+    std::unique_ptr<FILE, int (*)(FILE *)> samples(std::fopen(Path("test/samples_000.dat").c_str(), "rb"), &std::fclose);
+    ASSERT_TRUE(samples);
+    penrune::SampleReader sample(samples.get());
     int total = 0, correct = 0;
-    for (size_t at = 0; at + 10 <= samples.size();) {
-        size_t length = (HR_UINT8)samples[at] | ((HR_UINT8)samples[at + 1] << 8);
-        std::vector<HR_UINT8> record(samples.begin() + at, samples.begin() + at + length);
-        HR_UINT16 code = (HR_UINT16)(record[2] | (record[3] << 8));
+    while (sample.Next()) {
+        ASSERT_TRUE(sample.Whole() && sample.IsSample());
+        HR_UINT16 points = 0;
+        _HR_POINT8 *ink = sample.Points(&points);
         HR_UINT16 codes[5];
-        HRReco_RecognizeByte(reco, (_HR_POINT8 *)(record.data() + 6), (HR_UINT16)((length - 6) / 2), 5, codes, nullptr);
+        HRReco_RecognizeByte(reco, ink, points, 5, codes, nullptr);
         ++total;
-        correct += codes[0] == code;
-        at += length;
+        correct += codes[0] == sample.Code();
     }
     ASSERT_EQ(total, 15 * 8);
     EXPECT_GE(correct * 100, total * 90) << correct << " of " << total;

@@ -10,8 +10,10 @@
 #include <vector>
 
 #include "train/HTCode.h"
+#include "train/HTFileList.h"
 #include "train/HTLog.h"
 #include "train/HTPlatform.h"
+#include "train/HTSample.h"
 
 _HT_RESULT g_stResult[HT_EVAL_CODES];
 _HT_RESULT g_stResultValid[HT_EVAL_CODES];
@@ -19,10 +21,6 @@ float g_nRecoTotal[HT_EVAL_CANDS];
 float g_nSampleTotal;
 
 namespace {
-
-constexpr int kFileCapacity = 65536;
-constexpr int kBodyOffsetPoints = 4;  // code and reserved bytes before the points
-constexpr HR_UINT8 kEndMarkers[4] = {0xFF, 0x00, 0xFF, 0xFF};
 
 // Reads a whole file into memory; false when it cannot be opened or read.
 bool ReadWholeFile(const char *path, std::vector<HR_UINT8> &data) {
@@ -34,18 +32,15 @@ bool ReadWholeFile(const char *path, std::vector<HR_UINT8> &data) {
     return ok;
 }
 
-// Recognises one record (length bytes, the length field included, at
-// record) and counts the result. Returns whether the first candidate was
-// right.
-bool RecognizeRecord(_HR_RECO *instance, HR_UINT8 *record, HR_UINT16 length) {
-    HR_UINT8 *body = record + 2;
-    HR_UINT16 code = (HR_UINT16)(body[0] | (body[1] << 8));
-    std::memcpy(record + length - 4, kEndMarkers, sizeof kEndMarkers);
-    HR_UINT16 points = (HR_UINT16)((length - 6) / 2);
+// Recognises one sample and counts the result. Returns whether the first
+// candidate was right.
+bool RecognizeRecord(_HR_RECO *instance, penrune::SampleReader &sample) {
+    const HR_UINT16 code = sample.Code();
+    HR_UINT16 points = 0;
+    _HR_POINT8 *ink = sample.Points(&points);
     HR_UINT16 codes[HT_EVAL_CANDS];
     for (HR_UINT16 &c : codes) c = HR_RECO_EMPTY_CODE;
-    HRReco_RecognizeByte(instance, reinterpret_cast<_HR_POINT8 *>(body + kBodyOffsetPoints), points, HT_EVAL_CANDS,
-                         codes, nullptr);
+    HRReco_RecognizeByte(instance, ink, points, HT_EVAL_CANDS, codes, nullptr);
     ++g_stResult[code].total;
     for (int k = 0; k < HT_EVAL_CANDS; ++k)
         if (codes[k] == code) g_nRecoTotal[k] += 1.0f;
@@ -55,20 +50,14 @@ bool RecognizeRecord(_HR_RECO *instance, HR_UINT8 *record, HR_UINT16 length) {
 }
 
 // Recognises the records of an open test file; counts samples and correct
-// first candidates.
+// first candidates. A record cut short ends the file: there is no way to
+// find the next one.
 void RecognizeStream(FILE *fp, _HR_RECO *instance, float &samples, float &correct) {
-    std::vector<HR_UINT8> record(HT_EVAL_RECORD_BUFFER);
-    HR_UINT8 head[2];
-    while (std::fread(head, 1, 2, fp) == 2) {
-        HR_UINT16 length = (HR_UINT16)(head[0] | (head[1] << 8));
-        if (length < 2) break;  // no way to find the next record
-        if (length > record.size()) record.resize(length);
-        if (std::fread(record.data() + 2, 1, length - 2u, fp) != length - 2u) continue;
-        // Records without room for a code, the reserved bytes and the two end
-        // markers, or of odd length, are not samples.
-        if (length < HT_EVAL_MIN_RECORD || length % 2 != 0) continue;
+    penrune::SampleReader sample(fp);
+    while (sample.Next() && sample.Whole()) {
+        if (!sample.IsSample()) continue;
         samples += 1.0f;
-        if (RecognizeRecord(instance, record.data(), length)) correct += 1.0f;
+        if (RecognizeRecord(instance, sample)) correct += 1.0f;
     }
 }
 
@@ -162,20 +151,12 @@ extern "C" void HTEval_ResetCounters(void) {
 }
 
 extern "C" int HTEval_Reco(const char *modelPath, const char *testDir) {
-    std::vector<char> slots;
-    int count = 0;
-    try {
-        slots.assign((size_t)kFileCapacity * HT_PATH_MAX, 0);
-        count = std::min(HT_GetFileList(testDir, reinterpret_cast<char(*)[HT_PATH_MAX]>(slots.data()), kFileCapacity),
-                         kFileCapacity);
-    } catch (const std::bad_alloc &) {
-        count = 0;
-    }
+    penrune::FileList files;
+    const int count = penrune::ListFiles(testDir, files, penrune::TooManyFiles::kUseFirst);
     HTLog_TimeBegin(1);
     HTLog_Print("test begin.\n");
     try {
-        if (!slots.empty())
-            EvaluateModel(modelPath, reinterpret_cast<const char(*)[HT_PATH_MAX]>(slots.data()), count);
+        if (count >= 0) EvaluateModel(modelPath, files.get(), count);
     } catch (const std::bad_alloc &) {
         HTLog_Print("  out of memory\n");
     }

@@ -13,6 +13,7 @@
 
 #include "train/HTCode.h"
 #include "train/HTFeat.h"
+#include "train/HTFileList.h"
 #include "train/HTLog.h"
 #include "train/HTPlatform.h"
 #include "util/HWBytes.h"
@@ -32,7 +33,7 @@ struct FreeDeleter {
     void operator()(void *p) const { std::free(p); }
 };
 
-using FileList = std::unique_ptr<char[][HT_PATH_MAX]>;
+using penrune::FileList;
 
 using penrune::LoadI32;
 using penrune::LoadU16;
@@ -73,20 +74,9 @@ inline int RunStage(const char *name, Body body) {
     return ok;
 }
 
-// Lists the regular files of dir into a heap list. Returns the count, or -1
-// when the list cannot be had or the directory holds more files than it.
+// A stage's list of input files; a stage never works on part of a directory.
 inline int ListFiles(const char *dir, FileList &list) {
-    list.reset(new (std::nothrow) char[HT_FEAT_FILE_CAPACITY][HT_PATH_MAX]);
-    if (!list) {
-        HTLog_Print("  no memory for the file list\n");
-        return -1;
-    }
-    const int count = HT_GetFileList(dir, list.get(), HT_FEAT_FILE_CAPACITY);
-    if (count > HT_FEAT_FILE_CAPACITY) {
-        HTLog_Print("  %s holds %d files, more than %d\n", dir, count, HT_FEAT_FILE_CAPACITY);
-        return -1;
-    }
-    return count;
+    return penrune::ListFiles(dir, list, penrune::TooManyFiles::kFail);
 }
 
 // dir/<base name of input><ext>, the part of the name from its last "."

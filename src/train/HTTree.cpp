@@ -16,6 +16,7 @@
 #include "train/HTDict.h"
 #include "train/HTDisc.h"
 #include "train/HTFeat.h"
+#include "train/HTFileList.h"
 #include "train/HTLog.h"
 #include "train/HTPlatform.h"
 #include "util/HWBytes.h"
@@ -28,7 +29,6 @@ constexpr float kFirstDelta = 0.0004f;
 constexpr float kDeltaFactor = 0.8f;
 constexpr double kLastDelta = 2e-7;
 constexpr float kLoadFloor = 1e-7f;
-constexpr int kFileCapacity = 65536;
 // Coverage bounds of the first six (cumulative) coverage classes.
 constexpr double kCoverageBound[HT_TREE_COVERAGE_CLASSES - 1] = {0.7, 0.8, 0.9, 0.95, 0.98, 0.99};
 constexpr double kAlwaysAddBelow = 0.95;
@@ -154,7 +154,7 @@ private:
 
     const char *sortDir_;
     const char *treeDir_;
-    std::vector<char> fileSlots_;
+    penrune::FileList files_;
     int fileCount_ = 0;
     std::vector<HR_UINT8> image_;
     std::vector<HR_UINT64> block_;
@@ -172,11 +172,7 @@ private:
 };
 
 void Optimizer::ListFiles() {
-    fileSlots_.assign((size_t)kFileCapacity * HT_PATH_MAX, 0);
-    int found = HT_GetFileList(sortDir_, reinterpret_cast<char(*)[HT_PATH_MAX]>(fileSlots_.data()), kFileCapacity);
-    if (found > kFileCapacity)
-        HTLog_Print("  %s holds %d files, only the first %d are used\n", sortDir_, found, kFileCapacity);
-    fileCount_ = std::min(found, kFileCapacity);
+    fileCount_ = std::max(penrune::ListFiles(sortDir_, files_, penrune::TooManyFiles::kUseFirst), 0);
 }
 
 bool Optimizer::LoadImage(const char *treePath) {
@@ -256,7 +252,7 @@ bool Optimizer::CollectFile(const char *path, std::vector<HR_UINT8> &buffer) {
 bool Optimizer::CollectStatistics() {
     std::vector<HR_UINT8> buffer((size_t)HT_TREE_READ_BLOCK * kRecord);
     for (int f = 0; f < fileCount_; ++f)
-        if (!CollectFile(&fileSlots_[(size_t)f * HT_PATH_MAX], buffer)) return false;
+        if (!CollectFile(files_[f], buffer)) return false;
     return true;
 }
 
