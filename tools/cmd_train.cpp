@@ -22,7 +22,7 @@ bool ParseStage(const char *text, int &stage) {
     errno = 0;
     long value = std::strtol(text, &end, 10);
     if (errno != 0 || end == text || *end != '\0' || value < -1000000 || value > 1000000) return false;
-    stage = (int)value;
+    stage = static_cast<int>(value);
     return true;
 }
 

@@ -77,13 +77,13 @@ bool EvaluateModel(const char *modelPath, const char (*files)[HT_PATH_MAX], int 
         HTLog_Print("  cannot read model %s\n", modelPath);
         return false;
     }
-    if (!HRReco_CheckModel(model.data(), (HR_UINT32)model.size())) {
+    if (!HRReco_CheckModel(model.data(), static_cast<HR_UINT32>(model.size()))) {
         HTLog_Print("  %s is not a well-formed model image\n", modelPath);
         return false;
     }
     std::vector<HR_UINT64> block(HRReco_GetInstanceSize() / sizeof(HR_UINT64) + 1);
     const HR_UINT8 *image = model.data();
-    _HR_RECO *instance = HRReco_Initialize(block.data(), (HR_UINT32)(block.size() * sizeof(HR_UINT64)), &image);
+    _HR_RECO *instance = HRReco_Initialize(block.data(), static_cast<HR_UINT32>(block.size() * sizeof(HR_UINT64)), &image);
     if (!instance) return false;
     for (int f = 0; f < count; ++f) HTTest_RecoFile(files[f], instance);
     PrintCandidateShares();
@@ -114,9 +114,9 @@ extern "C" void HTTest_PrintResult(void) {
     int valid = 0;
     for (int code = 0; code < HT_EVAL_CODES; ++code) {
         _HT_RESULT &r = g_stResult[code];
-        r.code = (HR_UINT16)code;
+        r.code = static_cast<HR_UINT16>(code);
         if (r.total == 0) continue;
-        r.rate = (float)r.correct / (float)r.total;
+        r.rate = static_cast<float>(r.correct) / static_cast<float>(r.total);
         g_stResultValid[valid++] = r;
     }
     // Ascending rate; equal rates keep ascending code order.
@@ -126,8 +126,8 @@ extern "C" void HTTest_PrintResult(void) {
     for (int i = 0; i < valid; ++i) {
         const _HT_RESULT &r = g_stResultValid[i];
         char text[8];
-        int n = HTCode_DecodeToUTF8(r.code, text, (int)sizeof text - 1);
-        text[n < (int)sizeof text ? n : 0] = '\0';
+        int n = HTCode_DecodeToUTF8(r.code, text, static_cast<int>(sizeof text) - 1);
+        text[n < static_cast<int>(sizeof text) ? n : 0] = '\0';
         HTLog_Print("  %s %f (%u/%u)\n", text, r.rate, r.correct, r.total);
     }
     HTLog_Print("\n");
@@ -140,7 +140,7 @@ extern "C" int HTEval_CheckModelFile(const char *path) {
     } catch (const std::bad_alloc &) {
         return 0;
     }
-    return HRReco_CheckModel(model.data(), (HR_UINT32)model.size()) ? 1 : -1;
+    return HRReco_CheckModel(model.data(), static_cast<HR_UINT32>(model.size())) ? 1 : -1;
 }
 
 extern "C" void HTEval_ResetCounters(void) {

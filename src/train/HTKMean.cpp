@@ -26,8 +26,8 @@ struct KMean {
     std::vector<char> live;         // centre had a valid member at every update
     std::vector<float> sums;
 
-    const HR_INT16 *Sample(int i) const { return &wide[(size_t)i * stride]; }
-    float *Centre(int c) const { return centres + (size_t)c * stride; }
+    const HR_INT16 *Sample(int i) const { return &wide[static_cast<size_t>(i) * stride]; }
+    float *Centre(int c) const { return centres + static_cast<size_t>(c) * stride; }
 };
 
 // Seeds 0 and 1: the valid pair farthest apart, earliest pair on ties. With
@@ -83,7 +83,7 @@ void Seed(KMean &km) {
     FarthestFirst(km);
     for (int c = 0; c < km.k; ++c) {
         const HR_INT16 *s = km.Sample(km.seed[c]);
-        for (int j = 0; j < km.stride; ++j) km.Centre(c)[j] = (float)s[j];
+        for (int j = 0; j < km.stride; ++j) km.Centre(c)[j] = static_cast<float>(s[j]);
     }
     std::fill(km.live.begin(), km.live.end(), 1);
 }
@@ -105,7 +105,7 @@ int NearestLiveCentre(const KMean &km, int i) {
 bool Assign(KMean &km) {
     bool changed = false;
     for (int i = 0; i < km.count; ++i) {
-        HR_UINT16 c = (HR_UINT16)NearestLiveCentre(km, i);
+        HR_UINT16 c = static_cast<HR_UINT16>(NearestLiveCentre(km, i));
         if (km.assign[i] != c) changed = true;
         km.assign[i] = c;
     }
@@ -119,8 +119,8 @@ void Update(KMean &km) {
     std::fill(km.members.begin(), km.members.end(), 0);
     for (int i = 0; i < km.count; ++i) {
         if (!km.valid[i] || km.assign[i] == kUnassigned) continue;
-        float *sum = &km.sums[(size_t)km.assign[i] * km.stride];
-        for (int j = 0; j < km.stride; ++j) sum[j] += (float)km.Sample(i)[j];
+        float *sum = &km.sums[static_cast<size_t>(km.assign[i]) * km.stride];
+        for (int j = 0; j < km.stride; ++j) sum[j] += static_cast<float>(km.Sample(i)[j]);
         ++km.members[km.assign[i]];
     }
     for (int c = 0; c < km.k; ++c) {
@@ -130,7 +130,7 @@ void Update(KMean &km) {
             continue;
         }
         for (int j = 0; j < km.stride; ++j)
-            km.Centre(c)[j] = km.sums[(size_t)c * km.stride + j] / (float)km.members[c];
+            km.Centre(c)[j] = km.sums[static_cast<size_t>(c) * km.stride + j] / static_cast<float>(km.members[c]);
     }
 }
 
@@ -147,12 +147,12 @@ void Iterate(KMean &km) {
 // than the threshold. Returns whether any was found. When every live centre
 // is small, rejecting would leave nothing to cluster, so none is rejected.
 bool RejectSmallClusters(KMean &km) {
-    float threshold = kSmallClusterShare / (float)km.k * (float)km.count;
+    float threshold = kSmallClusterShare / static_cast<float>(km.k) * static_cast<float>(km.count);
     std::vector<char> small(km.k, 0);
     bool anySmall = false, anyLarge = false;
     for (int c = 0; c < km.k; ++c) {
         if (!km.live[c]) continue;
-        small[c] = (float)km.members[c] < threshold;
+        small[c] = static_cast<float>(km.members[c]) < threshold;
         anySmall = anySmall || small[c];
         anyLarge = anyLarge || !small[c];
     }
@@ -168,13 +168,13 @@ int Compact(KMean &km) {
     if (std::find(km.live.begin(), km.live.end(), 1) == km.live.end()) return 0;
     for (int i = 0; i < km.count; ++i)
         if (km.assign[i] == kUnassigned || !km.live[km.assign[i]])
-            km.assign[i] = (HR_UINT16)NearestLiveCentre(km, i);
+            km.assign[i] = static_cast<HR_UINT16>(NearestLiveCentre(km, i));
     std::vector<HR_UINT16> renumber(km.k, kUnassigned);
     int kept = 0;
     for (int c = 0; c < km.k; ++c) {
         if (!km.live[c]) continue;
         if (kept != c) std::memmove(km.Centre(kept), km.Centre(c), sizeof(float) * km.stride);
-        renumber[c] = (HR_UINT16)kept++;
+        renumber[c] = static_cast<HR_UINT16>(kept++);
     }
     for (int i = 0; i < km.count; ++i) km.assign[i] = renumber[km.assign[i]];
     return kept;
@@ -189,16 +189,16 @@ extern "C" int HTCluster_KMean(const HR_INT8 *samples, int count, int stride, in
     km.count = count;
     km.stride = stride;
     km.dim = dim;
-    km.k = std::min(std::min(k, count), (int)kUnassigned);
+    km.k = std::min(std::min(k, count), static_cast<int>(kUnassigned));
     km.centres = centres;
     km.assign = assign;
-    km.wide.assign(samples, samples + (size_t)count * stride);
+    km.wide.assign(samples, samples + static_cast<size_t>(count) * stride);
     km.valid.assign(count, 1);
     km.minDist.assign(count, kSeedDistanceStart);
     km.seed.assign(km.k, 0);
     km.members.assign(km.k, 0);
     km.live.assign(km.k, 1);
-    km.sums.assign((size_t)km.k * stride, 0.0f);
+    km.sums.assign(static_cast<size_t>(km.k) * stride, 0.0f);
     std::fill(assign, assign + count, kUnassigned);
     // An attempt is final when no small cluster was rejected: whether or not
     // it converged, the next attempt would start from the same valid samples
