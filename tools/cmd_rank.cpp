@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "Args.h"
 #include "Command.h"
 #include "penrune/HRData.h"
 #include "penrune/HRKernel.h"
@@ -79,18 +80,13 @@ void RankFile(_HR_RECO *reco, const fs::path &path, const Options &options, Tall
 }
 
 bool ParseOptions(int argc, char **argv, Options &options) {
-    std::vector<std::string> positional;
-    for (int i = 0; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (arg.rfind("--top=", 0) == 0) {
-            options.top = std::atoi(arg.c_str() + 6);
-            if (options.top < 1 || options.top > kMaxTop) return false;
-        } else if (arg == "--errors") {
-            options.errors = true;
-        } else {
-            positional.push_back(arg);
-        }
-    }
+    penrune::Args args(argc, argv);
+    long long top = options.top;
+    args.Integer("top", top, 1, kMaxTop);
+    options.top = static_cast<int>(top);
+    options.errors = args.Flag("errors");
+    args.Finish();
+    const std::vector<std::string> &positional = args.Positional();
     if (positional.size() != 2) return false;
     options.model = positional[0];
     options.dir = positional[1];

@@ -7,14 +7,15 @@
 // placed in its own square of the line.
 #include <algorithm>
 #include <cstdio>
-#include <cstring>
 #include <fstream>
+#include <limits>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include <nlohmann/json.hpp>
 
+#include "Args.h"
 #include "Command.h"
 #include "penrune/HWUtils.h"
 #include "SynthParams.h"
@@ -59,14 +60,11 @@ nlohmann::json PlaceInCell(const Ink &ink, int cell) {
 }
 
 int Main(int argc, char **argv) {
-    std::uint64_t seed = 1;
-    std::vector<std::string> args;
-    for (int i = 0; i < argc; ++i) {
-        if (std::strncmp(argv[i], "--seed=", 7) == 0)
-            seed = std::stoull(argv[i] + 7);
-        else
-            args.push_back(argv[i]);
-    }
+    penrune::Args options(argc, argv);
+    long long seed = 1;
+    options.Integer("seed", seed, 0, std::numeric_limits<long long>::max());
+    options.Finish();
+    const std::vector<std::string> &args = options.Positional();
     if (args.size() < 3) {
         return penrune::UsageError("synthline");
     }
@@ -76,7 +74,7 @@ int Main(int argc, char **argv) {
         nlohmann::json line = nlohmann::json::array();
         int cell = 0;
         for (std::uint16_t code : DecodeText(args[0])) {
-            Random rng(Random::SampleSeed(seed, code, 0));
+            Random rng(Random::SampleSeed(static_cast<std::uint64_t>(seed), code, 0));
             const Ink *hand = library.Pick(code, rng);
             if (hand == nullptr) {
                 char name[8];
