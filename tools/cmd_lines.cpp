@@ -57,8 +57,8 @@ constexpr std::size_t kFrequentRank = 5000;
 // about as often as real writers' are (95-97 %) and a line's costs must
 // settle real confusions of segmentation and recognition.
 const char kCareless[] =
-    "strokeShift=18,strokeRotate=0.28,strokeScale=0.11,warp=18,slant=0.14,rotate=0.07,aspect=0.14,"
-    "swapRate=0.45,joinRate=0.45,messMin=0.45,componentGap=0.25";
+    "stroke-shift=18,stroke-rotate=0.28,stroke-scale=0.11,warp=18,slant=0.14,rotate=0.07,aspect=0.14,"
+    "swap-rate=0.45,join-rate=0.45,mess-min=0.45,component-gap=0.25";
 
 struct Spacing {
     const char *name;
