@@ -15,9 +15,9 @@
 #include "TempDir.h"
 #include "train/HTSample.h"
 
-using penrune_test::CountOf;
-using penrune_test::ReadFile;
-using penrune_test::TempDir;
+using penrune::test::CountOf;
+using penrune::test::ReadFile;
+using penrune::test::TempDir;
 namespace pt = penrune::test;
 
 namespace {
@@ -29,25 +29,31 @@ const char *const kStageBegin[HT_TRAIN_STAGES] = {
 
 // A training run over a directory tree (charset, train, test, work, out):
 // 15 classes of distinct stroke shapes, 30 noisy samples each for training
-// and 8 fresh ones for testing. Each test starts from the trained run.
+// and 8 fresh ones for testing. The suite trains once; every test starts
+// from a finished run (the resume test leaves one behind as well).
 class HTTrainTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        pt::WriteTinyTrainingSet(dir.path());
+    static void SetUpTestSuite() {
+        dir = std::make_unique<TempDir>();
+        pt::WriteTinyTrainingSet(dir->path());
         firstLog = Train();
     }
-    std::string Path(const std::string &name) const { return dir.File(name); }
-    std::string Model() const { return Path("work/model/hrec.dat"); }
-    std::string StepLog() const { return Path("work/train_step.log"); }
-    std::string Train() const {
+    static void TearDownTestSuite() { dir.reset(); }
+    static std::string Path(const std::string &name) { return dir->File(name); }
+    static std::string Model() { return Path("work/model/hrec.dat"); }
+    static std::string StepLog() { return Path("work/train_step.log"); }
+    static std::string Train() {
         HTTrain_Process(Path("charset").c_str(), (Path("train") + "/").c_str(), Path("test").c_str(), Model().c_str(),
                         Path("train.log").c_str(), Path("work").c_str(), Path("out").c_str(), "t", 0);
         return ReadFile(Path("train.log"));
     }
 
-    TempDir dir;
-    std::string firstLog;
+    static std::unique_ptr<TempDir> dir;
+    static std::string firstLog;
 };
+
+std::unique_ptr<TempDir> HTTrainTest::dir;
+std::string HTTrainTest::firstLog;
 
 TEST_F(HTTrainTest, TrainsPublishesAndRecognisesHeldOutSamples) {
     for (const char *stage : kStageBegin) EXPECT_EQ(CountOf(firstLog, stage), 1) << stage;
@@ -87,8 +93,6 @@ TEST_F(HTTrainTest, TrainsPublishesAndRecognisesHeldOutSamples) {
     EXPECT_EQ(std::system(command.c_str()), 0) << command;
 }
 
-// Step log 4 resumes at the sort stage; the tool's retrain 12 then skips
-// every stage and publishes all the same.
 // Step log 4 resumes at the sort stage; the tool's retrain 12 then skips
 // every stage and publishes all the same.
 TEST_F(HTTrainTest, ResumesFromTheStepLog) {
