@@ -459,16 +459,11 @@ void PrintDetails(std::FILE *out) {
 int Main(int argc, char **argv) {
     Options options;
     if (!ParseOptions(argc, argv, &options)) return penrune::UsageError("lines");
-    try {
-        CharacterSource source(options);
-        std::vector<LineText> texts = ChooseTexts(options, source);
-        Benchmark bench(options);
-        bench.Run(texts, source);
-        bench.Print();
-    } catch (const std::exception &e) {
-        std::fprintf(stderr, "penrune lines: %s\n", e.what());
-        return 1;
-    }
+    CharacterSource source(options);
+    std::vector<LineText> texts = ChooseTexts(options, source);
+    Benchmark bench(options);
+    bench.Run(texts, source);
+    bench.Print();
     return 0;
 }
 

@@ -156,27 +156,22 @@ void PrintSynthOptions(std::FILE *out) {
 int SynthMain(int argc, char **argv) {
     const SynthOptions options = ParseOptions(argc, argv);
     if (options.positional.size() < 2) return UsageError("synth");
-    try {
-        const std::string &outDir = options.positional[0];
-        HandLibrary library;
-        for (std::size_t i = 1; i < options.positional.size(); ++i) AddSource(library, options.positional[i]);
-        const std::vector<std::uint16_t> codes = SelectCodes(library, options.charsetDir);
-        MakeDir(outDir);
-        SynthTotals totals;
-        for (std::size_t first = 0; first < codes.size(); first += options.charsPerFile) {
-            std::vector<std::uint8_t> bytes;
-            const std::size_t last = std::min(codes.size(), first + options.charsPerFile);
-            for (std::size_t c = first; c < last; ++c) SynthesiseCharacter(library, codes[c], options, bytes, totals);
-            WriteFileBytes(ChunkPath(outDir, options.prefix, first / options.charsPerFile), bytes);
-        }
-        std::printf("synth: %zu characters, %zu samples (%.1f points each), %zu dropped, in %s\n", codes.size(),
-                    totals.records, totals.records ? double(totals.points) / totals.records : 0.0, totals.dropped,
-                    outDir.c_str());
-        return 0;
-    } catch (const std::exception &error) {
-        std::fprintf(stderr, "penrune synth: %s\n", error.what());
-        return 1;
+    const std::string &outDir = options.positional[0];
+    HandLibrary library;
+    for (std::size_t i = 1; i < options.positional.size(); ++i) AddSource(library, options.positional[i]);
+    const std::vector<std::uint16_t> codes = SelectCodes(library, options.charsetDir);
+    MakeDir(outDir);
+    SynthTotals totals;
+    for (std::size_t first = 0; first < codes.size(); first += options.charsPerFile) {
+        std::vector<std::uint8_t> bytes;
+        const std::size_t last = std::min(codes.size(), first + options.charsPerFile);
+        for (std::size_t c = first; c < last; ++c) SynthesiseCharacter(library, codes[c], options, bytes, totals);
+        WriteFileBytes(ChunkPath(outDir, options.prefix, first / options.charsPerFile), bytes);
     }
+    std::printf("synth: %zu characters, %zu samples (%.1f points each), %zu dropped, in %s\n", codes.size(),
+                totals.records, totals.records ? double(totals.points) / totals.records : 0.0, totals.dropped,
+                outDir.c_str());
+    return 0;
 }
 
 // Scales a hand so that the longer side of its box is 1024 units, the frame
@@ -194,29 +189,24 @@ Ink ToUnitBox(const Ink &ink) {
 int ToSamplesMain(int argc, char **argv) {
     const SynthOptions options = ParseOptions(argc, argv);
     if (options.positional.size() < 2) return UsageError("tosamples");
-    try {
-        const std::string &outDir = options.positional[0];
-        MakeDir(outDir);
-        for (std::size_t i = 1; i < options.positional.size(); ++i) {
-            const std::string &input = options.positional[i];
-            std::vector<std::uint8_t> bytes;
-            std::size_t records = 0;
-            for (const Hand &hand : ReadHands(input)) {
-                Ink ink = ToUnitBox(hand.ink);
-                if (options.thin > 0)
-                    for (Stroke &stroke : ink) stroke = ReduceVertices(stroke, options.thin);
-                records += AppendRecord(bytes, hand.code, Quantize(ink, kMaxCoordinate, 0, 0)) ? 1 : 0;
-            }
-            std::string name = input == "-" ? "stdin" : HT_GetFileNameByFilePath(input.c_str());
-            name = name.substr(0, name.rfind('.')) + ".smp";
-            WriteFileBytes(outDir + "/" + name, bytes);
-            std::printf("tosamples: %s -> %s/%s (%zu samples)\n", input.c_str(), outDir.c_str(), name.c_str(), records);
+    const std::string &outDir = options.positional[0];
+    MakeDir(outDir);
+    for (std::size_t i = 1; i < options.positional.size(); ++i) {
+        const std::string &input = options.positional[i];
+        std::vector<std::uint8_t> bytes;
+        std::size_t records = 0;
+        for (const Hand &hand : ReadHands(input)) {
+            Ink ink = ToUnitBox(hand.ink);
+            if (options.thin > 0)
+                for (Stroke &stroke : ink) stroke = ReduceVertices(stroke, options.thin);
+            records += AppendRecord(bytes, hand.code, Quantize(ink, kMaxCoordinate, 0, 0)) ? 1 : 0;
         }
-        return 0;
-    } catch (const std::exception &error) {
-        std::fprintf(stderr, "penrune tosamples: %s\n", error.what());
-        return 1;
+        std::string name = input == "-" ? "stdin" : HT_GetFileNameByFilePath(input.c_str());
+        name = name.substr(0, name.rfind('.')) + ".smp";
+        WriteFileBytes(outDir + "/" + name, bytes);
+        std::printf("tosamples: %s -> %s/%s (%zu samples)\n", input.c_str(), outDir.c_str(), name.c_str(), records);
     }
+    return 0;
 }
 
 RegisterCommand synthCommand("synth", &SynthMain, "[--OPTION=VALUE...] OUT_DIR SOURCE.jsonl[:WEIGHT]...",

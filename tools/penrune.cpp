@@ -2,6 +2,7 @@
 // penrune: command-line front end of libpenrune.
 #include <cstdio>
 #include <cstring>
+#include <exception>
 
 #include "Args.h"
 #include "Command.h"
@@ -80,5 +81,8 @@ int main(int argc, char **argv) {
         return found->second.run(argc - 2, argv + 2);
     } catch (const penrune::ArgError &error) {
         return penrune::UsageError(found->first, error.what());
+    } catch (const std::exception &error) {
+        std::fprintf(stderr, "penrune %s: %s\n", found->first.c_str(), error.what());
+        return 1;
     }
 }
