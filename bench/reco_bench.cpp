@@ -91,30 +91,33 @@ std::vector<std::vector<HR_INT16>> Features(Setup &setup) {
     return features;
 }
 
-void BM_Search(benchmark::State &state) {
+// Runs measure(setup, feature) once per iteration, over the characters'
+// features in turn.
+template <class Measure>
+void OverFeatures(benchmark::State &state, Measure measure) {
     Setup &setup = Shared();
     const std::vector<std::vector<HR_INT16>> features = Features(setup);
-    HR_UINT16 codes[kWanted];
     size_t i = 0;
-    for (auto _ : state) {
-        std::memcpy(setup.reco->feature, features[i++ % kCharacters].data(), sizeof(setup.reco->feature));
+    for (auto _ : state) measure(setup, features[i++ % kCharacters]);
+}
+
+void BM_Search(benchmark::State &state) {
+    HR_UINT16 codes[kWanted];
+    OverFeatures(state, [&](Setup &setup, const std::vector<HR_INT16> &feature) {
+        std::memcpy(setup.reco->feature, feature.data(), sizeof(setup.reco->feature));
         HRReco_MatchProcess(setup.reco, codes);
         benchmark::DoNotOptimize(codes);
-    }
+    });
 }
 BENCHMARK(BM_Search)->Repetitions(9)->ReportAggregatesOnly(true);
 
 // The projection alone, to tell it apart from the search in BM_Search.
 void BM_Projection(benchmark::State &state) {
-    Setup &setup = Shared();
-    const std::vector<std::vector<HR_INT16>> features = Features(setup);
     HR_INT16 compressed[HR_RECO_PROJECTED_DIM];
-    size_t i = 0;
-    for (auto _ : state) {
-        HRFeature_Transform(features[i++ % kCharacters].data(), HR_RECO_FEATURE_DIM, compressed,
-                            HR_RECO_PROJECTED_DIM, setup.reco->matrix);
+    OverFeatures(state, [&](Setup &setup, const std::vector<HR_INT16> &feature) {
+        HRFeature_Transform(feature.data(), HR_RECO_FEATURE_DIM, compressed, HR_RECO_PROJECTED_DIM, setup.reco->matrix);
         benchmark::DoNotOptimize(compressed);
-    }
+    });
 }
 BENCHMARK(BM_Projection)->Repetitions(9)->ReportAggregatesOnly(true);
 

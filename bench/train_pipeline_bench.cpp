@@ -37,7 +37,7 @@ void CountStageTimes(const std::string &logPath, benchmark::State &state) {
 }
 
 void BM_TrainPipeline(benchmark::State &state) {
-    penrune_test::TempDir dir;
+    penrune::test::TempDir dir;
     pt::SampleSetPlan plan;
     plan.classes = kClasses;
     plan.samplesPerClass = kTrainSamples;

@@ -32,7 +32,7 @@ constexpr int kSamples = kClasses * kSamplesPerClass;
 // Working directory with the generated samples and the outputs of every
 // stage run so far; built on first use and removed at exit.
 struct Workspace {
-    penrune_test::TempDir root;
+    penrune::test::TempDir root;
     std::string samples = root.File("samples"), orig = root.File("feat_orig"),
                 coarse = root.File("feat_coarse"), coa = coarse + "/coarse_training.coa",
                 comp = root.File("feat_comp"), sort = root.File("feat_sort"), rand = root.File("feat_rand");

@@ -18,8 +18,8 @@
 
 namespace {
 
-using penrune_test::ReadFile;
-using penrune_test::TempDir;
+using penrune::test::ReadFile;
+using penrune::test::TempDir;
 
 struct Result {
     int status = -1;

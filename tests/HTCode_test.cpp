@@ -7,7 +7,7 @@
 
 #include "TempDir.h"
 
-using penrune_test::TempDir;
+using penrune::test::TempDir;
 
 namespace {
 

@@ -11,8 +11,8 @@
 #include "TempDir.h"
 #include "TrainData.h"
 
-using penrune_test::ReadFile;
-using penrune_test::TempDir;
+using penrune::test::ReadFile;
+using penrune::test::TempDir;
 
 namespace {
 

@@ -23,7 +23,7 @@
 using penrune::test::FeatureRecord;
 using penrune::test::LoadCodeTable;
 using penrune::test::ReadFeatureRecords;
-using penrune_test::TempDir;
+using penrune::test::TempDir;
 
 namespace {
 

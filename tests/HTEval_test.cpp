@@ -13,8 +13,8 @@
 #include "SampleGen.h"
 #include "TempDir.h"
 
-using penrune_test::ReadFile;
-using penrune_test::TempDir;
+using penrune::test::ReadFile;
+using penrune::test::TempDir;
 namespace pt = penrune::test;
 
 namespace {

@@ -23,8 +23,8 @@ using penrune::test::FeatureRecord;
 using penrune::test::LoadU16;
 using penrune::test::LoadU32;
 using penrune::test::ReadFeatureRecords;
-using penrune_test::ReadFile;
-using penrune_test::TempDir;
+using penrune::test::ReadFile;
+using penrune::test::TempDir;
 
 namespace {
 

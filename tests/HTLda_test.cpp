@@ -11,7 +11,7 @@
 #include "train/HTFeat.h"
 #include "TempDir.h"
 
-using penrune_test::TempDir;
+using penrune::test::TempDir;
 
 namespace {
 
@@ -50,7 +50,7 @@ TEST(HTLdaSolve, CovarianceFileIsSolvedWithTheSeparatingAxisFirst) {
     const std::string cov = dir.File("cov"), lda = dir.File("lda");
     ASSERT_EQ(HTFeat_CoarseSaveCovFile(swPacked.data(), sbPacked.data(), kD, cov.c_str()), 1);
     ASSERT_EQ(HTFeat_CoarseSaveCovToLdaFile(cov.c_str(), kD, lda.c_str()), 1);
-    const std::string bytes = penrune_test::ReadFile(lda);
+    const std::string bytes = penrune::test::ReadFile(lda);
     ASSERT_EQ(bytes.size(), sizeof(float) * (kD + 2 * kD * kD));
     std::vector<float> file(bytes.size() / sizeof(float));
     std::memcpy(file.data(), bytes.data(), bytes.size());

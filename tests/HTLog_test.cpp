@@ -8,8 +8,8 @@
 
 #include "TempDir.h"
 
-using penrune_test::ReadFile;
-using penrune_test::TempDir;
+using penrune::test::ReadFile;
+using penrune::test::TempDir;
 
 namespace {
 

@@ -3,18 +3,21 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "penrune/HRKernel.h"
 #include "SampleGen.h"
 #include "TempDir.h"
+#include "train/HTSample.h"
 
-using penrune_test::CountOf;
-using penrune_test::ReadFile;
-using penrune_test::TempDir;
+using penrune::test::CountOf;
+using penrune::test::ReadFile;
+using penrune::test::TempDir;
 namespace pt = penrune::test;
 
 namespace {
@@ -26,25 +29,31 @@ const char *const kStageBegin[HT_TRAIN_STAGES] = {
 
 // A training run over a directory tree (charset, train, test, work, out):
 // 15 classes of distinct stroke shapes, 30 noisy samples each for training
-// and 8 fresh ones for testing. Each test starts from the trained run.
+// and 8 fresh ones for testing. The suite trains once; every test starts
+// from a finished run (the resume test leaves one behind as well).
 class HTTrainTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        pt::WriteTinyTrainingSet(dir.path());
+    static void SetUpTestSuite() {
+        dir = std::make_unique<TempDir>();
+        pt::WriteTinyTrainingSet(dir->path());
         firstLog = Train();
     }
-    std::string Path(const std::string &name) const { return dir.File(name); }
-    std::string Model() const { return Path("work/model/hrec.dat"); }
-    std::string StepLog() const { return Path("work/train_step.log"); }
-    std::string Train() const {
+    static void TearDownTestSuite() { dir.reset(); }
+    static std::string Path(const std::string &name) { return dir->File(name); }
+    static std::string Model() { return Path("work/model/hrec.dat"); }
+    static std::string StepLog() { return Path("work/train_step.log"); }
+    static std::string Train() {
         HTTrain_Process(Path("charset").c_str(), (Path("train") + "/").c_str(), Path("test").c_str(), Model().c_str(),
                         Path("train.log").c_str(), Path("work").c_str(), Path("out").c_str(), "t", 0);
         return ReadFile(Path("train.log"));
     }
 
-    TempDir dir;
-    std::string firstLog;
+    static std::unique_ptr<TempDir> dir;
+    static std::string firstLog;
 };
+
+std::unique_ptr<TempDir> HTTrainTest::dir;
+std::string HTTrainTest::firstLog;
 
 TEST_F(HTTrainTest, TrainsPublishesAndRecognisesHeldOutSamples) {
     for (const char *stage : kStageBegin) EXPECT_EQ(CountOf(firstLog, stage), 1) << stage;
@@ -57,17 +66,18 @@ TEST_F(HTTrainTest, TrainsPublishesAndRecognisesHeldOutSamples) {
     const HR_UINT8 *image = (const HR_UINT8 *)model.data();
     _HR_RECO *reco = HRReco_Initialize(block.data(), (HR_UINT32)(block.size() * 8), &image);
     ASSERT_NE(reco, nullptr);
-    std::string samples = ReadFile(Path("test/samples_000.dat"));
+    std::unique_ptr<FILE, int (*)(FILE *)> samples(std::fopen(Path("test/samples_000.dat").c_str(), "rb"), &std::fclose);
+    ASSERT_TRUE(samples);
+    penrune::SampleReader sample(samples.get());
     int total = 0, correct = 0;
-    for (size_t at = 0; at + 10 <= samples.size();) {
-        size_t length = (HR_UINT8)samples[at] | ((HR_UINT8)samples[at + 1] << 8);
-        std::vector<HR_UINT8> record(samples.begin() + at, samples.begin() + at + length);
-        HR_UINT16 code = (HR_UINT16)(record[2] | (record[3] << 8));
+    while (sample.Next()) {
+        ASSERT_TRUE(sample.Whole() && sample.IsSample());
+        HR_UINT16 points = 0;
+        _HR_POINT8 *ink = sample.Points(&points);
         HR_UINT16 codes[5];
-        HRReco_RecognizeByte(reco, (_HR_POINT8 *)(record.data() + 6), (HR_UINT16)((length - 6) / 2), 5, codes, nullptr);
+        HRReco_RecognizeByte(reco, ink, points, 5, codes, nullptr);
         ++total;
-        correct += codes[0] == code;
-        at += length;
+        correct += codes[0] == sample.Code();
     }
     ASSERT_EQ(total, 15 * 8);
     EXPECT_GE(correct * 100, total * 90) << correct << " of " << total;
@@ -83,8 +93,6 @@ TEST_F(HTTrainTest, TrainsPublishesAndRecognisesHeldOutSamples) {
     EXPECT_EQ(std::system(command.c_str()), 0) << command;
 }
 
-// Step log 4 resumes at the sort stage; the tool's retrain 12 then skips
-// every stage and publishes all the same.
 // Step log 4 resumes at the sort stage; the tool's retrain 12 then skips
 // every stage and publishes all the same.
 TEST_F(HTTrainTest, ResumesFromTheStepLog) {

@@ -15,7 +15,7 @@
 #include "TrainData.h"
 
 using namespace penrune::test;
-using namespace penrune_test;
+using namespace penrune::test;
 
 namespace {
 

@@ -33,8 +33,8 @@ protected:
     // Builds a lexicon of "phrase tag frequency" lines; the more frequent a
     // phrase, the lower its weight.
     void UseLexicon(const std::string &lines) {
-        penrune_test::TempDir dir;
-        build_ = penrune_test::BuildLexicon(dir, lines, nullptr);
+        penrune::test::TempDir dir;
+        build_ = penrune::test::BuildLexicon(dir, lines, nullptr);
         lex_ = build_.View();
         PYCand_Initialize(cand_.get(), &lex_);
     }
@@ -66,7 +66,7 @@ protected:
         return items;
     }
 
-    penrune_test::LexiconBuild build_;
+    penrune::test::LexiconBuild build_;
     _PY_LEX lex_{};
     std::unique_ptr<_PY_CAND> cand_ = std::make_unique<_PY_CAND>();
 };

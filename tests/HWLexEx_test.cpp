@@ -17,7 +17,7 @@
 #include "TrainData.h"
 
 using penrune::test::LoadU32;
-using namespace penrune_test;
+using namespace penrune::test;
 
 namespace {
 

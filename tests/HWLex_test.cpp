@@ -41,9 +41,9 @@ TEST(LexiconView, DescribeGivesTerminatedUtf8CutAtACharacter) {
     std::string cjk84;
     for (int i = 0; i < 84; ++i) cjk84 += zhong;
     const std::string ascii(255, 'a');
-    penrune_test::TempDir dir;
-    penrune_test::LexiconBuild build =
-        penrune_test::BuildLexicon(dir, ascii + " x 5\nxy" + cjk84 + " x 3\n", nullptr);
+    penrune::test::TempDir dir;
+    penrune::test::LexiconBuild build =
+        penrune::test::BuildLexicon(dir, ascii + " x 5\nxy" + cjk84 + " x 3\n", nullptr);
     // The builder takes no phrase whose UTF-8 exceeds 255 bytes, but an image
     // can hold one: "xy" + 84 CJK units becomes "x" + 85 CJK units, 256 bytes.
     const size_t xy = build.image.find(std::string("x\0y\0", 4));
@@ -112,10 +112,10 @@ std::string FlipBit(std::string image, size_t bit) {
 
 // A built image with every kind of group: ASCII, 0x3001, CJK and group 0.
 std::string SmallImage(const std::string *description) {
-    penrune_test::TempDir dir;
+    penrune::test::TempDir dir;
     const std::string phrases =
         "ab x 5\n\xE4\xB8\xAD\xE6\x96\x87 x 9\n\xE3\x80\x81 x 2\n\xE2\x82\xAC x 1\n\xE4\xB8\xAD x 7\n";
-    return penrune_test::BuildLexicon(dir, phrases, description).image;
+    return penrune::test::BuildLexicon(dir, phrases, description).image;
 }
 
 TEST(LexiconCheck, AcceptsTheEmbeddedAndBuiltImagesAndViewsThemAsInitializeDoes) {

@@ -41,7 +41,7 @@ TEST(LineScore, CountsTheEditsOfTheBestAlignment) {
 }
 
 TEST(LinesTool, PrintsEveryKindAndSpacingForBothModes) {
-    penrune_test::TempDir dir;
+    penrune::test::TempDir dir;
     // Four hands: 一 二 三 十, in the sources' 1024-unit box.
     const std::string source = dir.Write("hands.jsonl",
                                          "{\"char\":\"一\",\"strokes\":[[[100,500],[900,500]]]}\n"
@@ -55,7 +55,7 @@ TEST(LinesTool, PrintsEveryKindAndSpacingForBothModes) {
                            "' --count=3 --long=1 --seed=5 >'" + out + "'")
                               .c_str()),
               0);
-    std::istringstream table(penrune_test::ReadFile(out));
+    std::istringstream table(penrune::test::ReadFile(out));
     const std::regex row(R"(\| lines \| (\S+) / (\S+) (\S+) \| (\d+) \| (\d+) \| (classic|line) \| ([\d.]+) % \| ([\d.]+) % .*)");
     int rows = 0, latency = 0;
     for (std::string line; std::getline(table, line);) {

@@ -21,8 +21,8 @@
 namespace {
 
 using namespace penrune::synth;
-using penrune_test::ReadFile;
-using penrune_test::TempDir;
+using penrune::test::ReadFile;
+using penrune::test::TempDir;
 using XY = std::pair<double, double>;
 
 XY At(Point p) { return {p.x, p.y}; }

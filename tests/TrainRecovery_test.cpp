@@ -20,7 +20,7 @@
 #include "SampleGen.h"
 #include "TempDir.h"
 
-using penrune_test::ReadFile;
+using penrune::test::ReadFile;
 namespace pt = penrune::test;
 
 namespace {
@@ -85,7 +85,7 @@ protected:
         return WIFSIGNALED(Wait(pid));
     }
 
-    penrune_test::TempDir dir_;
+    penrune::test::TempDir dir_;
 };
 
 bool IsSoundModel(const std::string &model) {

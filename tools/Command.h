@@ -38,8 +38,11 @@ struct RegisterCommand {
 };
 
 // Prints the usage of command name to stderr and returns 2, the exit code
-// of a call with wrong arguments.
-int UsageError(const std::string &name);
+// of a call with wrong arguments. With a problem, "penrune NAME: problem"
+// comes first. An ArgError (Args.h) that a command lets through ends in the
+// same way; any other exception it lets through is printed as
+// "penrune NAME: what" with exit code 1.
+int UsageError(const std::string &name, const std::string &problem = "");
 
 }  // namespace penrune
 

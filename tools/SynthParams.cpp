@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "SynthParams.h"
 
+#include "Args.h"
+
 namespace penrune::synth {
 
 SynthParams NeutralParams() {
@@ -21,7 +23,7 @@ const std::vector<ParamInfo> &ParamTable() {
     static const std::vector<ParamInfo> table = {
         {"rotate", &SynthParams::rotate, "sd of the character's rotation (radians)"},
         {"slant", &SynthParams::slant, "sd of the horizontal shear (leaning verticals)"},
-        {"shear", &SynthParams::shear, "sd of the vertical shear about shearMean"},
+        {"shear", &SynthParams::shear, "sd of the vertical shear about shear-mean"},
         {"shearMean", &SynthParams::shearMean, "mean vertical shear (negative: rising horizontals)"},
         {"aspect", &SynthParams::aspect, "sd of the log width/height ratio"},
         {"warp", &SynthParams::warp, "amplitude of the smooth non-linear warp (units)"},
@@ -57,7 +59,7 @@ const std::vector<ParamInfo> &ParamTable() {
 
 bool SetParam(SynthParams &params, const std::string &name, double value) {
     for (const ParamInfo &info : ParamTable()) {
-        if (name == info.name) {
+        if (KebabCase(name) == KebabCase(info.name)) {
             params.*info.field = value;
             return true;
         }
@@ -68,19 +70,19 @@ bool SetParam(SynthParams &params, const std::string &name, double value) {
 std::string ValidateParams(const SynthParams &p) {
     for (const ParamInfo &info : ParamTable()) {
         const double value = p.*info.field;
-        if (!(value == value)) return std::string(info.name) + " is not a number";
+        if (!(value == value)) return KebabCase(info.name) + " is not a number";
         if (value < 0 && info.field != &SynthParams::shearMean)
-            return std::string(info.name) + " must not be negative";
+            return KebabCase(info.name) + " must not be negative";
     }
     const double rates[] = {p.hookRate, p.messMin, p.swapRate, p.rightwardRate, p.joinRate, p.touchRate, p.reduceRate,
                             p.speedVariation};
     for (double rate : rates)
-        if (rate > 1) return "rates, messMin and speedVariation must lie in 0..1";
-    if (p.spacingMin <= 0 || p.spacingMin > p.spacingMax) return "need 0 < spacingMin <= spacingMax";
-    if (p.reduceMin > p.reduceMax) return "need reduceMin <= reduceMax";
+        if (rate > 1) return "rates, mess-min and speed-variation must lie in 0..1";
+    if (p.spacingMin <= 0 || p.spacingMin > p.spacingMax) return "need 0 < spacing-min <= spacing-max";
+    if (p.reduceMin > p.reduceMax) return "need reduce-min <= reduce-max";
     if (p.sizeMin < 1 || p.sizeMin > p.sizeMax || p.sizeMax > 254)
-        return "need 1 <= sizeMin <= sizeMax <= 254";
-    if (p.joinReach <= 0) return "joinReach must be positive";
+        return "need 1 <= size-min <= size-max <= 254";
+    if (p.joinReach <= 0) return "join-reach must be positive";
     return "";
 }
 

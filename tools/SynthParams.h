@@ -3,7 +3,8 @@
 //
 // Lengths are in units of the 1024-unit box of the stroke sources, angles in
 // radians, rates are probabilities. Every field can be set on the command
-// line as --NAME=VALUE with the names of ParamTable().
+// line as --NAME=VALUE with the kebab-case form of its name in ParamTable()
+// (--stroke-shift; the field name --strokeShift is read the same).
 #ifndef PENRUNE_TOOLS_SYNTH_PARAMS_H
 #define PENRUNE_TOOLS_SYNTH_PARAMS_H
 
@@ -71,7 +72,7 @@ struct SynthParams {
 SynthParams NeutralParams();
 
 struct ParamInfo {
-    const char *name;
+    const char *name;  // the field's name; options spell it in kebab case
     double SynthParams::*field;
     const char *help;
 };
@@ -79,7 +80,7 @@ struct ParamInfo {
 // Every field of SynthParams, in declaration order.
 const std::vector<ParamInfo> &ParamTable();
 
-// Sets the field called `name`; false for an unknown name.
+// Sets the field called `name` (either spelling); false for an unknown name.
 bool SetParam(SynthParams &params, const std::string &name, double value);
 
 // Empty when the parameters are usable, otherwise what is wrong.

@@ -9,15 +9,17 @@
 //   2. stroke shape: each stroke is shifted, scaled, rotated, lengthened or
 //      shortened at its ends, bowed, and may end in a hook towards the next
 //      stroke, more or less so with the care of the sample's writer;
-//   3. writer style: the parts of a left-right character are set apart
+//   3. closed gaps: now and then a stroke end is drawn on until it meets
+//      the stroke it points at, where the source leaves a gap;
+//   4. writer style: the parts of a left-right character are set apart
 //      (off by default), and the whole character is rotated, slanted,
 //      sheared, stretched and smoothly warped;
-//   4. cursive joins: the pen stays down between strokes whose pen-up move
+//   5. cursive joins: the pen stays down between strokes whose pen-up move
 //      is short, drawing a connecting curve;
-//   5. pen trace: corners are rounded and the path is resampled at the
+//   6. pen trace: corners are rounded and the path is resampled at the
 //      pace of a pen that slows down at stroke ends and corners, with slow
 //      tremor and digitiser noise;
-//   6. vertex reduction: a share of samples become sparse polylines, as
+//   7. vertex reduction: a share of samples become sparse polylines, as
 //      mouse and touch input record them.
 // Quantisation into sample-file bytes follows (SynthSample.h).
 #ifndef PENRUNE_TOOLS_SYNTH_PEN_H

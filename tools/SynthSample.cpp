@@ -7,17 +7,14 @@
 #include <memory>
 #include <stdexcept>
 
+#include "train/HTSample.h"
+
 namespace penrune::synth {
 
 namespace {
 
 std::uint8_t ToByte(double value) {
     return static_cast<std::uint8_t>(std::clamp(std::lround(value), 0L, long{kMaxCoordinate}));
-}
-
-void PutUint16(std::vector<std::uint8_t> &out, std::size_t value) {
-    out.push_back(static_cast<std::uint8_t>(value & 0xFF));
-    out.push_back(static_cast<std::uint8_t>(value >> 8));
 }
 
 }  // namespace
@@ -49,24 +46,8 @@ ByteInk PlaceRandomly(const Ink &ink, const SynthParams &params, Random &rng) {
 }
 
 bool AppendRecord(std::vector<std::uint8_t> &out, std::uint16_t code, const ByteInk &ink) {
-    std::size_t points = 1;  // the record end marker
-    for (const ByteStroke &stroke : ink) points += stroke.size() + 1;
-    const std::size_t length = 6 + 2 * points;
-    if (points == ink.size() + 1 || length > kMaxRecordLength) return false;
-    PutUint16(out, length);
-    PutUint16(out, code);
-    PutUint16(out, 0);
-    for (const ByteStroke &stroke : ink) {
-        for (const BytePoint &p : stroke) {
-            out.push_back(p.x);
-            out.push_back(p.y);
-        }
-        out.push_back(255);
-        out.push_back(0);
-    }
-    out.push_back(255);
-    out.push_back(255);
-    return true;
+    const bool inked = std::any_of(ink.begin(), ink.end(), [](const ByteStroke &stroke) { return !stroke.empty(); });
+    return inked && AppendSampleRecord(out, code, ink);
 }
 
 void WriteFileBytes(const std::string &path, const std::vector<std::uint8_t> &bytes) {

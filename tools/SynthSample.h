@@ -1,11 +1,7 @@
 /* SPDX-License-Identifier: MIT */
-// Sample-file records: quantisation of ink into byte points and the record
-// layout that the training stages read.
-//
-// A record is a uint16 length L (the field included), the uint16 character
-// code, two reserved zero bytes and (L - 6) / 2 byte points {x, y}, all
-// little-endian. Coordinates are 0..254; every stroke is followed by the
-// marker (255, 0) and the record ends with (255, 255).
+// Sample-file records: quantisation of ink into byte points (0..254; 255
+// marks the ends) and the records of train/HTSample.h that the training
+// stages read.
 #ifndef PENRUNE_TOOLS_SYNTH_SAMPLE_H
 #define PENRUNE_TOOLS_SYNTH_SAMPLE_H
 
@@ -19,8 +15,7 @@
 
 namespace penrune::synth {
 
-constexpr int kMaxCoordinate = 254;          // 255 marks the stroke and record ends
-constexpr std::size_t kMaxRecordLength = 0xBFFF;  // longest record the readers accept
+constexpr int kMaxCoordinate = 254;  // 255 marks the stroke and record ends
 
 struct BytePoint {
     std::uint8_t x;
@@ -40,7 +35,7 @@ ByteInk Quantize(const Ink &ink, double size, double left, double top);
 ByteInk PlaceRandomly(const Ink &ink, const SynthParams &params, Random &rng);
 
 // Appends one record; false (nothing appended) when the ink has no point or
-// the record would exceed kMaxRecordLength.
+// the record would exceed HT_SAMPLE_MAX_LENGTH.
 bool AppendRecord(std::vector<std::uint8_t> &out, std::uint16_t code, const ByteInk &ink);
 
 // Writes bytes to a file; throws std::runtime_error on failure.

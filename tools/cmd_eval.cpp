@@ -3,6 +3,7 @@
 // image and prints the rates (HTEval_Reco) on standard output.
 #include <cstdio>
 
+#include "Args.h"
 #include "Command.h"
 #include "train/HTEval.h"
 #include "train/HTPlatform.h"
@@ -10,6 +11,7 @@
 namespace {
 
 int EvalMain(int argc, char **argv) {
+    penrune::Args(argc, argv).Finish();
     if (argc != 2) {
         return penrune::UsageError("eval");
     }

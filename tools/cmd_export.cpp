@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "Args.h"
 #include "Command.h"
 #include "train/HTDict.h"
 #include "train/HTStore.h"
@@ -12,6 +13,7 @@
 namespace {
 
 int EmptyModelMain(int argc, char **argv) {
+    penrune::Args(argc, argv).Finish();
     if (argc != 1) {
         return penrune::UsageError("empty-model");
     }
@@ -27,6 +29,7 @@ int EmptyModelMain(int argc, char **argv) {
 }
 
 int ExportModelMain(int argc, char **argv) {
+    penrune::Args(argc, argv).Finish();
     if (argc != 2) {
         return penrune::UsageError("export-model");
     }

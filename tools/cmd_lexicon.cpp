@@ -3,12 +3,14 @@
 // phrase list with frequencies.
 #include <cstdio>
 
+#include "Args.h"
 #include "Command.h"
 #include "lex/HWLexEx.h"
 
 namespace {
 
 int Main(int argc, char **argv) {
+    penrune::Args(argc, argv).Finish();
     if (argc != 4) {
         return penrune::UsageError("lexicon");
     }

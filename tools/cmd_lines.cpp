@@ -15,8 +15,10 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <limits>
 #include <map>
 #include <set>
 #include <sstream>
@@ -24,6 +26,7 @@
 #include <string>
 #include <vector>
 
+#include "Args.h"
 #include "Command.h"
 #include "penrune/HWUtils.h"
 #include "KernelSession.h"
@@ -54,8 +57,8 @@ constexpr std::size_t kFrequentRank = 5000;
 // about as often as real writers' are (95-97 %) and a line's costs must
 // settle real confusions of segmentation and recognition.
 const char kCareless[] =
-    "strokeShift=18,strokeRotate=0.28,strokeScale=0.11,warp=18,slant=0.14,rotate=0.07,aspect=0.14,"
-    "swapRate=0.45,joinRate=0.45,messMin=0.45,componentGap=0.25";
+    "stroke-shift=18,stroke-rotate=0.28,stroke-scale=0.11,warp=18,slant=0.14,rotate=0.07,aspect=0.14,"
+    "swap-rate=0.45,join-rate=0.45,mess-min=0.45,component-gap=0.25";
 
 struct Spacing {
     const char *name;
@@ -408,33 +411,32 @@ private:
 
 void SetSynthParams(SynthParams *params, const std::string &settings) {
     ForEachSetting(settings, [params](const std::string &name, const std::string &number) {
-        if (!SetParam(*params, name, std::stod(number))) throw std::runtime_error("unknown parameter: " + name);
+        char *end = nullptr;
+        const double value = std::strtod(number.c_str(), &end);
+        if (number.empty() || *end != '\0') throw penrune::ArgError("--synth: " + name + " needs a number");
+        if (!SetParam(*params, name, value)) throw penrune::ArgError("--synth: unknown parameter " + name);
     });
 }
 
+// --careless applies first, so that --synth settings refine it.
 bool ParseOptions(int argc, char **argv, Options *o) {
-    for (int i = 0; i < argc; ++i) {
-        std::string arg = argv[i];
-        auto value = [&](const char *name) -> const char * {
-            std::size_t n = std::strlen(name);
-            return arg.compare(0, n, name) == 0 ? argv[i] + n : nullptr;
-        };
-        if (const char *v = value("--samples=")) o->samples = v;
-        else if (const char *v = value("--source=")) o->sources.push_back(v);
-        else if (const char *v = value("--phrases=")) o->phrases = v;
-        else if (const char *v = value("--name=")) o->name = v;
-        else if (const char *v = value("--seed=")) o->seed = std::stoull(v);
-        else if (const char *v = value("--count=")) o->count = std::stoi(v);
-        else if (const char *v = value("--long=")) o->longCount = std::stoi(v);
-        else if (const char *v = value("--modes=")) o->modes = v;
-        else if (const char *v = value("--weights=")) o->weights = v;
-        else if (const char *v = value("--synth=")) SetSynthParams(&o->synth, v);
-        else if (arg == "--careless") SetSynthParams(&o->synth, kCareless);
-        else if (arg == "--errors") o->errors = true;
-        else if (arg == "--no-latency") o->latency = false;
-        else return false;
-    }
-    return !o->phrases.empty() && (o->samples.empty() != o->sources.empty());
+    penrune::Args args(argc, argv);
+    long long number = 0;
+    args.Text("samples", o->samples);
+    o->sources = args.Texts("source");
+    args.Text("phrases", o->phrases);
+    args.Text("name", o->name);
+    if (args.Integer("seed", number, 0, std::numeric_limits<long long>::max())) o->seed = static_cast<std::uint64_t>(number);
+    if (args.Integer("count", number, 0, std::numeric_limits<int>::max())) o->count = static_cast<int>(number);
+    if (args.Integer("long", number, 0, std::numeric_limits<int>::max())) o->longCount = static_cast<int>(number);
+    args.Text("modes", o->modes);
+    args.Text("weights", o->weights);
+    if (args.Flag("careless")) SetSynthParams(&o->synth, kCareless);
+    for (const std::string &settings : args.Texts("synth")) SetSynthParams(&o->synth, settings);
+    o->errors = args.Flag("errors");
+    if (args.Flag("no-latency")) o->latency = false;
+    args.Finish();
+    return args.Positional().empty() && !o->phrases.empty() && (o->samples.empty() != o->sources.empty());
 }
 
 // The options beyond the synopsis, for --help.
@@ -458,17 +460,12 @@ void PrintDetails(std::FILE *out) {
 
 int Main(int argc, char **argv) {
     Options options;
-    try {
-        if (!ParseOptions(argc, argv, &options)) return penrune::UsageError("lines");
-        CharacterSource source(options);
-        std::vector<LineText> texts = ChooseTexts(options, source);
-        Benchmark bench(options);
-        bench.Run(texts, source);
-        bench.Print();
-    } catch (const std::exception &e) {
-        std::fprintf(stderr, "penrune lines: %s\n", e.what());
-        return 1;
-    }
+    if (!ParseOptions(argc, argv, &options)) return penrune::UsageError("lines");
+    CharacterSource source(options);
+    std::vector<LineText> texts = ChooseTexts(options, source);
+    Benchmark bench(options);
+    bench.Run(texts, source);
+    bench.Print();
     return 0;
 }
 

@@ -6,24 +6,25 @@
 // MODEL_FILE "embedded" ranks with the model compiled into the library.
 #include <algorithm>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "Args.h"
 #include "Command.h"
 #include "penrune/HRData.h"
 #include "penrune/HRKernel.h"
 #include "penrune/HWUtils.h"
+#include "train/HTSample.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
 constexpr int kMaxTop = 32;
-constexpr size_t kRecordHead = 6;  // length, code, reserved
 
 struct Options {
     std::string model;
@@ -48,19 +49,16 @@ std::string Utf8(HR_UINT16 code) {
     return text;
 }
 
-// Recognises one record (its whole bytes, length field included) and counts
-// where the right code came; prints the miss when asked.
-void RankRecord(_HR_RECO *reco, std::vector<HR_UINT8> record, const Options &options, const std::string &where,
+// Recognises one sample and counts where the right code came; prints the
+// miss when asked.
+void RankRecord(_HR_RECO *reco, penrune::SampleReader &sample, const Options &options, const std::string &where,
                 Tally &tally) {
-    const HR_UINT16 code = static_cast<HR_UINT16>(record[2] | (record[3] << 8));
-    const size_t length = record.size();
-    const HR_UINT8 endMarkers[4] = {0xFF, 0x00, 0xFF, 0xFF};
-    std::memcpy(record.data() + length - 4, endMarkers, 4);
+    const HR_UINT16 code = sample.Code();
+    HR_UINT16 points = 0;
+    _HR_POINT8 *ink = sample.Points(&points);
     HR_UINT16 codes[kMaxTop];
     std::fill(codes, codes + kMaxTop, HR_RECO_EMPTY_CODE);
-    HRReco_RecognizeByte(reco, reinterpret_cast<_HR_POINT8 *>(record.data() + kRecordHead),
-                         static_cast<HR_UINT16>((length - kRecordHead) / 2), static_cast<HR_UINT16>(options.top),
-                         codes, nullptr);
+    HRReco_RecognizeByte(reco, ink, points, static_cast<HR_UINT16>(options.top), codes, nullptr);
     ++tally.samples;
     const HR_UINT16 *hit = std::find(codes, codes + options.top, code);
     if (hit != codes + options.top) ++tally.hits[hit - codes];
@@ -70,36 +68,25 @@ void RankRecord(_HR_RECO *reco, std::vector<HR_UINT8> record, const Options &opt
     std::printf("\n");
 }
 
+// Ranks the samples of one file up to its end or to a record cut short.
 void RankFile(_HR_RECO *reco, const fs::path &path, const Options &options, Tally &tally) {
-    const std::vector<HR_UINT8> bytes = ReadFile(path);
-    size_t at = 0;
-    for (long index = 0; at + 2 <= bytes.size(); ++index) {
-        const size_t length = bytes[at] | (bytes[at + 1] << 8);
-        if (length < 2 || at + length > bytes.size()) break;
-        // Records without room for the head and the two end markers, or of
-        // odd length, are not samples.
-        if (length >= kRecordHead + 4 && length % 2 == 0) {
-            const std::string where = path.filename().string() + "#" + std::to_string(index);
-            RankRecord(reco, std::vector<HR_UINT8>(bytes.begin() + at, bytes.begin() + at + length), options, where,
-                       tally);
-        }
-        at += length;
+    std::unique_ptr<FILE, int (*)(FILE *)> in(std::fopen(path.c_str(), "rb"), &std::fclose);
+    if (!in) return;
+    penrune::SampleReader sample(in.get());
+    for (long index = 0; sample.Next() && sample.Whole(); ++index) {
+        if (!sample.IsSample()) continue;
+        RankRecord(reco, sample, options, path.filename().string() + "#" + std::to_string(index), tally);
     }
 }
 
 bool ParseOptions(int argc, char **argv, Options &options) {
-    std::vector<std::string> positional;
-    for (int i = 0; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (arg.rfind("--top=", 0) == 0) {
-            options.top = std::atoi(arg.c_str() + 6);
-            if (options.top < 1 || options.top > kMaxTop) return false;
-        } else if (arg == "--errors") {
-            options.errors = true;
-        } else {
-            positional.push_back(arg);
-        }
-    }
+    penrune::Args args(argc, argv);
+    long long top = options.top;
+    args.Integer("top", top, 1, kMaxTop);
+    options.top = static_cast<int>(top);
+    options.errors = args.Flag("errors");
+    args.Finish();
+    const std::vector<std::string> &positional = args.Positional();
     if (positional.size() != 2) return false;
     options.model = positional[0];
     options.dir = positional[1];

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "Args.h"
 #include "Command.h"
 #include "Input.h"
 #include "KernelSession.h"
@@ -79,20 +80,14 @@ int Run(const Options &options) {
 }
 
 bool ParseOptions(int argc, char **argv, Options *options) {
-    for (int i = 0; i < argc; ++i) {
-        std::string arg = argv[i];
-        if (arg == "--each")
-            options->each = true;
-        else if (arg == "--json")
-            options->json = true;
-        else if (arg == "--classic")
-            options->classic = true;
-        else if (options->path.empty() && (arg == "-" || (!arg.empty() && arg[0] != '-')))
-            options->path = arg;
-        else
-            return false;
-    }
-    return !options->path.empty();
+    penrune::Args args(argc, argv);
+    options->each = args.Flag("each");
+    options->json = args.Flag("json");
+    options->classic = args.Flag("classic");
+    args.Finish();
+    if (args.Positional().size() != 1) return false;
+    options->path = args.Positional()[0];
+    return true;
 }
 
 int Main(int argc, char **argv) {

@@ -4,6 +4,7 @@
 // into sample files as they are, optionally vertex-reduced.
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -12,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "Args.h"
 #include "Command.h"
 #include "train/HTCode.h"
 #include "train/HTPlatform.h"
@@ -43,47 +45,32 @@ bool ParseNumber(const std::string &text, double &value) {
     return !text.empty() && errno == 0 && *end == '\0';
 }
 
-int ParseCount(const std::string &name, const std::string &text, int low) {
-    double value = 0;
-    if (!ParseNumber(text, value) || value < low || value > 1e9 || value != static_cast<int>(value))
-        throw std::invalid_argument("--" + name + " needs a whole number of at least " + std::to_string(low));
-    return static_cast<int>(value);
+int Count(Args &args, const char *name, int value, int low) {
+    long long number = value;
+    args.Integer(name, number, low, 1000000000);
+    return static_cast<int>(number);
 }
 
-// Options are --NAME=VALUE; everything else is positional.
+// The options of synth and tosamples; the options beyond the fixed ones
+// set synthesiser parameters (SynthParams.h).
 SynthOptions ParseOptions(int argc, char **argv) {
+    Args args(argc, argv);
     SynthOptions options;
-    for (int i = 0; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (arg.rfind("--", 0) != 0) {
-            options.positional.push_back(arg);
-            continue;
-        }
-        const std::size_t equals = arg.find('=');
-        if (equals == std::string::npos) throw std::invalid_argument("option without =VALUE: " + arg);
-        const std::string name = arg.substr(2, equals - 2), value = arg.substr(equals + 1);
+    options.samples = Count(args, "samples", options.samples, 1);
+    options.handSamples = Count(args, "hand-samples", options.handSamples, 0);
+    options.seed = static_cast<std::uint64_t>(Count(args, "seed", static_cast<int>(options.seed), 0));
+    options.charsPerFile = Count(args, "chars-per-file", options.charsPerFile, 1);
+    args.Text("charset", options.charsetDir);
+    args.Text("prefix", options.prefix);
+    args.Number("thin", options.thin, 0, HUGE_VAL);
+    for (const auto &[name, value] : args.Rest()) {
         double number = 0;
-        if (name == "samples") {
-            options.samples = ParseCount(name, value, 1);
-        } else if (name == "hand-samples") {
-            options.handSamples = ParseCount(name, value, 0);
-        } else if (name == "seed") {
-            options.seed = static_cast<std::uint64_t>(ParseCount(name, value, 0));
-        } else if (name == "chars-per-file") {
-            options.charsPerFile = ParseCount(name, value, 1);
-        } else if (name == "charset") {
-            options.charsetDir = value;
-        } else if (name == "prefix") {
-            options.prefix = value;
-        } else if (name == "thin") {
-            if (!ParseNumber(value, options.thin) || options.thin < 0)
-                throw std::invalid_argument("--thin needs a tolerance of at least 0");
-        } else if (!ParseNumber(value, number) || !SetParam(options.params, name, number)) {
-            throw std::invalid_argument("unknown option or bad value: " + arg);
-        }
+        if (!ParseNumber(value, number) || !SetParam(options.params, name, number))
+            throw ArgError("unknown option or bad value: --" + name + "=" + value);
     }
     const std::string problem = ValidateParams(options.params);
-    if (!problem.empty()) throw std::invalid_argument(problem);
+    if (!problem.empty()) throw ArgError(problem);
+    options.positional = args.Positional();
     return options;
 }
 
@@ -163,33 +150,28 @@ void PrintSynthOptions(std::FILE *out) {
                       "  --samples=40 --hand-samples=0 --seed=1 --chars-per-file=100 --charset=DIR --prefix=synth\n"
                       "  (a character gets max(samples, hand-samples x its number of hands) samples)\n");
     for (const ParamInfo &info : ParamTable())
-        std::fprintf(out, "  --%s=%g  %s\n", info.name, SynthParams().*info.field, info.help);
+        std::fprintf(out, "  --%s=%g  %s\n", KebabCase(info.name).c_str(), SynthParams().*info.field, info.help);
 }
 
 int SynthMain(int argc, char **argv) {
-    try {
-        const SynthOptions options = ParseOptions(argc, argv);
-        if (options.positional.size() < 2) return UsageError("synth");
-        const std::string &outDir = options.positional[0];
-        HandLibrary library;
-        for (std::size_t i = 1; i < options.positional.size(); ++i) AddSource(library, options.positional[i]);
-        const std::vector<std::uint16_t> codes = SelectCodes(library, options.charsetDir);
-        MakeDir(outDir);
-        SynthTotals totals;
-        for (std::size_t first = 0; first < codes.size(); first += options.charsPerFile) {
-            std::vector<std::uint8_t> bytes;
-            const std::size_t last = std::min(codes.size(), first + options.charsPerFile);
-            for (std::size_t c = first; c < last; ++c) SynthesiseCharacter(library, codes[c], options, bytes, totals);
-            WriteFileBytes(ChunkPath(outDir, options.prefix, first / options.charsPerFile), bytes);
-        }
-        std::printf("synth: %zu characters, %zu samples (%.1f points each), %zu dropped, in %s\n", codes.size(),
-                    totals.records, totals.records ? double(totals.points) / totals.records : 0.0, totals.dropped,
-                    outDir.c_str());
-        return 0;
-    } catch (const std::exception &error) {
-        std::fprintf(stderr, "penrune synth: %s\n", error.what());
-        return 1;
+    const SynthOptions options = ParseOptions(argc, argv);
+    if (options.positional.size() < 2) return UsageError("synth");
+    const std::string &outDir = options.positional[0];
+    HandLibrary library;
+    for (std::size_t i = 1; i < options.positional.size(); ++i) AddSource(library, options.positional[i]);
+    const std::vector<std::uint16_t> codes = SelectCodes(library, options.charsetDir);
+    MakeDir(outDir);
+    SynthTotals totals;
+    for (std::size_t first = 0; first < codes.size(); first += options.charsPerFile) {
+        std::vector<std::uint8_t> bytes;
+        const std::size_t last = std::min(codes.size(), first + options.charsPerFile);
+        for (std::size_t c = first; c < last; ++c) SynthesiseCharacter(library, codes[c], options, bytes, totals);
+        WriteFileBytes(ChunkPath(outDir, options.prefix, first / options.charsPerFile), bytes);
     }
+    std::printf("synth: %zu characters, %zu samples (%.1f points each), %zu dropped, in %s\n", codes.size(),
+                totals.records, totals.records ? double(totals.points) / totals.records : 0.0, totals.dropped,
+                outDir.c_str());
+    return 0;
 }
 
 // Scales a hand so that the longer side of its box is 1024 units, the frame
@@ -205,31 +187,26 @@ Ink ToUnitBox(const Ink &ink) {
 }
 
 int ToSamplesMain(int argc, char **argv) {
-    try {
-        const SynthOptions options = ParseOptions(argc, argv);
-        if (options.positional.size() < 2) return UsageError("tosamples");
-        const std::string &outDir = options.positional[0];
-        MakeDir(outDir);
-        for (std::size_t i = 1; i < options.positional.size(); ++i) {
-            const std::string &input = options.positional[i];
-            std::vector<std::uint8_t> bytes;
-            std::size_t records = 0;
-            for (const Hand &hand : ReadHands(input)) {
-                Ink ink = ToUnitBox(hand.ink);
-                if (options.thin > 0)
-                    for (Stroke &stroke : ink) stroke = ReduceVertices(stroke, options.thin);
-                records += AppendRecord(bytes, hand.code, Quantize(ink, kMaxCoordinate, 0, 0)) ? 1 : 0;
-            }
-            std::string name = input == "-" ? "stdin" : HT_GetFileNameByFilePath(input.c_str());
-            name = name.substr(0, name.rfind('.')) + ".smp";
-            WriteFileBytes(outDir + "/" + name, bytes);
-            std::printf("tosamples: %s -> %s/%s (%zu samples)\n", input.c_str(), outDir.c_str(), name.c_str(), records);
+    const SynthOptions options = ParseOptions(argc, argv);
+    if (options.positional.size() < 2) return UsageError("tosamples");
+    const std::string &outDir = options.positional[0];
+    MakeDir(outDir);
+    for (std::size_t i = 1; i < options.positional.size(); ++i) {
+        const std::string &input = options.positional[i];
+        std::vector<std::uint8_t> bytes;
+        std::size_t records = 0;
+        for (const Hand &hand : ReadHands(input)) {
+            Ink ink = ToUnitBox(hand.ink);
+            if (options.thin > 0)
+                for (Stroke &stroke : ink) stroke = ReduceVertices(stroke, options.thin);
+            records += AppendRecord(bytes, hand.code, Quantize(ink, kMaxCoordinate, 0, 0)) ? 1 : 0;
         }
-        return 0;
-    } catch (const std::exception &error) {
-        std::fprintf(stderr, "penrune tosamples: %s\n", error.what());
-        return 1;
+        std::string name = input == "-" ? "stdin" : HT_GetFileNameByFilePath(input.c_str());
+        name = name.substr(0, name.rfind('.')) + ".smp";
+        WriteFileBytes(outDir + "/" + name, bytes);
+        std::printf("tosamples: %s -> %s/%s (%zu samples)\n", input.c_str(), outDir.c_str(), name.c_str(), records);
     }
+    return 0;
 }
 
 RegisterCommand synthCommand("synth", &SynthMain, "[--OPTION=VALUE...] OUT_DIR SOURCE.jsonl[:WEIGHT]...",

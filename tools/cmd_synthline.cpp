@@ -7,14 +7,15 @@
 // placed in its own square of the line.
 #include <algorithm>
 #include <cstdio>
-#include <cstring>
 #include <fstream>
+#include <limits>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include <nlohmann/json.hpp>
 
+#include "Args.h"
 #include "Command.h"
 #include "penrune/HWUtils.h"
 #include "SynthParams.h"
@@ -59,39 +60,31 @@ nlohmann::json PlaceInCell(const Ink &ink, int cell) {
 }
 
 int Main(int argc, char **argv) {
-    std::uint64_t seed = 1;
-    std::vector<std::string> args;
-    for (int i = 0; i < argc; ++i) {
-        if (std::strncmp(argv[i], "--seed=", 7) == 0)
-            seed = std::stoull(argv[i] + 7);
-        else
-            args.push_back(argv[i]);
-    }
+    penrune::Args options(argc, argv);
+    long long seed = 1;
+    options.Integer("seed", seed, 0, std::numeric_limits<long long>::max());
+    options.Finish();
+    const std::vector<std::string> &args = options.Positional();
     if (args.size() < 3) {
         return penrune::UsageError("synthline");
     }
-    try {
-        HandLibrary library;
-        for (std::size_t i = 2; i < args.size(); ++i) library.Add(ReadHands(args[i]), 1.0);
-        nlohmann::json line = nlohmann::json::array();
-        int cell = 0;
-        for (std::uint16_t code : DecodeText(args[0])) {
-            Random rng(Random::SampleSeed(seed, code, 0));
-            const Ink *hand = library.Pick(code, rng);
-            if (hand == nullptr) {
-                char name[8];
-                std::snprintf(name, sizeof name, "%04X", code);
-                throw std::runtime_error(std::string("no stroke source has the character U+") + name);
-            }
-            for (const auto &stroke : PlaceInCell(Synthesize(*hand, SynthParams(), rng), cell++)) line.push_back(stroke);
+    HandLibrary library;
+    for (std::size_t i = 2; i < args.size(); ++i) library.Add(ReadHands(args[i]), 1.0);
+    nlohmann::json line = nlohmann::json::array();
+    int cell = 0;
+    for (std::uint16_t code : DecodeText(args[0])) {
+        Random rng(Random::SampleSeed(static_cast<std::uint64_t>(seed), code, 0));
+        const Ink *hand = library.Pick(code, rng);
+        if (hand == nullptr) {
+            char name[8];
+            std::snprintf(name, sizeof name, "%04X", code);
+            throw std::runtime_error(std::string("no stroke source has the character U+") + name);
         }
-        std::ofstream out(args[1]);
-        out << line.dump() << "\n";
-        if (!out) throw std::runtime_error("cannot write " + args[1]);
-    } catch (const std::exception &e) {
-        std::fprintf(stderr, "penrune synthline: %s\n", e.what());
-        return 1;
+        for (const auto &stroke : PlaceInCell(Synthesize(*hand, SynthParams(), rng), cell++)) line.push_back(stroke);
     }
+    std::ofstream out(args[1]);
+    out << line.dump() << "\n";
+    if (!out) throw std::runtime_error("cannot write " + args[1]);
     return 0;
 }
 

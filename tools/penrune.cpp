@@ -2,7 +2,9 @@
 // penrune: command-line front end of libpenrune.
 #include <cstdio>
 #include <cstring>
+#include <exception>
 
+#include "Args.h"
 #include "Command.h"
 #include "penrune/HWKernel.h"
 
@@ -44,7 +46,8 @@ bool AsksForHelp(int argc, char **argv) {
 
 }  // namespace
 
-int UsageError(const std::string &name) {
+int UsageError(const std::string &name, const std::string &problem) {
+    if (!problem.empty()) std::fprintf(stderr, "penrune %s: %s\n", name.c_str(), problem.c_str());
     PrintCommandUsage(name, Commands().at(name), stderr);
     return 2;
 }
@@ -74,5 +77,12 @@ int main(int argc, char **argv) {
         penrune::PrintCommandUsage(found->first, found->second, stdout);
         return 0;
     }
-    return found->second.run(argc - 2, argv + 2);
+    try {
+        return found->second.run(argc - 2, argv + 2);
+    } catch (const penrune::ArgError &error) {
+        return penrune::UsageError(found->first, error.what());
+    } catch (const std::exception &error) {
+        std::fprintf(stderr, "penrune %s: %s\n", found->first.c_str(), error.what());
+        return 1;
+    }
 }

@@ -29,13 +29,14 @@
 #ifndef HR_KERNEL_H
 #define HR_KERNEL_H
 
+#include "HRFeature.h"
 #include "HRTypes.h"
 
 PENRUNE_EXTERN_C_BEGIN
 
 #define HR_RECO_INSTANCE_SIZE 3024u   /* bytes of _HR_RECO on 64-bit targets */
-#define HR_RECO_FEATURE_DIM 1024      /* feature vector length (input dim) */
-#define HR_RECO_PROJECTED_DIM 64      /* compressed feature length (output dim) */
+#define HR_RECO_FEATURE_DIM HR_FEATURE_DIM              /* feature vector length (input dim) */
+#define HR_RECO_PROJECTED_DIM HR_FEATURE_PROJECTED_DIM  /* compressed feature length (output dim) */
 #define HR_RECO_MAX_CANDS 128         /* room of the per-call result lists */
 #define HR_RECO_MAX_WANTED 127        /* largest candidate count a call may set */
 #define HR_RECO_DEFAULT_CANDS 10      /* candidate count after initialisation */

@@ -28,12 +28,13 @@
 #ifndef HR_ONLINE_H
 #define HR_ONLINE_H
 
+#include "HRFeature.h"
 #include "HRTypes.h"
 
 PENRUNE_EXTERN_C_BEGIN
 
 #define HR_ONLINE_CAPACITY 1024        /* samples a store holds */
-#define HR_ONLINE_DIM 64               /* values of one stored feature */
+#define HR_ONLINE_DIM HR_FEATURE_PROJECTED_DIM /* values of one stored feature */
 #define HR_ONLINE_COST_TABLE_SIZE 511  /* cost table entries: differences -255..255 */
 #define HR_ONLINE_COST_OFFSET 255      /* table index of difference 0 */
 #define HR_ONLINE_NO_MATCH 60000       /* a sample must come below this distance */

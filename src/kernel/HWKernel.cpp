@@ -7,6 +7,7 @@
 
 #include "kernel/HWLineSearch.h"
 #include "penrune/HWUtils.h"
+#include "util/HWBytes.h"
 
 namespace {
 
@@ -21,7 +22,7 @@ void *RecognizerStorage(_HW_KERNEL *kernel) { return reinterpret_cast<HR_UINT8 *
 // model's charset bits are little-endian uint16 values, one per prototype.
 bool SelectsPrototype(const _HR_RECO &reco, HR_UINT16 mask) {
     for (HR_UINT32 i = 0; i < reco.prototypeCount; ++i) {
-        const HR_UINT16 bits = static_cast<HR_UINT16>(reco.charsets[2 * i] | reco.charsets[2 * i + 1] << 8);
+        const HR_UINT16 bits = penrune::LoadU16(reco.charsets + 2 * i);
         if ((bits & mask) != 0) return true;
     }
     return false;

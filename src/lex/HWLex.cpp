@@ -6,6 +6,7 @@
 
 #include "penrune/HWLexData.h"
 #include "penrune/HWUtils.h"
+#include "util/HWBytes.h"
 
 namespace {
 
@@ -16,18 +17,8 @@ constexpr HR_UINT32 kOffsetMask = 0xFFFFFFu;
 constexpr int kLengthShift = 24;
 
 // Image fields are little-endian and read without assuming alignment.
-HR_UINT32 LoadU32(const void *p) {
-    HR_UINT8 b[4];
-    std::memcpy(b, p, 4);
-    return static_cast<HR_UINT32>(b[0]) | (static_cast<HR_UINT32>(b[1]) << 8) |
-           (static_cast<HR_UINT32>(b[2]) << 16) | (static_cast<HR_UINT32>(b[3]) << 24);
-}
-
-HR_UINT16 LoadU16(const void *p) {
-    HR_UINT8 b[2];
-    std::memcpy(b, p, 2);
-    return static_cast<HR_UINT16>(b[0] | (b[1] << 8));
-}
+using penrune::LoadU16;
+using penrune::LoadU32;
 
 template <typename T>
 const T *SectionPtr(const HR_UINT8 *image, HR_UINT32 base, HR_UINT32 offset) {

@@ -13,6 +13,7 @@
 #include "train/HTStore.h"
 #include "penrune/HWLex.h"
 #include "penrune/HWUtils.h"
+#include "util/HWBytes.h"
 
 namespace {
 
@@ -128,7 +129,8 @@ void ComputeWeights(std::vector<_PHRASE_ITEM> &list, std::vector<HR_UINT16> &poo
 // Writing the image
 
 void PutU32(std::vector<HR_UINT8> &out, HR_UINT32 v) {
-    for (int i = 0; i < 4; ++i) out.push_back(static_cast<HR_UINT8>(v >> (8 * i)));
+    out.resize(out.size() + 4);
+    penrune::StoreU32(out.data() + out.size() - 4, v);
 }
 
 void PadTo4(std::vector<HR_UINT8> &out) {
@@ -181,10 +183,7 @@ std::vector<HR_UINT8> BuildImage(const _HR_BLOCK &description, const PYLexGroups
     GroupSections(firstGroups, PYLEX_TAG_FIRST_INDEX, PYLEX_TAG_FIRST_ITEMS, sections);
     GroupSections(lastGroups, PYLEX_TAG_LAST_INDEX, PYLEX_TAG_LAST_ITEMS, sections);
     Section poolSection{PYLEX_TAG_POOL, std::vector<HR_UINT8>(pool.size() * 2)};
-    for (size_t i = 0; i < pool.size(); ++i) {
-        poolSection.bytes[2 * i] = static_cast<HR_UINT8>(pool[i]);
-        poolSection.bytes[2 * i + 1] = static_cast<HR_UINT8>(pool[i] >> 8);
-    }
+    for (size_t i = 0; i < pool.size(); ++i) penrune::StoreU16(&poolSection.bytes[2 * i], pool[i]);
     sections.push_back(std::move(poolSection));
 
     const HR_UINT32 count = static_cast<HR_UINT32>(sections.size());

@@ -13,6 +13,7 @@
 #include "arch/HARecoKernels.h"
 #include "feature/HRTable.h"
 #include "penrune/HWUtils.h"
+#include "util/HWBytes.h"
 #include "util/HWText.h"
 
 static_assert(sizeof(void *) != 8 || sizeof(_HR_RECO) == HR_RECO_INSTANCE_SIZE,
@@ -27,6 +28,8 @@ constexpr HR_UINT16 kEmptyCode = HR_RECO_EMPTY_CODE;
 
 // Section 1 starts with P, K, Din, Dout (uint16 each), then the matrix.
 constexpr HR_UINT32 kSection1Head = 8;
+// The vector kernels compute distances over rows of exactly this length.
+static_assert(penrune::kHARowLength == kDim, "prototype rows and the vector kernels' row length differ");
 constexpr HR_UINT32 kMatrixBytes = 2u * kFeatureDim * kDim;
 // Section 2: T (uint16), T x 64 centre bytes, T + 1 uint32 offsets, M uint16.
 constexpr HR_UINT32 kCentreCountBytes = 2;
@@ -38,12 +41,8 @@ constexpr int kHeaderWords = 8;
 constexpr int kUtf8Max = 6;
 constexpr int kPieceMax = 1 + kUtf8Max + 1 + 10;
 
-HR_UINT16 LoadU16(const HR_UINT8 *p) { return static_cast<HR_UINT16>(p[0] | (p[1] << 8)); }
-
-HR_UINT32 LoadU32(const HR_UINT8 *p) {
-    return static_cast<HR_UINT32>(p[0]) | static_cast<HR_UINT32>(p[1]) << 8 |
-           static_cast<HR_UINT32>(p[2]) << 16 | static_cast<HR_UINT32>(p[3]) << 24;
-}
+using penrune::LoadU16;
+using penrune::LoadU32;
 
 // The query in the units of the prototypes: y = q - 128, with q taken as the
 // 8-bit value it stands for.

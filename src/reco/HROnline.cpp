@@ -8,7 +8,7 @@
 
 namespace {
 
-constexpr int kFeatureDim = 1024;
+constexpr int kFeatureDim = HR_FEATURE_DIM;
 
 // Reduces n 16-bit points (converted and normalised in place) to the
 // 64-value compressed feature under the context's matrix.

@@ -167,36 +167,13 @@ extern "C" int HTCode_ReadCodeCharsetBit(const char *path, HR_UINT16 *codes, int
     return count;
 }
 
-extern "C" int HTCode_GetUTF8Size(HR_UINT8 lead) {
-    if (lead < 0x80)
-        return 1;
-    if (lead < 0xC0)
-        return -1;
-    if (lead < 0xE0)
-        return 2;
-    if (lead < 0xF0)
-        return 3;
-    if (lead < 0xF8)
-        return 4;
-    if (lead < 0xFC)
-        return 5;
-    return 6;
-}
+// The code table reads and writes UTF-8 with the library's codec.
+extern "C" int HTCode_GetUTF8Size(HR_UINT8 lead) { return enc_get_utf8_size(&lead); }
 
 extern "C" HR_UINT32 HTCode_EncodeByUTF8(const HR_UINT8 *bytes) {
-    int length = HTCode_GetUTF8Size(bytes[0]);
-    if (length < 0)
-        return 0;
-    if (length == 1)
-        return bytes[0];
-    // The lead byte carries 7 - length payload bits.
-    HR_UINT32 value = bytes[0] & ((1u << (7 - length)) - 1);
-    for (int i = 1; i < length; ++i) {
-        if ((bytes[i] & 0xC0) != 0x80)
-            return 0;
-        value = (value << 6) | (bytes[i] & 0x3F);
-    }
-    return value;
+    unsigned long value = 0;
+    enc_utf8_to_utf32_one(bytes, &value);
+    return static_cast<HR_UINT32>(value);
 }
 
 extern "C" int HTCode_DecodeToUTF8(HR_UINT32 value, char *out, int capacity) {

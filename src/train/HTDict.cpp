@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "train/HTCode.h"
+#include "util/HWBytes.h"
 
 namespace {
 
@@ -82,8 +83,9 @@ public:
 
 private:
     void Put(HR_UINT32 v, int n) {
-        for (int i = 0; i < n; ++i)
-            bytes_.push_back(static_cast<HR_UINT8>(v >> (8 * i)));
+        HR_UINT8 b[4];
+        penrune::StoreU32(b, v);
+        bytes_.insert(bytes_.end(), b, b + n);
     }
     std::vector<HR_UINT8> bytes_;
 };

@@ -17,12 +17,13 @@
 #ifndef HT_DICT_H
 #define HT_DICT_H
 
+#include "penrune/HRFeature.h"
 #include "penrune/HRTypes.h"
 
 PENRUNE_EXTERN_C_BEGIN
 
-#define HT_DICT_INPUT_DIM 1024  /* Din: length of the direction feature */
-#define HT_DICT_OUTPUT_DIM 64   /* Dout: length of a compressed feature */
+#define HT_DICT_INPUT_DIM HR_FEATURE_DIM            /* Din: length of the direction feature */
+#define HT_DICT_OUTPUT_DIM HR_FEATURE_PROJECTED_DIM /* Dout: length of a compressed feature */
 #define HT_DICT_HEADER_SIZE 32  /* eight uint32 section offsets */
 #define HT_DICT_MAX_COUNT 65535 /* P, K and T are stored as uint16 */
 

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-// Class prototypes: k-means clustering, the MDC stage, .mdc files and MCE
-// training by generalized probabilistic descent.
+// Class prototypes: the MDC stage, .mdc files and MCE training by generalized
+// probabilistic descent (k-means lives in HTKMean.cpp).
 #include "train/HTDisc.h"
 
 #include <algorithm>
@@ -15,6 +15,7 @@
 #include "train/HTCode.h"
 #include "train/HTLog.h"
 #include "train/HTPlatform.h"
+#include "util/HWBytes.h"
 
 // Distances and updates must round exactly as written, one operation at a
 // time: a fused multiply-add (on targets that have one) would change the
@@ -31,18 +32,24 @@
 
 namespace {
 
-constexpr HR_INT32 kSeedDistanceStart = 1073676289;  // 32767^2
-constexpr float kAssignStart = 1e30f;
-constexpr float kSmallClusterShare = 0.16f;
-constexpr HR_UINT16 kUnassigned = 0xFFFF;
-
 constexpr float kProtoDistanceBase = 36.9f;
 constexpr float kNoDistance = 1e36f;          // class without prototypes, empty slot
 constexpr float kFilledLimit = 9.9e35f;       // entries at or above are unfilled
 constexpr int kCandMin = 100;                 // candidates kept at least
 constexpr double kCandGap = 0.23;             // relative gap that ends the list
-constexpr double kNinth = 0.1111111119389534;  // 1/9 in single precision
-constexpr double kWeightPower = -1.1111111111111112;
+// Exponent of the generalized means of MCE training: a class is measured by
+// the mean of its prototype distances, the competitors by the mean of their
+// class distances, each as (sum of d^-kMceExponent / n)^(-1 / kMceExponent).
+// The gradient needs the powers below, derived from it.
+constexpr double kMceExponent = 9.0;
+// 1 / kMceExponent as a float value: the trained models were made with it.
+constexpr double kMceRoot = static_cast<float>(1.0 / kMceExponent);
+// d/dx of x^(-1/eta) carries the power -(1 + 1/eta).
+constexpr double kWeightPower = -(1.0 + 1.0 / kMceExponent);
+// The weight of a competitor grows with its mean ratio to the power eta + 1.
+constexpr double kCompetitorPower = kMceExponent + 1.0;
+// A competitor mean above this overflowed the float sum it came from.
+constexpr double kCompetitorMeanLimit = 1e36;
 constexpr double kLossScale = -0.002;
 constexpr double kMinLossSlope = 1e-36;
 constexpr double kStartRate = 0.02;
@@ -50,185 +57,13 @@ constexpr int kBlockFloats = HT_DISC_LANES * HT_DISC_DIM;  // one lane-major blo
 constexpr int kBlocksPerPass = 4;
 static_assert(HT_DISC_LANES == penrune::kHALanes, "the distance kernels read blocks of kHALanes prototypes");
 
-HR_UINT16 ReadU16(const HR_UINT8 *p) { return (HR_UINT16)(p[0] | (p[1] << 8)); }
-
-void WriteU16(HR_UINT8 *p, HR_UINT16 v) {
-    p[0] = (HR_UINT8)(v & 0xFF);
-    p[1] = (HR_UINT8)(v >> 8);
-}
-
-// ---- k-means ----------------------------------------------------------
-
-struct KMean {
-    int count, stride, dim, k;
-    float *centres;
-    HR_UINT16 *assign;
-    std::vector<HR_INT16> wide;     // samples widened to 16 bits
-    std::vector<char> valid;        // still taking part in seeding and means
-    std::vector<HR_INT32> minDist;  // least distance to a seed so far
-    std::vector<int> seed;
-    std::vector<int> members;       // valid members per centre at the last update
-    std::vector<char> live;         // centre had a valid member at every update
-    std::vector<float> sums;
-
-    const HR_INT16 *Sample(int i) const { return &wide[(size_t)i * stride]; }
-    float *Centre(int c) const { return centres + (size_t)c * stride; }
-};
-
-// Seeds 0 and 1: the valid pair farthest apart, earliest pair on ties. With
-// fewer than two valid samples both are the first valid sample; the
-// duplicate centre then gets no member and is dropped.
-void FarthestPair(KMean &km) {
-    HR_INT64 best = -1;
-    int s0 = -1, s1 = -1;
-    for (int i = 0; i < km.count; ++i) {
-        if (!km.valid[i]) continue;
-        if (s0 < 0) s0 = s1 = i;
-        for (int j = i + 1; j < km.count; ++j) {
-            if (!km.valid[j]) continue;
-            HR_INT64 d = HTDisc_CountDistanceShort(km.Sample(i), km.Sample(j), km.dim);
-            if (d > best) {
-                best = d;
-                s0 = i;
-                s1 = j;
-            }
-        }
-    }
-    km.seed[0] = s0;
-    if (km.k > 1) km.seed[1] = s1;
-}
-
-void LowerSeedDistance(KMean &km, int i, int s) {
-    HR_INT32 d = HTDisc_CountDistanceShortCutByMax(km.Sample(i), km.Sample(km.seed[s]), km.dim,
-                                                   km.minDist[i]);
-    if (d < km.minDist[i]) km.minDist[i] = d;
-}
-
-// Seeds 2 .. k-1: each time the valid sample farthest from all seeds so far.
-void FarthestFirst(KMean &km) {
-    for (int s = 2; s < km.k; ++s) {
-        HR_INT32 best = -1;
-        int pick = km.seed[0];
-        for (int i = 0; i < km.count; ++i) {
-            if (!km.valid[i]) continue;
-            if (s == 2) LowerSeedDistance(km, i, 0);
-            LowerSeedDistance(km, i, s - 1);
-            if (km.minDist[i] > best) {
-                best = km.minDist[i];
-                pick = i;
-            }
-        }
-        km.seed[s] = pick;
-    }
-}
-
-void Seed(KMean &km) {
-    std::fill(km.minDist.begin(), km.minDist.end(), kSeedDistanceStart);
-    FarthestPair(km);
-    FarthestFirst(km);
-    for (int c = 0; c < km.k; ++c) {
-        const HR_INT16 *s = km.Sample(km.seed[c]);
-        for (int j = 0; j < km.stride; ++j) km.Centre(c)[j] = (float)s[j];
-    }
-    std::fill(km.live.begin(), km.live.end(), 1);
-}
-
-int NearestLiveCentre(const KMean &km, int i) {
-    float best = kAssignStart;
-    int nearest = kUnassigned;
-    for (int c = 0; c < km.k; ++c) {
-        if (!km.live[c]) continue;
-        float d = HTDisc_CountDistanceFloatCutByMax(km.Sample(i), km.Centre(c), km.dim, best);
-        if (d < best) {
-            best = d;
-            nearest = c;
-        }
-    }
-    return nearest;
-}
-
-bool Assign(KMean &km) {
-    bool changed = false;
-    for (int i = 0; i < km.count; ++i) {
-        HR_UINT16 c = (HR_UINT16)NearestLiveCentre(km, i);
-        if (km.assign[i] != c) changed = true;
-        km.assign[i] = c;
-    }
-    return changed;
-}
-
-// Centres become the means of their valid members. A centre without valid
-// member keeps its value but is retired: it takes no further assignment.
-void Update(KMean &km) {
-    std::fill(km.sums.begin(), km.sums.end(), 0.0f);
-    std::fill(km.members.begin(), km.members.end(), 0);
-    for (int i = 0; i < km.count; ++i) {
-        if (!km.valid[i] || km.assign[i] == kUnassigned) continue;
-        float *sum = &km.sums[(size_t)km.assign[i] * km.stride];
-        for (int j = 0; j < km.stride; ++j) sum[j] += (float)km.Sample(i)[j];
-        ++km.members[km.assign[i]];
-    }
-    for (int c = 0; c < km.k; ++c) {
-        if (!km.live[c]) continue;
-        if (km.members[c] == 0) {
-            km.live[c] = 0;
-            continue;
-        }
-        for (int j = 0; j < km.stride; ++j)
-            km.Centre(c)[j] = km.sums[(size_t)c * km.stride + j] / (float)km.members[c];
-    }
-}
-
-// Assignment and update until no assignment changes, at most 100 times.
-void Iterate(KMean &km) {
-    for (int it = 0; it < HT_DISC_KMEAN_ITERATIONS; ++it) {
-        bool changed = Assign(km);
-        Update(km);
-        if (!changed) return;
-    }
-}
-
-// Marks invalid the samples of every live centre with fewer valid members
-// than the threshold. Returns whether any was found. When every live centre
-// is small, rejecting would leave nothing to cluster, so none is rejected.
-bool RejectSmallClusters(KMean &km) {
-    float threshold = kSmallClusterShare / (float)km.k * (float)km.count;
-    std::vector<char> small(km.k, 0);
-    bool anySmall = false, anyLarge = false;
-    for (int c = 0; c < km.k; ++c) {
-        if (!km.live[c]) continue;
-        small[c] = (float)km.members[c] < threshold;
-        anySmall = anySmall || small[c];
-        anyLarge = anyLarge || !small[c];
-    }
-    if (!anySmall || !anyLarge) return false;
-    for (int i = 0; i < km.count; ++i)
-        if (km.assign[i] != kUnassigned && small[km.assign[i]]) km.valid[i] = 0;
-    return true;
-}
-
-// Drops retired centres, renumbers the rest and gives their samples to the
-// nearest remaining centre. Returns the number of centres kept.
-int Compact(KMean &km) {
-    if (std::find(km.live.begin(), km.live.end(), 1) == km.live.end()) return 0;
-    for (int i = 0; i < km.count; ++i)
-        if (km.assign[i] == kUnassigned || !km.live[km.assign[i]])
-            km.assign[i] = (HR_UINT16)NearestLiveCentre(km, i);
-    std::vector<HR_UINT16> renumber(km.k, kUnassigned);
-    int kept = 0;
-    for (int c = 0; c < km.k; ++c) {
-        if (!km.live[c]) continue;
-        if (kept != c) std::memmove(km.Centre(kept), km.Centre(c), sizeof(float) * km.stride);
-        renumber[c] = (HR_UINT16)kept++;
-    }
-    for (int i = 0; i < km.count; ++i) km.assign[i] = renumber[km.assign[i]];
-    return kept;
-}
+using penrune::LoadU16;
+using penrune::StoreU16;
 
 // ---- prototype storage --------------------------------------------------
 
 size_t FlatOffset(HR_UINT32 flat, int j) {
-    return (size_t)(flat / HT_DISC_LANES) * kBlockFloats + (size_t)j * HT_DISC_LANES +
+    return static_cast<size_t>(flat / HT_DISC_LANES) * kBlockFloats + static_cast<size_t>(j) * HT_DISC_LANES +
            flat % HT_DISC_LANES;
 }
 
@@ -236,7 +71,7 @@ void PackFirstNumbers(_HT_PROTO_SET *set) {
     HR_UINT32 flat = 0;
     for (int c = 0; c < set->classTotal; ++c) {
         set->first[c] = flat;
-        flat += (HR_UINT32)set->count[c];
+        flat += static_cast<HR_UINT32>(set->count[c]);
     }
 }
 
@@ -258,8 +93,8 @@ HR_UINT32 RecordCount(const char *path) {
 // ---- MDC stage ------------------------------------------------------------
 
 struct MdcWork {
-    std::vector<HR_UINT8> records = std::vector<HR_UINT8>((size_t)HT_DISC_MDC_SAMPLES * HT_DISC_RECORD);
-    std::vector<HR_INT8> samples = std::vector<HR_INT8>((size_t)HT_DISC_MDC_SAMPLES * HT_DISC_DIM);
+    std::vector<HR_UINT8> records = std::vector<HR_UINT8>(static_cast<size_t>(HT_DISC_MDC_SAMPLES) * HT_DISC_RECORD);
+    std::vector<HR_INT8> samples = std::vector<HR_INT8>(static_cast<size_t>(HT_DISC_MDC_SAMPLES) * HT_DISC_DIM);
     std::vector<HR_UINT16> assign = std::vector<HR_UINT16>(HT_DISC_MDC_SAMPLES);
     float protos[HT_DISC_PROTO_MAX * HT_DISC_DIM];
 };
@@ -271,8 +106,8 @@ int MakeClassPrototypes(MdcWork &w, int read, int nodeNum) {
     if (n == 1) {
         std::fill(w.protos, w.protos + HT_DISC_DIM, 0.0f);
         for (int i = 0; i < read; ++i)
-            for (int j = 0; j < HT_DISC_DIM; ++j) w.protos[j] += (float)w.samples[(size_t)i * HT_DISC_DIM + j];
-        for (int j = 0; j < HT_DISC_DIM; ++j) w.protos[j] /= (float)read;
+            for (int j = 0; j < HT_DISC_DIM; ++j) w.protos[j] += static_cast<float>(w.samples[static_cast<size_t>(i) * HT_DISC_DIM + j]);
+        for (int j = 0; j < HT_DISC_DIM; ++j) w.protos[j] /= static_cast<float>(read);
         return 1;
     }
     int k = std::min(n, HT_DISC_PROTO_MAX);
@@ -283,12 +118,12 @@ int MakeClassPrototypes(MdcWork &w, int read, int nodeNum) {
 // -128..128 or the write fails.
 bool WriteClassPrototypes(FILE *out, HR_UINT16 code, const float *protos, int count) {
     HR_UINT8 record[HT_DISC_RECORD];
-    WriteU16(record, code);
+    StoreU16(record, code);
     for (int p = 0; p < count; ++p) {
         for (int j = 0; j < HT_DISC_DIM; ++j) {
             float x = protos[p * HT_DISC_DIM + j];
             if (!(x >= -128.0f && x <= 128.0f)) return false;
-            record[2 + j] = (HR_UINT8)HTDisc_RoundComponent(x);
+            record[2 + j] = static_cast<HR_UINT8>(HTDisc_RoundComponent(x));
         }
         if (std::fwrite(record, HT_DISC_RECORD, 1, out) != 1) return false;
     }
@@ -303,10 +138,10 @@ bool RunMdc(const char *sortDir, FILE *out) {
         if (!HT_FormatPath(path, "%s/%x.fec", sortDir, items[i].code)) continue;
         FILE *fp = std::fopen(path, "rb");
         if (!fp) continue;
-        int read = (int)std::fread(w.records.data(), HT_DISC_RECORD, HT_DISC_MDC_SAMPLES, fp);
+        int read = static_cast<int>(std::fread(w.records.data(), HT_DISC_RECORD, HT_DISC_MDC_SAMPLES, fp));
         std::fclose(fp);
         for (int r = 0; r < read; ++r)
-            std::memcpy(&w.samples[(size_t)r * HT_DISC_DIM], &w.records[(size_t)r * HT_DISC_RECORD + 2], HT_DISC_DIM);
+            std::memcpy(&w.samples[static_cast<size_t>(r) * HT_DISC_DIM], &w.records[static_cast<size_t>(r) * HT_DISC_RECORD + 2], HT_DISC_DIM);
         int made = MakeClassPrototypes(w, read, items[i].nodeNum);
         if (made < 1) continue;
         if (!WriteClassPrototypes(out, items[i].code, w.protos, made)) return false;
@@ -322,9 +157,9 @@ void InsertCandidate(_HT_CAND_LIST *list, int c, float d) {
     if (!(d < list->item[HT_DISC_CAND_MAX - 1].distance)) return;
     const _HT_CAND *at = std::lower_bound(list->item, list->item + HT_DISC_CAND_MAX - 1, d,
                                           [](const _HT_CAND &e, float v) { return e.distance < v; });
-    int pos = (int)(at - list->item);
+    int pos = static_cast<int>(at - list->item);
     std::memmove(&list->item[pos + 1], &list->item[pos], sizeof(_HT_CAND) * (HT_DISC_CAND_MAX - 1 - pos));
-    list->item[pos].classIndex = (HR_UINT16)c;
+    list->item[pos].classIndex = static_cast<HR_UINT16>(c);
     list->item[pos].distance = d;
     if (list->count < HT_DISC_CAND_MAX) ++list->count;
 }
@@ -344,10 +179,10 @@ struct ClassWalker {
         if (c < end) classDistance[c] = kNoDistance;
     }
     void Take(float d) {
-        protoDistance[(size_t)c * HT_DISC_PROTO_MAX + k - 1] = d;
+        protoDistance[static_cast<size_t>(c) * HT_DISC_PROTO_MAX + k - 1] = d;
         if (d < classDistance[c]) classDistance[c] = d;
         if (++k > counts[c]) {
-            InsertCandidate(list, c, (float)classDistance[c]);
+            InsertCandidate(list, c, static_cast<float>(classDistance[c]));
             ++c;
             SkipEmpty();
         }
@@ -357,14 +192,14 @@ struct ClassWalker {
 float ClassFactor(const _HT_PROTO_SET *set, int c, int t, int n) {
     if (c == t) return 1.0f;
     float g = set->competitorMean;
-    return (float)std::pow((double)(g / set->classDistSingle[c]), 10.0) / (float)(n - 1);
+    return static_cast<float>(std::pow(static_cast<double>(g / set->classDistSingle[c]), kCompetitorPower)) / static_cast<float>(n - 1);
 }
 
-// pow(q, 1/9) for the prototype counts 0 .. 16.
+// pow(q, 1 / kMceExponent) for the prototype counts 0 .. 16.
 struct CountPowers {
     float value[HT_DISC_PROTO_MAX + 1];
     CountPowers() {
-        for (int q = 0; q <= HT_DISC_PROTO_MAX; ++q) value[q] = (float)std::pow((double)q, kNinth);
+        for (int q = 0; q <= HT_DISC_PROTO_MAX; ++q) value[q] = static_cast<float>(std::pow(static_cast<double>(q), kMceRoot));
     }
 };
 
@@ -376,8 +211,8 @@ float ProtoWeight(const _HT_PROTO_SET *set, int c, int k, int q) {
     if (q == 1) return 1.0f;
     const double *dist = set->protoDist[c];
     float sum = 0.0f;
-    for (int k2 = 0; k2 < q; ++k2) sum += k2 == k - 1 ? 1.0f : (float)std::pow(dist[k - 1] / dist[k2], 9.0);
-    return (float)std::pow((double)sum, kWeightPower) * powers.value[q];
+    for (int k2 = 0; k2 < q; ++k2) sum += k2 == k - 1 ? 1.0f : static_cast<float>(std::pow(dist[k - 1] / dist[k2], kMceExponent));
+    return static_cast<float>(std::pow(static_cast<double>(sum), kWeightPower)) * powers.value[q];
 }
 
 // Competitor mean g, nearest competitor m and the loss slope of the sample.
@@ -387,36 +222,37 @@ void ComputeLoss(_HT_PROTO_SET *set, int t) {
     float S = 0.0f, m = kNoDistance;
     for (int e = 0; e < n; ++e) {
         int c = cand.item[e].classIndex;
-        set->classDistSingle[c] = (float)set->classDist[c];
+        set->classDistSingle[c] = static_cast<float>(set->classDist[c]);
         if (c == t) continue;
         float dc = set->classDistSingle[c];
-        S += (float)std::pow((double)dc, -9.0);
+        S += static_cast<float>(std::pow(static_cast<double>(dc), -kMceExponent));
         if (dc < m) m = dc;
     }
     float g = 0.0f;
     if (n > 1) {
-        float competitors = (float)(n - 1);
-        g = (float)std::pow((double)(S / competitors), -kNinth);
-        if ((double)g > 1e36) g = m / (float)std::pow((double)competitors, -kNinth);
+        float competitors = static_cast<float>(n - 1);
+        g = static_cast<float>(std::pow(static_cast<double>(S / competitors), -kMceRoot));
+        if (static_cast<double>(g) > kCompetitorMeanLimit)
+            g = m / static_cast<float>(std::pow(static_cast<double>(competitors), -kMceRoot));
     }
-    double s = 1.0 / (1.0 + std::exp(kLossScale * ((double)set->classDistSingle[t] - (double)m)));
+    double s = 1.0 / (1.0 + std::exp(kLossScale * (static_cast<double>(set->classDistSingle[t]) - static_cast<double>(m))));
     set->competitorMean = g;
     set->nearestCompetitor = m;
-    set->lossSlope = (float)((1.0 - s) * s);
+    set->lossSlope = static_cast<float>((1.0 - s) * s);
 }
 
 // p[j] -= (x[j] - p[j]) * step * rate for the components of one prototype,
 // which lie HT_DISC_LANES floats apart.
 HT_NO_CONTRACT void MovePrototype(float *p, const float *x, int dim, float step, float rate) {
     for (int j = 0; j < dim; ++j) {
-        float &pj = p[(size_t)j * HT_DISC_LANES];
+        float &pj = p[static_cast<size_t>(j) * HT_DISC_LANES];
         float pull = (x[j] - pj) * step;
         pj = pj - pull * rate;
     }
 }
 
 void RecordToSample(const HR_UINT8 *record, float *x) {
-    for (int j = 0; j < HT_DISC_DIM; ++j) x[j] = (float)(HR_INT8)record[2 + j];
+    for (int j = 0; j < HT_DISC_DIM; ++j) x[j] = static_cast<float>(static_cast<HR_INT8>(record[2 + j]));
 }
 
 // Trains on one open training file. j counts the samples trained so far.
@@ -428,8 +264,8 @@ bool TrainFile(_HT_PROTO_SET *set, FILE *fp, double total, double &j, std::vecto
         for (size_t r = 0; r < read; ++r) {
             const HR_UINT8 *record = &buffer[r * HT_DISC_RECORD];
             RecordToSample(record, x);
-            set->learningRate = (float)(kStartRate * (1.0 - j / total));
-            HTDisc_GPD(set, ReadU16(record), x, HT_DISC_DIM, classCount);
+            set->learningRate = static_cast<float>(kStartRate * (1.0 - j / total));
+            HTDisc_GPD(set, LoadU16(record), x, HT_DISC_DIM, classCount);
             j += 1.0;
         }
     }
@@ -442,7 +278,7 @@ bool RunMce(_HT_PROTO_SET *set, const char *randDir, const char *mdcDir, int fir
     double total = 0.0;
     for (int i = first; i <= last; ++i)
         if (PathOf(path, randDir, "rand_%03d.fec", i)) total += RecordCount(path);
-    std::vector<HR_UINT8> buffer((size_t)HT_DISC_READ_BLOCK * HT_DISC_RECORD);
+    std::vector<HR_UINT8> buffer(static_cast<size_t>(HT_DISC_READ_BLOCK) * HT_DISC_RECORD);
     double j = 0.0;
     char resumeFrom[HT_PATH_MAX] = "";
     for (int i = first; i <= last; ++i) {
@@ -474,7 +310,7 @@ bool RunMce(_HT_PROTO_SET *set, const char *randDir, const char *mdcDir, int fir
 extern "C" HR_UINT32 HTDisc_CountDistanceShort(const HR_INT16 *a, const HR_INT16 *b, int n) {
     HR_UINT32 sum = 0;
     for (int i = 0; i < n; ++i) {
-        HR_UINT32 d = (HR_UINT32)((HR_INT32)a[i] - (HR_INT32)b[i]);
+        HR_UINT32 d = static_cast<HR_UINT32>(static_cast<HR_INT32>(a[i]) - static_cast<HR_INT32>(b[i]));
         sum += d * d;
     }
     return sum;
@@ -484,17 +320,17 @@ extern "C" HR_INT32 HTDisc_CountDistanceShortCutByMax(const HR_INT16 *a, const H
                                                       HR_INT32 limit) {
     HR_UINT32 sum = 0;
     for (int i = 0; i < n; ++i) {
-        HR_UINT32 d = (HR_UINT32)((HR_INT32)a[i] - (HR_INT32)b[i]);
+        HR_UINT32 d = static_cast<HR_UINT32>(static_cast<HR_INT32>(a[i]) - static_cast<HR_INT32>(b[i]));
         sum += d * d;
-        if ((HR_INT32)sum > limit) break;
+        if (static_cast<HR_INT32>(sum) > limit) break;
     }
-    return (HR_INT32)sum;
+    return static_cast<HR_INT32>(sum);
 }
 
 extern "C" HT_NO_CONTRACT float HTDisc_CountDistanceFloatCutByMax(const HR_INT16 *a, const float *b, int n, float limit) {
     float sum = 0.0f;
     for (int i = 0; i < n; ++i) {
-        float d = (float)a[i] - b[i];
+        float d = static_cast<float>(a[i]) - b[i];
         float sq = d * d;
         sum += sq;
         if (sum > limit) break;
@@ -502,40 +338,11 @@ extern "C" HT_NO_CONTRACT float HTDisc_CountDistanceFloatCutByMax(const HR_INT16
     return sum;
 }
 
-extern "C" int HTCluster_KMean(const HR_INT8 *samples, int count, int stride, int dim, int k, float *centres,
-                               HR_UINT16 *assign) {
-    if (count <= 0 || k <= 0 || stride <= 0 || dim <= 0 || dim > stride) return 0;
-    KMean km;
-    km.count = count;
-    km.stride = stride;
-    km.dim = dim;
-    km.k = std::min(std::min(k, count), (int)kUnassigned);
-    km.centres = centres;
-    km.assign = assign;
-    km.wide.assign(samples, samples + (size_t)count * stride);
-    km.valid.assign(count, 1);
-    km.minDist.assign(count, kSeedDistanceStart);
-    km.seed.assign(km.k, 0);
-    km.members.assign(km.k, 0);
-    km.live.assign(km.k, 1);
-    km.sums.assign((size_t)km.k * stride, 0.0f);
-    std::fill(assign, assign + count, kUnassigned);
-    // An attempt is final when no small cluster was rejected: whether or not
-    // it converged, the next attempt would start from the same valid samples
-    // and repeat it exactly.
-    for (int attempt = 0; attempt < HT_DISC_KMEAN_ATTEMPTS; ++attempt) {
-        Seed(km);
-        Iterate(km);
-        if (!RejectSmallClusters(km)) break;
-    }
-    return Compact(km);
-}
-
 // ---- MDC and .mdc files ---------------------------------------------------
 
 extern "C" HR_INT8 HTDisc_RoundComponent(float x) {
-    double v = std::min(std::max((double)x, -128.0), 127.0);
-    return (HR_INT8)(v >= 0.0 ? (int)(v + 0.5) : (int)(v - 0.5));
+    double v = std::min(std::max(static_cast<double>(x), -128.0), 127.0);
+    return static_cast<HR_INT8>(v >= 0.0 ? static_cast<int>(v + 0.5) : static_cast<int>(v - 0.5));
 }
 
 extern "C" int HTDisc_MDC(const char *sortDir, const char *outPath) {
@@ -562,7 +369,7 @@ extern "C" _HT_PROTO_SET *HTDisc_CreateSet(int classTotal) {
     if (classTotal < 0 || classTotal > HT_DISC_CLASS_MAX) return nullptr;
     auto *set = static_cast<_HT_PROTO_SET *>(std::calloc(1, sizeof(_HT_PROTO_SET)));
     if (!set) return nullptr;
-    size_t blocks = ((size_t)classTotal * HT_DISC_PROTO_MAX + HT_DISC_LANES - 1) / HT_DISC_LANES;
+    size_t blocks = (static_cast<size_t>(classTotal) * HT_DISC_PROTO_MAX + HT_DISC_LANES - 1) / HT_DISC_LANES;
     set->proto = static_cast<float *>(std::calloc(std::max<size_t>(blocks, 1) * kBlockFloats, sizeof(float)));
     if (!set->proto) {
         std::free(set);
@@ -579,7 +386,7 @@ extern "C" void HTDisc_FreeSet(_HT_PROTO_SET *set) {
 }
 
 extern "C" float *HTDisc_ProtoAt(_HT_PROTO_SET *set, int c, int k, int j) {
-    return set->proto + FlatOffset(set->first[c] + (HR_UINT32)(k - 1), j);
+    return set->proto + FlatOffset(set->first[c] + static_cast<HR_UINT32>(k - 1), j);
 }
 
 extern "C" int HTDisc_LoadMdcFile(_HT_PROTO_SET *set, const char *path) {
@@ -594,7 +401,7 @@ extern "C" int HTDisc_LoadMdcFile(_HT_PROTO_SET *set, const char *path) {
     HR_UINT8 record[HT_DISC_RECORD];
     int extra = 0;
     while (std::fread(record, 1, HT_DISC_RECORD, fp) == HT_DISC_RECORD) {
-        HR_UINT16 index = g_nCodeIndex[ReadU16(record)];
+        HR_UINT16 index = g_nCodeIndex[LoadU16(record)];
         if (index == HT_CODE_NO_ITEM || index >= set->classTotal) continue;
         if (set->count[index] == HT_DISC_PROTO_MAX) {
             ++extra;
@@ -611,7 +418,7 @@ extern "C" int HTDisc_LoadMdcFile(_HT_PROTO_SET *set, const char *path) {
     std::vector<int> next(set->classTotal, 1);
     for (const Loaded &one : loaded) {
         int k = next[one.c]++;
-        for (int j = 0; j < HT_DISC_DIM; ++j) *HTDisc_ProtoAt(set, one.c, k, j) = (float)(HR_INT8)one.body[j];
+        for (int j = 0; j < HT_DISC_DIM; ++j) *HTDisc_ProtoAt(set, one.c, k, j) = static_cast<float>(static_cast<HR_INT8>(one.body[j]));
     }
     return 1;
 }
@@ -626,12 +433,12 @@ extern "C" int HTDisc_SaveMdcFile(_HT_PROTO_SET *set, const char *path) {
     bool ok = true;
     HR_UINT8 record[HT_DISC_RECORD];
     for (int c = 0; c < classes && ok; ++c) {
-        WriteU16(record, items[c].code);
+        StoreU16(record, items[c].code);
         for (int k = 1; k <= set->count[c] && ok; ++k) {
             for (int j = 0; j < HT_DISC_DIM; ++j) {
                 float *p = HTDisc_ProtoAt(set, c, k, j);
                 *p = std::min(std::max(*p, -127.0f), 127.0f);
-                record[2 + j] = (HR_UINT8)HTDisc_RoundComponent(*p);
+                record[2 + j] = static_cast<HR_UINT8>(HTDisc_RoundComponent(*p));
             }
             ok = std::fwrite(record, HT_DISC_RECORD, 1, fp) == 1;
             written += ok;
@@ -653,16 +460,16 @@ extern "C" void HTDisc_GetCandidateInRange(const float *x, int dim, int firstCla
     list->count = 0;
     dim = std::min(std::max(dim, 0), HT_DISC_DIM);
     HR_UINT32 flatBegin = 0, flatEnd;
-    for (int c = 0; c < firstClass; ++c) flatBegin += (HR_UINT32)std::max<int>(counts[c], 0);
+    for (int c = 0; c < firstClass; ++c) flatBegin += static_cast<HR_UINT32>(std::max<int>(counts[c], 0));
     flatEnd = flatBegin;
-    for (int c = firstClass; c < endClass; ++c) flatEnd += (HR_UINT32)std::max<int>(counts[c], 0);
+    for (int c = firstClass; c < endClass; ++c) flatEnd += static_cast<HR_UINT32>(std::max<int>(counts[c], 0));
 
     ClassWalker walker{firstClass, endClass, 1, counts, classDistance, prototypeDistance, list};
     walker.SkipEmpty();
     float d[kBlocksPerPass * HT_DISC_LANES];
     HR_UINT32 flat = flatBegin - flatBegin % HT_DISC_LANES;
     while (flat < flatEnd) {
-        const float *blocks = prototypes + (size_t)(flat / HT_DISC_LANES) * kBlockFloats;
+        const float *blocks = prototypes + static_cast<size_t>(flat / HT_DISC_LANES) * kBlockFloats;
         HR_UINT32 lanes = flatEnd - flat;
         const int blockCount = lanes >= kBlocksPerPass * HT_DISC_LANES ? kBlocksPerPass : 1;
         penrune::HA_TrainKernels().laneDistances(x, dim, blocks, kBlockFloats, blockCount, kProtoDistanceBase, d);
@@ -674,7 +481,7 @@ extern "C" void HTDisc_GetCandidateInRange(const float *x, int dim, int firstCla
 }
 
 extern "C" int HTDisc_GetCandidate(_HT_PROTO_SET *set, int trueClass, const float *x, int dim, int classCount) {
-    classCount = std::min(classCount, (int)set->classTotal);
+    classCount = std::min(classCount, static_cast<int>(set->classTotal));
     _HT_CAND_LIST &cand = set->cand;
     HTDisc_GetCandidateInRange(x, dim, 0, std::max(classCount, 0), set->proto, set->count, set->classDist,
                                &set->protoDist[0][0], &cand);
@@ -682,7 +489,7 @@ extern "C" int HTDisc_GetCandidate(_HT_PROTO_SET *set, int trueClass, const floa
     int n = HT_DISC_CAND_MAX;
     for (int i = kCandMin - 1; i < HT_DISC_CAND_MAX; ++i) {
         float gap = 1.0f - d0 / cand.item[i].distance;
-        if ((double)gap > kCandGap) {
+        if (static_cast<double>(gap) > kCandGap) {
             n = i + 1;
             break;
         }
@@ -694,8 +501,8 @@ extern "C" int HTDisc_GetCandidate(_HT_PROTO_SET *set, int trueClass, const floa
             return i;
         }
     }
-    cand.item[n].classIndex = (HR_UINT16)trueClass;
-    cand.item[n].distance = (float)set->classDist[trueClass];
+    cand.item[n].classIndex = static_cast<HR_UINT16>(trueClass);
+    cand.item[n].distance = static_cast<float>(set->classDist[trueClass]);
     cand.count = n + 1;
     return n;
 }
@@ -703,7 +510,7 @@ extern "C" int HTDisc_GetCandidate(_HT_PROTO_SET *set, int trueClass, const floa
 extern "C" int HTDisc_Grade(_HT_PROTO_SET *set, int trueClass, const float *x, int dim) {
     ComputeLoss(set, trueClass);
     float slope = set->lossSlope;
-    if ((double)slope <= kMinLossSlope) return 0;
+    if (static_cast<double>(slope) <= kMinLossSlope) return 0;
     dim = std::min(std::max(dim, 0), HT_DISC_DIM);
     int n = set->cand.count;
     float rate = set->learningRate;
@@ -727,8 +534,7 @@ extern "C" int HTDisc_GPD(_HT_PROTO_SET *set, int trueClass, const float *x, int
     return HTDisc_Grade(set, trueClass, x, dim);
 }
 
-extern "C" int HTDisc_MCE(const char *randDir, const char *mdcDir, int reserved, int first, int last) {
-    (void)reserved;
+extern "C" int HTDisc_MCE(const char *randDir, const char *mdcDir, int /* reserved */, int first, int last) {
     HTLog_TimeBegin(1);
     HTLog_Print("GDC begin.\n");
     bool ok = false;

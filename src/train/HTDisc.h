@@ -20,16 +20,17 @@
 #ifndef HT_DISC_H
 #define HT_DISC_H
 
+#include "penrune/HRFeature.h"
 #include "penrune/HRTypes.h"
 #include "penrune/HTTools.h"
 
 PENRUNE_EXTERN_C_BEGIN
 
-#define HT_DISC_DIM 64               /* components of a sample or prototype */
+#define HT_DISC_DIM HR_FEATURE_PROJECTED_DIM /* components of a sample or prototype */
 #define HT_DISC_CLASS_MAX 65534      /* class indices 0 .. 65533 */
 #define HT_DISC_PROTO_MAX 16         /* prototypes per class */
 #define HT_DISC_CAND_MAX 128         /* candidates compared per sample */
-#define HT_DISC_RECORD 66            /* bytes of a .fec / .mdc record */
+#define HT_DISC_RECORD (2 + HT_DISC_DIM) /* bytes of a .fec / .mdc record: u16 code, values */
 #define HT_DISC_READ_BLOCK 10000     /* records read at once */
 #define HT_DISC_MDC_SAMPLES 10000    /* samples of one class the MDC stage uses */
 #define HT_DISC_KMEAN_ATTEMPTS 10    /* seeding attempts of HTCluster_KMean */

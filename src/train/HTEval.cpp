@@ -10,8 +10,10 @@
 #include <vector>
 
 #include "train/HTCode.h"
+#include "train/HTFileList.h"
 #include "train/HTLog.h"
 #include "train/HTPlatform.h"
+#include "train/HTSample.h"
 
 _HT_RESULT g_stResult[HT_EVAL_CODES];
 _HT_RESULT g_stResultValid[HT_EVAL_CODES];
@@ -19,10 +21,6 @@ float g_nRecoTotal[HT_EVAL_CANDS];
 float g_nSampleTotal;
 
 namespace {
-
-constexpr int kFileCapacity = 65536;
-constexpr int kBodyOffsetPoints = 4;  // code and reserved bytes before the points
-constexpr HR_UINT8 kEndMarkers[4] = {0xFF, 0x00, 0xFF, 0xFF};
 
 // Reads a whole file into memory; false when it cannot be opened or read.
 bool ReadWholeFile(const char *path, std::vector<HR_UINT8> &data) {
@@ -34,18 +32,15 @@ bool ReadWholeFile(const char *path, std::vector<HR_UINT8> &data) {
     return ok;
 }
 
-// Recognises one record (length bytes, the length field included, at
-// record) and counts the result. Returns whether the first candidate was
-// right.
-bool RecognizeRecord(_HR_RECO *instance, HR_UINT8 *record, HR_UINT16 length) {
-    HR_UINT8 *body = record + 2;
-    HR_UINT16 code = (HR_UINT16)(body[0] | (body[1] << 8));
-    std::memcpy(record + length - 4, kEndMarkers, sizeof kEndMarkers);
-    HR_UINT16 points = (HR_UINT16)((length - 6) / 2);
+// Recognises one sample and counts the result. Returns whether the first
+// candidate was right.
+bool RecognizeRecord(_HR_RECO *instance, penrune::SampleReader &sample) {
+    const HR_UINT16 code = sample.Code();
+    HR_UINT16 points = 0;
+    _HR_POINT8 *ink = sample.Points(&points);
     HR_UINT16 codes[HT_EVAL_CANDS];
     for (HR_UINT16 &c : codes) c = HR_RECO_EMPTY_CODE;
-    HRReco_RecognizeByte(instance, reinterpret_cast<_HR_POINT8 *>(body + kBodyOffsetPoints), points, HT_EVAL_CANDS,
-                         codes, nullptr);
+    HRReco_RecognizeByte(instance, ink, points, HT_EVAL_CANDS, codes, nullptr);
     ++g_stResult[code].total;
     for (int k = 0; k < HT_EVAL_CANDS; ++k)
         if (codes[k] == code) g_nRecoTotal[k] += 1.0f;
@@ -55,20 +50,14 @@ bool RecognizeRecord(_HR_RECO *instance, HR_UINT8 *record, HR_UINT16 length) {
 }
 
 // Recognises the records of an open test file; counts samples and correct
-// first candidates.
+// first candidates. A record cut short ends the file: there is no way to
+// find the next one.
 void RecognizeStream(FILE *fp, _HR_RECO *instance, float &samples, float &correct) {
-    std::vector<HR_UINT8> record(HT_EVAL_RECORD_BUFFER);
-    HR_UINT8 head[2];
-    while (std::fread(head, 1, 2, fp) == 2) {
-        HR_UINT16 length = (HR_UINT16)(head[0] | (head[1] << 8));
-        if (length < 2) break;  // no way to find the next record
-        if (length > record.size()) record.resize(length);
-        if (std::fread(record.data() + 2, 1, length - 2u, fp) != length - 2u) continue;
-        // Records without room for a code, the reserved bytes and the two end
-        // markers, or of odd length, are not samples.
-        if (length < HT_EVAL_MIN_RECORD || length % 2 != 0) continue;
+    penrune::SampleReader sample(fp);
+    while (sample.Next() && sample.Whole()) {
+        if (!sample.IsSample()) continue;
         samples += 1.0f;
-        if (RecognizeRecord(instance, record.data(), length)) correct += 1.0f;
+        if (RecognizeRecord(instance, sample)) correct += 1.0f;
     }
 }
 
@@ -88,13 +77,13 @@ bool EvaluateModel(const char *modelPath, const char (*files)[HT_PATH_MAX], int 
         HTLog_Print("  cannot read model %s\n", modelPath);
         return false;
     }
-    if (!HRReco_CheckModel(model.data(), (HR_UINT32)model.size())) {
+    if (!HRReco_CheckModel(model.data(), static_cast<HR_UINT32>(model.size()))) {
         HTLog_Print("  %s is not a well-formed model image\n", modelPath);
         return false;
     }
     std::vector<HR_UINT64> block(HRReco_GetInstanceSize() / sizeof(HR_UINT64) + 1);
     const HR_UINT8 *image = model.data();
-    _HR_RECO *instance = HRReco_Initialize(block.data(), (HR_UINT32)(block.size() * sizeof(HR_UINT64)), &image);
+    _HR_RECO *instance = HRReco_Initialize(block.data(), static_cast<HR_UINT32>(block.size() * sizeof(HR_UINT64)), &image);
     if (!instance) return false;
     for (int f = 0; f < count; ++f) HTTest_RecoFile(files[f], instance);
     PrintCandidateShares();
@@ -125,9 +114,9 @@ extern "C" void HTTest_PrintResult(void) {
     int valid = 0;
     for (int code = 0; code < HT_EVAL_CODES; ++code) {
         _HT_RESULT &r = g_stResult[code];
-        r.code = (HR_UINT16)code;
+        r.code = static_cast<HR_UINT16>(code);
         if (r.total == 0) continue;
-        r.rate = (float)r.correct / (float)r.total;
+        r.rate = static_cast<float>(r.correct) / static_cast<float>(r.total);
         g_stResultValid[valid++] = r;
     }
     // Ascending rate; equal rates keep ascending code order.
@@ -137,8 +126,8 @@ extern "C" void HTTest_PrintResult(void) {
     for (int i = 0; i < valid; ++i) {
         const _HT_RESULT &r = g_stResultValid[i];
         char text[8];
-        int n = HTCode_DecodeToUTF8(r.code, text, (int)sizeof text - 1);
-        text[n < (int)sizeof text ? n : 0] = '\0';
+        int n = HTCode_DecodeToUTF8(r.code, text, static_cast<int>(sizeof text) - 1);
+        text[n < static_cast<int>(sizeof text) ? n : 0] = '\0';
         HTLog_Print("  %s %f (%u/%u)\n", text, r.rate, r.correct, r.total);
     }
     HTLog_Print("\n");
@@ -151,7 +140,7 @@ extern "C" int HTEval_CheckModelFile(const char *path) {
     } catch (const std::bad_alloc &) {
         return 0;
     }
-    return HRReco_CheckModel(model.data(), (HR_UINT32)model.size()) ? 1 : -1;
+    return HRReco_CheckModel(model.data(), static_cast<HR_UINT32>(model.size())) ? 1 : -1;
 }
 
 extern "C" void HTEval_ResetCounters(void) {
@@ -162,20 +151,12 @@ extern "C" void HTEval_ResetCounters(void) {
 }
 
 extern "C" int HTEval_Reco(const char *modelPath, const char *testDir) {
-    std::vector<char> slots;
-    int count = 0;
-    try {
-        slots.assign((size_t)kFileCapacity * HT_PATH_MAX, 0);
-        count = std::min(HT_GetFileList(testDir, reinterpret_cast<char(*)[HT_PATH_MAX]>(slots.data()), kFileCapacity),
-                         kFileCapacity);
-    } catch (const std::bad_alloc &) {
-        count = 0;
-    }
+    penrune::FileList files;
+    const int count = penrune::ListFiles(testDir, files, penrune::TooManyFiles::kUseFirst);
     HTLog_TimeBegin(1);
     HTLog_Print("test begin.\n");
     try {
-        if (!slots.empty())
-            EvaluateModel(modelPath, reinterpret_cast<const char(*)[HT_PATH_MAX]>(slots.data()), count);
+        if (count >= 0) EvaluateModel(modelPath, files.get(), count);
     } catch (const std::bad_alloc &) {
         HTLog_Print("  out of memory\n");
     }

@@ -7,8 +7,7 @@
  * The counters are process-wide and accumulate over the whole process (a
  * training run evaluates once); HTEval_ResetCounters clears them.
  *
- * Test sample files hold records {u16 length L (this field included),
- * u16 code, 2 unused bytes, (L - 6) / 2 points (x, y) of one byte each}. */
+ * Test sample files are read with train/HTSample.h. */
 #ifndef HT_EVAL_H
 #define HT_EVAL_H
 
@@ -20,8 +19,6 @@ PENRUNE_EXTERN_C_BEGIN
 
 #define HT_EVAL_CODES 65536      /* one result entry per character code */
 #define HT_EVAL_CANDS 5          /* candidates asked per sample */
-#define HT_EVAL_RECORD_BUFFER 16384 /* first size of the record buffer */
-#define HT_EVAL_MIN_RECORD 10    /* length field, code, reserved, two markers */
 
 /* Result of one character code. */
 typedef struct _HT_RESULT {

@@ -16,9 +16,7 @@
  * table's items (the label of a random record is the item number).
  *
  * File formats (little-endian, packed, no headers unless stated):
- *   sample file   records {u16 length L (this field included), u16 code,
- *                 2 reserved bytes, (L - 6) / 2 points of 2 bytes (x, y)};
- *                 (255, 0) ends a stroke, (255, 255) ends the character
+ *   sample file   see train/HTSample.h
  *   .ori          records of HT_FEAT_ORI_RECORD bytes: u16 code, 1024 u16
  *                 feature values
  *   .coa          i32 N (prototype records), i32 S (code slots), i32 D,
@@ -31,29 +29,22 @@
 #ifndef HT_FEAT_H
 #define HT_FEAT_H
 
+#include "penrune/HRFeature.h"
 #include "penrune/HRTypes.h"
 #include "train/HTPlatform.h"
 
 PENRUNE_EXTERN_C_BEGIN
 
 /* Dimensions: D, the feature vector, and K, the kept discriminant directions. */
-#define HT_FEAT_DIM 1024
-#define HT_FEAT_LDA_DIM 64
+#define HT_FEAT_DIM HR_FEATURE_DIM
+#define HT_FEAT_LDA_DIM HR_FEATURE_PROJECTED_DIM
 
-/* Capacity of the file list of one stage; a directory with more files fails
- * the stage rather than being processed in part. */
-#define HT_FEAT_FILE_CAPACITY 65536
 /* One entry per 16-bit character code. */
 #define HT_FEAT_CODE_SLOTS 65536
 
-/* Sample files: the longest record accepted and the record buffer size. */
-#define HT_FEAT_SAMPLE_MAX_LENGTH 0xBFFF
-#define HT_FEAT_SAMPLE_MIN_LENGTH 10
-#define HT_FEAT_SAMPLE_BUFFER 0xC000
-
 /* Record sizes of the .ori and .fec files, and the block read at once. */
-#define HT_FEAT_ORI_RECORD 2050
-#define HT_FEAT_FEC_RECORD 66
+#define HT_FEAT_ORI_RECORD (2 + 2 * HT_FEAT_DIM)
+#define HT_FEAT_FEC_RECORD (2 + HT_FEAT_LDA_DIM)
 #define HT_FEAT_READ_BLOCK 10000
 
 /* .coa: prototypes kept per code, target of the largest scaled value, and
@@ -79,17 +70,17 @@ PENRUNE_EXTERN_C_BEGIN
 /* Converts every regular file of sampleDir to outDir/<base name>.ori (the
  * part of the name from its last "." replaced, ".ori" appended when there is
  * none). Returns 1 when every file was converted; 0 when the directory has
- * no files, more than HT_FEAT_FILE_CAPACITY files, or a conversion fails
+ * no files, more than HT_FILE_LIST_CAPACITY files (train/HTFileList.h), or a conversion fails
  * (earlier outputs stay). */
 int HTFeat_OrigFeature(const char *sampleDir, const char *outDir);
 
 /* Converts one sample file. Records of a code whose exist flag is 0 are
- * dropped; records shorter than HT_FEAT_SAMPLE_MIN_LENGTH or of odd length
+ * dropped; records shorter than HT_SAMPLE_MIN_LENGTH or of odd length
  * are skipped; a truncated last record is used as far as it was read. The
  * last two points of every record are taken as (255, 0), (255, 255) whatever
  * they hold. Returns 1 when the file was read to its end; 0 when a file
  * cannot be opened, a write fails, or a record is longer than
- * HT_FEAT_SAMPLE_MAX_LENGTH (the records before it stay in the output). */
+ * HT_SAMPLE_MAX_LENGTH (the records before it stay in the output). */
 int HTFeat_OrigFeatureByFile(const char *samplePath, const char *oriPath);
 
 /* ---- Stage 2: coarse statistics and the discriminant transform -------- */

@@ -16,8 +16,10 @@
 #include "train/HTDict.h"
 #include "train/HTDisc.h"
 #include "train/HTFeat.h"
+#include "train/HTFileList.h"
 #include "train/HTLog.h"
 #include "train/HTPlatform.h"
+#include "util/HWBytes.h"
 
 namespace {
 
@@ -27,16 +29,13 @@ constexpr float kFirstDelta = 0.0004f;
 constexpr float kDeltaFactor = 0.8f;
 constexpr double kLastDelta = 2e-7;
 constexpr float kLoadFloor = 1e-7f;
-constexpr int kFileCapacity = 65536;
 // Coverage bounds of the first six (cumulative) coverage classes.
 constexpr double kCoverageBound[HT_TREE_COVERAGE_CLASSES - 1] = {0.7, 0.8, 0.9, 0.95, 0.98, 0.99};
 constexpr double kAlwaysAddBelow = 0.95;
 enum { kBelow98 = 4, kBelow99 = 5, kAbove99 = 6 };
 
-HR_UINT32 ReadU32(const HR_UINT8 *p) {
-    return (HR_UINT32)p[0] | ((HR_UINT32)p[1] << 8) | ((HR_UINT32)p[2] << 16) | ((HR_UINT32)p[3] << 24);
-}
-HR_UINT16 ReadU16(const HR_UINT8 *p) { return (HR_UINT16)(p[0] | (p[1] << 8)); }
+using penrune::LoadU16;
+using penrune::LoadU32;
 
 // ---- merge ------------------------------------------------------------------
 
@@ -51,7 +50,7 @@ struct ClassSlots {
 
     void Add(HR_UINT16 code, const HR_UINT8 *body) {
         std::vector<HR_INT8> &slot = protos[code];
-        if (slot.size() == (size_t)HT_TREE_CLASS_PROTOS * kDim) {
+        if (slot.size() == static_cast<size_t>(HT_TREE_CLASS_PROTOS) * kDim) {
             if (!overflow[code])
                 HTLog_Print("  class %x: prototypes beyond %d ignored\n", code, HT_TREE_CLASS_PROTOS);
             overflow[code] = 1;
@@ -70,8 +69,8 @@ void ReadPrototypes(const char *mdcPath, ClassSlots &slots) {
     FILE *fp = std::fopen(mdcPath, "rb");
     if (!fp) return;
     HR_UINT8 record[kRecord];
-    while (std::fread(record, 1, kRecord, fp) == (size_t)kRecord) {
-        HR_UINT16 code = ReadU16(record);
+    while (std::fread(record, 1, kRecord, fp) == static_cast<size_t>(kRecord)) {
+        HR_UINT16 code = LoadU16(record);
         if (code < HT_TREE_CLASS_SLOTS && g_bCodeExist[code]) slots.Add(code, record + 2);
     }
     std::fclose(fp);
@@ -82,7 +81,7 @@ bool SetModelFeat(const ClassSlots &slots) {
     int K = slots.largest < 0 ? 2 : (slots.largest + 2) & ~1;
     std::vector<_HT_CLASS_SLOT> table(K);
     for (int c = 0; c <= slots.largest; ++c) {
-        table[c].count = (HR_INT8)(slots.protos[c].size() / kDim);
+        table[c].count = static_cast<HR_INT8>(slots.protos[c].size() / kDim);
         table[c].feat = slots.protos[c].data();
     }
     return HTDict_SetModelFeat(K, table.data()) != 0;
@@ -91,7 +90,7 @@ bool SetModelFeat(const ClassSlots &slots) {
 bool BuildTree() {
     int P = HTDict_GetModelTotal();
     int wanted = HTTree_GetCentreCount(P);
-    std::vector<float> centres((size_t)wanted * kDim);
+    std::vector<float> centres(static_cast<size_t>(wanted) * kDim);
     std::vector<HR_UINT16> assign(P);
     HTLog_Print("  kmean begin.\n");
     int T = HTCluster_KMean(HTDict_GetModelFeatPtr(), P, kDim, kDim, wanted, centres.data(), assign.data());
@@ -112,16 +111,16 @@ struct ImageView {
 
     ImageView() = default;
     explicit ImageView(const HR_UINT8 *image) {
-        const HR_UINT8 *section1 = image + ReadU32(image);
-        const HR_UINT8 *section2 = image + ReadU32(image + 4);
-        P = ReadU16(section1);
-        T = ReadU16(section2);
-        offsets = section2 + 2 + (size_t)kDim * T;
-        members = offsets + 4 * ((size_t)T + 1);
-        codes = image + ReadU32(image + 8);
+        const HR_UINT8 *section1 = image + LoadU32(image);
+        const HR_UINT8 *section2 = image + LoadU32(image + 4);
+        P = LoadU16(section1);
+        T = LoadU16(section2);
+        offsets = section2 + 2 + static_cast<size_t>(kDim) * T;
+        members = offsets + 4 * (static_cast<size_t>(T) + 1);
+        codes = image + LoadU32(image + 8);
     }
-    HR_UINT32 Offset(int c) const { return ReadU32(offsets + 4 * (size_t)c); }
-    HR_UINT16 Member(HR_UINT32 m) const { return ReadU16(members + 2 * (size_t)m); }
+    HR_UINT32 Offset(int c) const { return LoadU32(offsets + 4 * static_cast<size_t>(c)); }
+    HR_UINT16 Member(HR_UINT32 m) const { return LoadU16(members + 2 * static_cast<size_t>(m)); }
 };
 
 struct PassResult {
@@ -134,7 +133,7 @@ public:
     Optimizer(const char *sortDir, const char *treeDir)
         : sortDir_(sortDir), treeDir_(treeDir), image_(HT_TREE_IMAGE_MAX),
           block_(HRReco_GetInstanceSize() / sizeof(HR_UINT64) + 1),
-          mapIndex_((size_t)HT_CODE_COUNT * HT_TREE_CLASS_PROTOS), mapCount_(HT_CODE_COUNT),
+          mapIndex_(static_cast<size_t>(HT_CODE_COUNT) * HT_TREE_CLASS_PROTOS), mapCount_(HT_CODE_COUNT),
           mapOverflow_(HT_CODE_COUNT) {}
 
     void ListFiles();
@@ -155,7 +154,7 @@ private:
 
     const char *sortDir_;
     const char *treeDir_;
-    std::vector<char> fileSlots_;
+    penrune::FileList files_;
     int fileCount_ = 0;
     std::vector<HR_UINT8> image_;
     std::vector<HR_UINT64> block_;
@@ -173,11 +172,7 @@ private:
 };
 
 void Optimizer::ListFiles() {
-    fileSlots_.assign((size_t)kFileCapacity * HT_PATH_MAX, 0);
-    int found = HT_GetFileList(sortDir_, reinterpret_cast<char(*)[HT_PATH_MAX]>(fileSlots_.data()), kFileCapacity);
-    if (found > kFileCapacity)
-        HTLog_Print("  %s holds %d files, only the first %d are used\n", sortDir_, found, kFileCapacity);
-    fileCount_ = std::min(found, kFileCapacity);
+    fileCount_ = std::max(penrune::ListFiles(sortDir_, files_, penrune::TooManyFiles::kUseFirst), 0);
 }
 
 bool Optimizer::LoadImage(const char *treePath) {
@@ -185,7 +180,7 @@ bool Optimizer::LoadImage(const char *treePath) {
     bool opened = fp != nullptr;
     HR_UINT32 size = opened ? HT_FileLength(fp) : 0;
     if (opened) std::fclose(fp);
-    if (!opened || !HTDict_LoadFile(treePath, image_.data(), (int)image_.size())) {
+    if (!opened || !HTDict_LoadFile(treePath, image_.data(), static_cast<int>(image_.size()))) {
         HTLog_Print("  cannot load %s\n", treePath);
         return false;
     }
@@ -194,10 +189,10 @@ bool Optimizer::LoadImage(const char *treePath) {
         return false;
     }
     const HR_UINT8 *model = image_.data();
-    reco_ = HRReco_Initialize(block_.data(), (HR_UINT32)(block_.size() * sizeof(HR_UINT64)), &model);
+    reco_ = HRReco_Initialize(block_.data(), static_cast<HR_UINT32>(block_.size() * sizeof(HR_UINT64)), &model);
     if (!reco_) return false;
     view_ = ImageView(image_.data());
-    offsets_.resize((size_t)view_.T + 1);
+    offsets_.resize(static_cast<size_t>(view_.T) + 1);
     for (int c = 0; c <= view_.T; ++c) offsets_[c] = view_.Offset(c);
     return true;
 }
@@ -207,19 +202,19 @@ void Optimizer::BuildClassMap() {
     std::fill(mapCount_.begin(), mapCount_.end(), 0);
     std::fill(mapOverflow_.begin(), mapOverflow_.end(), 0);
     for (int p = 0; p < view_.P; ++p) {
-        HR_UINT16 code = ReadU16(view_.codes + 2 * (size_t)p);
+        HR_UINT16 code = LoadU16(view_.codes + 2 * static_cast<size_t>(p));
         if (mapCount_[code] == HT_TREE_CLASS_PROTOS) {
             if (!mapOverflow_[code])
                 HTLog_Print("  class %x: prototypes beyond %d are not probed\n", code, HT_TREE_CLASS_PROTOS);
             mapOverflow_[code] = 1;
             continue;
         }
-        mapIndex_[(size_t)code * HT_TREE_CLASS_PROTOS + mapCount_[code]++] = (HR_UINT16)p;
+        mapIndex_[static_cast<size_t>(code) * HT_TREE_CLASS_PROTOS + mapCount_[code]++] = static_cast<HR_UINT16>(p);
     }
 }
 
 void Optimizer::ResetStatistics() {
-    size_t perProto = 2 * (size_t)view_.T;
+    size_t perProto = 2 * static_cast<size_t>(view_.T);
     counters_.assign(perProto * view_.P, 0);
     stats_.assign(view_.P, _HR_TREE_STAT{});
     for (int p = 0; p < view_.P; ++p) {
@@ -239,12 +234,12 @@ bool Optimizer::CollectFile(const char *path, std::vector<HR_UINT8> &buffer) {
     while ((read = std::fread(buffer.data(), kRecord, HT_TREE_READ_BLOCK, fp)) > 0) {
         for (size_t r = 0; r < read; ++r) {
             const HR_UINT8 *record = &buffer[r * kRecord];
-            HR_UINT16 code = ReadU16(record);
+            HR_UINT16 code = LoadU16(record);
             if (!g_bCodeExist[code]) continue;
             int count = mapCount_[code];
             if (count == 0) continue;
-            for (int j = 0; j < kDim; ++j) q[j] = (HR_INT16)((HR_INT8)record[2 + j] + 128);
-            int own = HRReco_GetNearestModelIndex(reco_, q, count, &mapIndex_[(size_t)code * HT_TREE_CLASS_PROTOS]);
+            for (int j = 0; j < kDim; ++j) q[j] = static_cast<HR_INT16>(static_cast<HR_INT8>(record[2 + j]) + 128);
+            int own = HRReco_GetNearestModelIndex(reco_, q, count, &mapIndex_[static_cast<size_t>(code) * HT_TREE_CLASS_PROTOS]);
             if (own >= 0)
                 HRReco_TreeProcess(reco_, q, own, offsets_.data(), HT_TREE_BRANCHES, stats_.data());
         }
@@ -255,9 +250,9 @@ bool Optimizer::CollectFile(const char *path, std::vector<HR_UINT8> &buffer) {
 }
 
 bool Optimizer::CollectStatistics() {
-    std::vector<HR_UINT8> buffer((size_t)HT_TREE_READ_BLOCK * kRecord);
+    std::vector<HR_UINT8> buffer(static_cast<size_t>(HT_TREE_READ_BLOCK) * kRecord);
     for (int f = 0; f < fileCount_; ++f)
-        if (!CollectFile(&fileSlots_[(size_t)f * HT_PATH_MAX], buffer)) return false;
+        if (!CollectFile(files_[f], buffer)) return false;
     return true;
 }
 
@@ -268,10 +263,10 @@ void Optimizer::ComputeCentreLoad() {
     for (int p = 0; p < view_.P; ++p)
         for (int c = 0; c < view_.T; ++c) visits[c] += stats_[p].visit[c];
     for (int c = 0; c < view_.T; ++c) all += visits[c];
-    samples_ = (float)all / (float)HT_TREE_BRANCHES;
+    samples_ = static_cast<float>(all) / static_cast<float>(HT_TREE_BRANCHES);
     load_.assign(view_.T, 0.0f);
     if (samples_ > 0.0f)
-        for (int c = 0; c < view_.T; ++c) load_[c] = (float)visits[c] / samples_;
+        for (int c = 0; c < view_.T; ++c) load_[c] = static_cast<float>(visits[c]) / samples_;
 }
 
 // The centre whose missed samples of prototype j weigh most against its
@@ -280,7 +275,7 @@ int Optimizer::BestCentre(int j, float &score) const {
     int best = 0;
     score = -1.0f;
     for (int c = 0; c < view_.T; ++c) {
-        float s = load_[c] < kLoadFloor ? 0.0f : (float)stats_[j].miss[c] / samples_ / load_[c];
+        float s = load_[c] < kLoadFloor ? 0.0f : static_cast<float>(stats_[j].miss[c]) / samples_ / load_[c];
         if (s > score) {
             score = s;
             best = c;
@@ -294,16 +289,16 @@ void Optimizer::BuildMemberLists(float delta, PassResult &result) {
     std::vector<std::vector<HR_UINT16>> centresOf(view_.P);
     HR_UINT32 memberships = offsets_[view_.T];
     for (int c = 0; c < view_.T; ++c)
-        for (HR_UINT32 m = offsets_[c]; m < offsets_[c + 1]; ++m) centresOf[view_.Member(m)].push_back((HR_UINT16)c);
+        for (HR_UINT32 m = offsets_[c]; m < offsets_[c + 1]; ++m) centresOf[view_.Member(m)].push_back(static_cast<HR_UINT16>(c));
     lists_.assign(view_.T, {});
     int listFull = 0, budgetOut = 0;
     for (int j = 0; j < view_.P; ++j) {
-        for (HR_UINT16 c : centresOf[j]) lists_[c].push_back((HR_UINT16)j);
+        for (HR_UINT16 c : centresOf[j]) lists_[c].push_back(static_cast<HR_UINT16>(j));
         HR_UINT32 samples = stats_[j].missCount + stats_[j].hitCount;
         if (samples < HT_TREE_MIN_SAMPLES || centresOf[j].empty()) continue;
         float score;
         int best = BestCentre(j, score);
-        float coverage = (float)stats_[j].hitCount / (float)samples;
+        float coverage = static_cast<float>(stats_[j].hitCount) / static_cast<float>(samples);
         HTTree_CountCoverage(coverage, result.classes);
         if (view_.T < 1 || !HTTree_ShouldAdd(coverage, score, delta)) continue;
         std::vector<HR_UINT16> &list = lists_[best];
@@ -313,7 +308,7 @@ void Optimizer::BuildMemberLists(float delta, PassResult &result) {
         } else if (memberships >= HT_TREE_MEMBERSHIP_MAX) {
             ++budgetOut;
         } else {
-            list.push_back((HR_UINT16)j);
+            list.push_back(static_cast<HR_UINT16>(j));
             ++memberships;
             ++result.added;
         }
@@ -325,12 +320,12 @@ void Optimizer::BuildMemberLists(float delta, PassResult &result) {
 }
 
 bool Optimizer::SaveTree(int r, char *written) {
-    std::vector<HR_UINT32> offsets32((size_t)view_.T + 1, 0);
-    std::vector<HR_UINT16> offsets16((size_t)view_.T + 1, 0);
+    std::vector<HR_UINT32> offsets32(static_cast<size_t>(view_.T) + 1, 0);
+    std::vector<HR_UINT16> offsets16(static_cast<size_t>(view_.T) + 1, 0);
     std::vector<const HR_UINT16 *> lists(view_.T);
     for (int c = 0; c < view_.T; ++c) {
-        offsets32[c + 1] = offsets32[c] + (HR_UINT32)lists_[c].size();
-        offsets16[c + 1] = (HR_UINT16)offsets32[c + 1];
+        offsets32[c + 1] = offsets32[c] + static_cast<HR_UINT32>(lists_[c].size());
+        offsets16[c + 1] = static_cast<HR_UINT16>(offsets32[c + 1]);
         lists[c] = lists_[c].data();
     }
     if (!HTDict_UpdateTree(view_.T, offsets16.data(), lists.data(), offsets32.data())) {
@@ -354,7 +349,7 @@ bool Optimizer::RunPass(const char *treePath, int r, float delta, char *written,
     if (!SaveTree(r, written)) return false;
     HTLog_Print("  %s\n", written);
     HR_UINT32 branches = 0;
-    for (const auto &list : lists_) branches += (HR_UINT32)list.size();
+    for (const auto &list : lists_) branches += static_cast<HR_UINT32>(list.size());
     HTLog_Print("    center = %d, branch = %u, decision = %f\n", view_.T, branches, delta);
     HTLog_Print("    ");
     for (int v : result.classes) HTLog_Print("%-6d", v);
@@ -391,7 +386,7 @@ bool Optimize(const char *firstTree, const char *modelPath, const char *sortDir,
 
 extern "C" int HTTree_GetCentreCount(int prototypes) {
     if (prototypes <= 0) return 0;
-    int count = (int)std::sqrt(12.0 * prototypes);
+    int count = static_cast<int>(std::sqrt(12.0 * prototypes));
     return std::min(count, HT_TREE_CENTRE_MAX);
 }
 
@@ -412,7 +407,7 @@ extern "C" int HTTree_ShouldAdd(float coverage, float bestScore, float delta) {
 
 extern "C" int HTTree_ShouldContinue(float delta, const int classes[HT_TREE_COVERAGE_CLASSES]) {
     int A = classes[kAbove99], B = classes[kBelow99], D = classes[kBelow98];
-    return (double)delta > kLastDelta && ((A > 0 && B >= A) || (B > 0 && D == B));
+    return static_cast<double>(delta) > kLastDelta && ((A > 0 && B >= A) || (B > 0 && D == B));
 }
 
 extern "C" int HTTree_Merge(const char *coaPath, const char *mdcPath, const char *outPath) {

@@ -8,7 +8,7 @@
 
 #include "lex/HWLexEx.h"
 
-namespace penrune_test {
+namespace penrune::test {
 
 _PY_LEX LexiconBuild::View() {
     aligned_.assign((image.size() + 3) / 4, 0);
@@ -38,4 +38,4 @@ LexiconBuild BuildLexicon(const TempDir &dir, const std::string &phrases, const 
     return build;
 }
 
-}  // namespace penrune_test
+}  // namespace penrune::test

@@ -9,7 +9,7 @@
 #include "penrune/HWLex.h"
 #include "TempDir.h"
 
-namespace penrune_test {
+namespace penrune::test {
 
 // What one run of PYLex_CreateSysLex left behind.
 struct LexiconBuild {
@@ -31,6 +31,6 @@ private:
 // image "lex.dat" from them.
 LexiconBuild BuildLexicon(const TempDir &dir, const std::string &phrases, const std::string *description);
 
-}  // namespace penrune_test
+}  // namespace penrune::test
 
 #endif  // PENRUNE_TESTS_LEXICONIMAGE_H

@@ -10,6 +10,7 @@
 #include <stdexcept>
 
 #include "train/HTCode.h"
+#include "train/HTSample.h"
 
 namespace penrune::test {
 namespace {
@@ -109,18 +110,8 @@ std::vector<SampleStroke> MakeSample(const SampleSetPlan &plan, int classIndex, 
 }  // namespace
 
 std::vector<std::uint8_t> EncodeSampleRecord(std::uint16_t code, const std::vector<SampleStroke> &strokes) {
-    std::vector<std::uint8_t> record(6, 0);
-    for (const SampleStroke &stroke : strokes) {
-        for (SamplePoint p : stroke) record.insert(record.end(), {p.x, p.y});
-        record.insert(record.end(), {255, 0});
-    }
-    record.insert(record.end(), {255, 255});
-    if (record.size() > 0xBFFF) throw std::runtime_error("sample record too long");
-    const auto length = static_cast<std::uint16_t>(record.size());
-    record[0] = static_cast<std::uint8_t>(length & 0xFF);
-    record[1] = static_cast<std::uint8_t>(length >> 8);
-    record[2] = static_cast<std::uint8_t>(code & 0xFF);
-    record[3] = static_cast<std::uint8_t>(code >> 8);
+    std::vector<std::uint8_t> record;
+    if (!AppendSampleRecord(record, code, strokes)) throw std::runtime_error("sample record too long");
     return record;
 }
 

@@ -34,8 +34,7 @@ struct SampleSetPlan {
     std::uint32_t noiseSeed = 1;      // chooses the per-sample distortions
 };
 
-// One record of a sample file: u16 length, u16 code, 2 zero bytes, the
-// points of every stroke each followed by (255, 0), then (255, 255).
+// One record of a sample file (train/HTSample.h) holding the strokes.
 std::vector<std::uint8_t> EncodeSampleRecord(std::uint16_t code, const std::vector<SampleStroke> &strokes);
 
 // Writes plan.files sample files "samples_%03d.dat" into dir (created if

@@ -7,7 +7,7 @@
 #include <sstream>
 #include <stdexcept>
 
-namespace penrune_test {
+namespace penrune::test {
 
 TempDir::TempDir() {
     path_ = (std::filesystem::temp_directory_path() / "penrune-test-XXXXXX").string();
@@ -40,4 +40,4 @@ int CountOf(const std::string &text, const std::string &what) {
     return n;
 }
 
-}  // namespace penrune_test
+}  // namespace penrune::test

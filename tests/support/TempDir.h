@@ -6,7 +6,7 @@
 
 #include <string>
 
-namespace penrune_test {
+namespace penrune::test {
 
 class TempDir {
 public:
@@ -31,6 +31,6 @@ std::string ReadFile(const std::string &path);
 // Occurrences of `what` in `text`, e.g. of a line in a log.
 int CountOf(const std::string &text, const std::string &what);
 
-}  // namespace penrune_test
+}  // namespace penrune::test
 
 #endif  // PENRUNE_TESTS_TEMPDIR_H

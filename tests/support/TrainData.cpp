@@ -30,7 +30,7 @@ std::string FeatureRecord(std::uint16_t label, const std::vector<int> &component
 }
 
 std::vector<std::pair<std::uint16_t, std::vector<int>>> ReadFeatureRecords(const std::string &path) {
-    const std::string bytes = penrune_test::ReadFile(path);
+    const std::string bytes = penrune::test::ReadFile(path);
     std::vector<std::pair<std::uint16_t, std::vector<int>>> records;
     for (std::size_t at = 0; at + 2 + kComponents <= bytes.size(); at += 2 + kComponents) {
         std::vector<int> components(kComponents);
