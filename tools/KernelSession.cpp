@@ -17,8 +17,9 @@ namespace {
 // byte count goes to *size.
 std::vector<HR_UINT64> ReadImage(const std::string &path, HR_UINT32 *size) {
     std::ifstream in(path, std::ios::binary);
+    if (!in) throw std::runtime_error("cannot open " + path);
     const std::vector<char> bytes((std::istreambuf_iterator<char>(in)), {});
-    if (!in.eof() || bytes.empty()) throw std::runtime_error("cannot read " + path);
+    if (bytes.empty()) throw std::runtime_error("cannot read " + path);
     std::vector<HR_UINT64> words((bytes.size() + sizeof(HR_UINT64) - 1) / sizeof(HR_UINT64), 0);
     std::memcpy(words.data(), bytes.data(), bytes.size());
     *size = static_cast<HR_UINT32>(bytes.size());

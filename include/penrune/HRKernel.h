@@ -46,7 +46,7 @@ PENRUNE_EXTERN_C_BEGIN
  * rare characters win close calls against the common ones. The embedded
  * model has no prototype with these bits. */
 #define HR_RECO_DEFAULT_PENALTY_CHARSET 0x0030
-#define HR_RECO_DEFAULT_PENALTY 0
+#define HR_RECO_DEFAULT_PENALTY 375
 #define HR_RECO_EMPTY_CODE 0xFFFF     /* code of an empty candidate slot */
 #define HR_RECO_EMPTY_DISTANCE 60000  /* distance of an empty candidate slot */
 #define HR_MODEL_HEADER_SIZE 32       /* eight uint32 header words */
