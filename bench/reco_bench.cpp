@@ -7,13 +7,17 @@
 // projection, search); BM_Search is the part after feature extraction
 // (projection and the two-level search); BM_Projection is the projection
 // alone. BM_RecognizeEmbedded is the whole call with the embedded model on
-// real handwriting (the learner set of the shared data, 185 characters).
+// real handwriting (the learner set of the shared data, 185 characters);
+// BM_RecognizeModelFile/gb2312 and /gb2312-big5 are the same over the larger
+// models of models/, with their default charset penalty, to compare in one
+// run.
 #include <benchmark/benchmark.h>
 
 #include <cstring>
 #include <fstream>
 #include <iterator>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "CharacterGen.h"
@@ -137,7 +141,9 @@ std::vector<std::vector<_HR_POINT16>> ReadSampleFile(const char *path) {
     return characters;
 }
 
-void BM_RecognizeEmbedded(benchmark::State &state) {
+// Recognises the learner set's characters, one per iteration, with the
+// model image at data.
+void RecognizeLearner(benchmark::State &state, const HR_UINT8 *data) {
     const std::string path = PENRUNE_SOURCE_DIR "/../shared/data/real/learner/smp/learner.smp";
     const std::vector<std::vector<_HR_POINT16>> characters = ReadSampleFile(path.c_str());
     if (characters.empty()) {
@@ -145,7 +151,6 @@ void BM_RecognizeEmbedded(benchmark::State &state) {
         return;
     }
     alignas(8) static unsigned char block[HR_RECO_INSTANCE_SIZE];
-    const HR_UINT8 *data = HRData_GetDataPtr();
     _HR_RECO *reco = HRReco_Initialize(block, sizeof(block), &data);
     std::vector<_HR_POINT16> scratch;
     HR_UINT16 codes[kWanted];
@@ -157,6 +162,24 @@ void BM_RecognizeEmbedded(benchmark::State &state) {
     }
     state.SetLabel(penrune::HA_IsaName(penrune::HA_Isa()));
 }
+
+void BM_RecognizeEmbedded(benchmark::State &state) { RecognizeLearner(state, HRData_GetDataPtr()); }
 BENCHMARK(BM_RecognizeEmbedded)->Repetitions(9)->ReportAggregatesOnly(true);
+
+void BM_RecognizeModelFile(benchmark::State &state, const char *name) {
+    const std::string path = std::string(PENRUNE_SOURCE_DIR "/models/") + name;
+    std::ifstream in(path, std::ios::binary);
+    const std::vector<char> bytes(std::istreambuf_iterator<char>(in), {});
+    std::vector<HR_UINT64> image(bytes.size() / sizeof(HR_UINT64) + 1);  // 8-byte aligned
+    std::memcpy(image.data(), bytes.data(), bytes.size());
+    const HR_UINT8 *data = reinterpret_cast<const HR_UINT8 *>(image.data());
+    if (!HRReco_CheckModel(data, static_cast<HR_UINT32>(bytes.size()))) {
+        state.SkipWithError(("not a model image: " + path).c_str());
+        return;
+    }
+    RecognizeLearner(state, data);
+}
+BENCHMARK_CAPTURE(BM_RecognizeModelFile, gb2312, "gb2312.dat")->Repetitions(9)->ReportAggregatesOnly(true);
+BENCHMARK_CAPTURE(BM_RecognizeModelFile, gb2312-big5, "gb2312-big5.dat")->Repetitions(9)->ReportAggregatesOnly(true);
 
 }  // namespace

@@ -33,3 +33,9 @@ configure_file(${CMAKE_CURRENT_LIST_DIR}/penrune.pc.in ${PROJECT_BINARY_DIR}/pen
 install(FILES ${PROJECT_BINARY_DIR}/penrune.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig COMPONENT Development)
 
 install(FILES ${PROJECT_SOURCE_DIR}/LICENSE ${PROJECT_SOURCE_DIR}/NOTICE DESTINATION ${CMAKE_INSTALL_DOCDIR})
+
+# The larger recognition models and their lexicons, for hosts that load them
+# with HWKernel_InitializeImages (README, "Larger models").
+install(FILES ${PROJECT_SOURCE_DIR}/models/gb2312.dat ${PROJECT_SOURCE_DIR}/models/gb2312.lex
+              ${PROJECT_SOURCE_DIR}/models/gb2312-big5.dat ${PROJECT_SOURCE_DIR}/models/gb2312-big5.lex
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/penrune/models)

@@ -38,7 +38,9 @@ libdir=$(dirname "$(dirname "$pc")")
 for file in "$libdir/libpenrune.so.0" "$libdir/libpenrune.a" "$full/bin/penrune" \
     "$full/include/penrune/HWKernel.h" "$full/include/penrune/HTTools.h" \
     "$libdir/cmake/penrune/penruneConfig.cmake" "$libdir/cmake/penrune/penruneConfigVersion.cmake" \
-    "$full/share/man/man1/penrune.1" "$full/share/doc/penrune/LICENSE" "$full/share/doc/penrune/NOTICE"; do
+    "$full/share/man/man1/penrune.1" "$full/share/doc/penrune/LICENSE" "$full/share/doc/penrune/NOTICE" \
+    "$full/share/penrune/models/gb2312.dat" "$full/share/penrune/models/gb2312.lex" \
+    "$full/share/penrune/models/gb2312-big5.dat" "$full/share/penrune/models/gb2312-big5.lex"; do
   [ -e "$file" ] || fail "not installed: ${file#$stage/}"
 done
 version=$(sed -n 's/^#define PENRUNE_VERSION_STRING "\(.*\)"$/\1/p' "$full/include/penrune/penrune_version.h")

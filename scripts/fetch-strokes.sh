@@ -45,5 +45,5 @@ python3 "$ROOT/scripts/convert-strokes.py" \
     --kanjivg "$SHARED/strokes/kanjivg.jsonl" \
     --unipen "$SHARED/unipen" \
     --hershey "$HERSHEY_DIR" \
-    --charset "$ROOT/data/charset" \
+    --charset "$ROOT/data/charset-gb2312-big5" \
     --out "$OUT/strokes"

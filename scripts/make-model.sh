@@ -1,18 +1,18 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: MIT
-# Builds the recognition model from redistributable stroke data and
-# publishes it as src/reco/HRData.c.
+# Builds a recognition model from redistributable stroke data and
+# publishes it as src/reco/HRData.c (the embedded model) or as a model file.
 #
 #   1. fetch and convert the stroke sources (scripts/fetch-strokes.sh)
 #   2. build the penrune tool
 #   3. synthesise the training samples and a held-out synthetic test set
-#      (another seed) for the charset of data/charset
+#      (another seed) for the charset (data/charset unless --charset)
 #   4. train (penrune train) and copy the published source text, byte for
-#      byte, to src/reco/HRData.c
+#      byte, to src/reco/HRData.c, or the model image to --output
 #
 # Usage: scripts/make-model.sh [--samples=N] [--hand-samples=N] [--test-samples=N] [--seed=N]
 #            [--work=DIR] [--name=NAME] [--retrain=K] [--no-publish]
-#            [--synth=--OPTION=VALUE]...
+#            [--charset=DIR] [--output=FILE] [--synth=--OPTION=VALUE]...
 #   --samples       synthetic samples per character for training (50). The
 #                   discriminative stage costs about samples x prototypes x 64
 #                   per pass: 50 per character keeps the run well within two hours
@@ -29,6 +29,9 @@
 #   --retrain       stage to start from: 1 trains afresh, 0 resumes from the
 #                   step log of an interrupted run (default 1)
 #   --no-publish    train, but leave src/reco/HRData.c alone
+#   --charset       charset directory of the model (data/charset)
+#   --output        copy the model image to FILE instead of publishing it as
+#                   src/reco/HRData.c (the models/*.dat files)
 #   --synth         one more option for penrune synth (see `penrune synth`)
 set -euo pipefail
 
@@ -41,6 +44,8 @@ WORK="$ROOT/build-model"
 NAME=penrune
 RETRAIN=1
 PUBLISH=1
+CHARSET="$ROOT/data/charset"
+OUTPUT=
 SYNTH_OPTIONS=()
 # Share of the samples of a character taken from each source that has it:
 # hanzi half from the main source and half from KanjiVG where its strokes
@@ -60,6 +65,8 @@ for arg in "$@"; do
         --name=*) NAME="${arg#*=}" ;;
         --retrain=*) RETRAIN="${arg#*=}" ;;
         --no-publish) PUBLISH=0 ;;
+        --charset=*) CHARSET="$(realpath "${arg#*=}")" ;;
+        --output=*) OUTPUT="$(realpath -m "${arg#*=}")"; PUBLISH=0 ;;
         --synth=*) SYNTH_OPTIONS+=("${arg#*=}") ;;
         *) sed -n '2,/^set -euo/p' "$0" | sed '$d' >&2; exit 2 ;;
     esac
@@ -83,7 +90,7 @@ SOURCES=("$STROKES/hanzi-main.jsonl:$MAIN_WEIGHT" "$STROKES/kanjivg.jsonl:$KANJI
          "$STROKES/hershey.jsonl:$HERSHEY_WEIGHT" "$STROKES/unipen-train.jsonl:$UNIPEN_WEIGHT")
 synthesise() {  # DIR SEED SAMPLES HAND_SAMPLES
     rm -rf "$1"
-    "$PENRUNE" synth --samples="$3" --hand-samples="$4" --seed="$2" --charset="$ROOT/data/charset" \
+    "$PENRUNE" synth --samples="$3" --hand-samples="$4" --seed="$2" --charset="$CHARSET" \
         "${SYNTH_OPTIONS[@]}" "$1" "${SOURCES[@]}"
 }
 if [ "$RETRAIN" != 0 ] || [ ! -d "$WORK/samples" ]; then
@@ -99,12 +106,18 @@ step "training"
 [ "$RETRAIN" != 1 ] || rm -rf "$WORK/train"
 # The random feature sets are seeded from SEED, not the clock, so the same
 # inputs give the same model.
-"$PENRUNE" train --seed="$SEED" "$ROOT/data/charset" "$WORK/samples" "$WORK/test" "$WORK/model/hrec.dat" \
+"$PENRUNE" train --seed="$SEED" "$CHARSET" "$WORK/samples" "$WORK/test" "$WORK/model/hrec.dat" \
     "$WORK/train.log" "$WORK/train" "$WORK/out" "$NAME" "$RETRAIN"
 
 if [ "$PUBLISH" = 1 ]; then
     step "publishing"
     cp "$WORK/out/hrec_$NAME.dat.c" "$ROOT/src/reco/HRData.c"
     echo "src/reco/HRData.c <- $WORK/out/hrec_$NAME.dat.c ($(stat -c %s "$WORK/out/hrec_$NAME.dat") bytes of model)"
+fi
+if [ -n "$OUTPUT" ]; then
+    step "model file"
+    mkdir -p "$(dirname "$OUTPUT")"
+    cp "$WORK/out/hrec_$NAME.dat" "$OUTPUT"
+    echo "$OUTPUT <- $WORK/out/hrec_$NAME.dat ($(stat -c %s "$OUTPUT") bytes)"
 fi
 echo "done in $(( ($(date +%s) - STARTED) / 60 )) min"

@@ -91,6 +91,22 @@ TEST(Cli, RecognizeReadsStandardInputForADash) {
     EXPECT_EQ(piped.out, named.out);
 }
 
+TEST(Cli, RecognizeTakesAModelAndALexiconFileAndRefusesOthers) {
+    const std::string file = "'" PENRUNE_SOURCE_DIR "/examples/zhongguo.json'";
+    const std::string models = PENRUNE_SOURCE_DIR "/models/";
+    const Result larger = Penrune("recognize " + file + " --model='" + models + "gb2312.dat' --lexicon='" + models +
+                                  "gb2312.lex'");
+    EXPECT_EQ(larger.status, 0) << larger.err;
+    EXPECT_EQ(larger.out.rfind("1\t中国\t", 0), 0u) << larger.out;
+    // A lexicon is no model, a model no lexicon, and a missing file neither.
+    for (const std::string &options : {"--model='" + models + "gb2312.lex'", "--lexicon='" + models + "gb2312.dat'",
+                                       "--model='" + models + "missing.dat'"}) {
+        const Result refused = Penrune("recognize " + file + " " + options);
+        EXPECT_EQ(refused.status, 1) << options;
+        EXPECT_NE(refused.err.find("penrune recognize"), std::string::npos) << refused.err;
+    }
+}
+
 TEST(Cli, ToSamplesReadsStandardInputForADash) {
     TempDir dir;
     const std::string hands = dir.Write("hands.jsonl", R"({"char":"一","strokes":[[[100,500],[900,480]]]})" "\n");

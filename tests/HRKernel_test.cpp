@@ -157,16 +157,26 @@ std::vector<HR_UINT16> ReferenceCoarse(const ModelLayout &layout, const HR_INT16
     return kept;
 }
 
+// The charset settings of a query: the mask, and the distance that the
+// prototypes of the penalty charset pay.
+struct Charsets {
+    HR_UINT16 mask;
+    HR_UINT16 penaltyCharset;
+    HR_UINT16 penalty;
+};
+
 // Each code once with its best distance: a nearer prototype of a listed code
 // moves it up, a farther one is dropped; an unlisted code pushes out the last.
-ReferenceResult ReferenceMatch(const ModelLayout &layout, const HR_INT16 *q, int n, HR_UINT16 mask) {
+// A penalised prototype counts at its distance plus the penalty.
+ReferenceResult ReferenceMatch(const ModelLayout &layout, const HR_INT16 *q, int n, const Charsets &charsets) {
     ReferenceResult r{std::vector<HR_UINT16>(n, kEmptyCode), std::vector<HR_UINT16>(n, kEmptyDistance),
                       std::vector<HR_UINT16>(n, kEmptyCode), ReferenceCoarse(layout, q, n)};
     for (HR_UINT16 c : r.kept) {
         for (HR_UINT16 f : layout.members[c]) {
             const penrune::test::ModelPrototype &p = layout.prototypes[f];
-            if ((p.charset & mask) == 0) continue;
-            const HR_UINT32 d = HRReco_CountDistanceShortCutByMax(q, p.values.data(), 64, r.distances[n - 1]);
+            if ((p.charset & charsets.mask) == 0) continue;
+            HR_UINT32 d = HRReco_CountDistanceShortCutByMax(q, p.values.data(), 64, r.distances[n - 1]);
+            if (d < r.distances[n - 1] && (p.charset & charsets.penaltyCharset) != 0) d += charsets.penalty;
             if (d >= r.distances[n - 1] || p.code == 0) continue;
             int i = 0;
             while (r.distances[i] <= d) ++i;
@@ -208,11 +218,13 @@ ModelLayout RandomSmallModel(std::mt19937 &rng, int range, bool realMatrix, bool
     ModelLayout layout;
     layout.matrix = realMatrix ? penrune::test::RandomMatrix(rng()) : SelectorMatrix();
     const int p = large ? 700 : 1 + rng() % 120, t = large ? 300 : rng() % 31;
-    const uint16_t charsets[] = {0x0001, 0x0002, 0x000C, 0x0008, 0x0000};
+    // The larger models' charsets: GB2312 level 2 (0x0010) and Big5 level 1
+    // outside GB2312 (0x0020).
+    const uint16_t charsets[] = {0x0001, 0x0002, 0x000C, 0x0008, 0x0000, 0x0010, 0x0020};
     uint16_t code = 0;
     for (int f = 0; f < p; ++f) {
         if (f == 0 || rng() % 3 == 0) code = static_cast<uint16_t>(code + 1 + rng() % 2);
-        layout.prototypes.push_back({static_cast<uint16_t>(rng() % 10 == 0 ? 0 : code), charsets[rng() % 5], RandomVector(rng, range)});
+        layout.prototypes.push_back({static_cast<uint16_t>(rng() % 10 == 0 ? 0 : code), charsets[rng() % 7], RandomVector(rng, range)});
     }
     for (int c = 0; c < t; ++c) {
         layout.centres.push_back(RandomVector(rng, range));
@@ -225,7 +237,11 @@ ModelLayout RandomSmallModel(std::mt19937 &rng, int range, bool realMatrix, bool
 
 TEST(HRRecoEquivalence, SearchAndNearestMatchTheLiteralRules) {
     std::mt19937 rng(20240601);
-    const HR_UINT16 masks[] = {0x7FFF, 0x0001, 0x000C, 0x0008, 0x0003};
+    const HR_UINT16 masks[] = {0x7FFF, 0x0001, 0x000C, 0x0008, 0x0003, 0x001C};
+    // No penalty, one that only breaks ties, one of the order of the small
+    // models' distances and one that keeps the penalised charsets out of
+    // most lists.
+    const HR_UINT16 penalties[] = {0, 1, 40, 3000};
     int filled = 0;
     for (int model = 0; model < 90 && !HasFailure(); ++model) {
         const bool large = model % 15 == 2;
@@ -236,7 +252,11 @@ TEST(HRRecoEquivalence, SearchAndNearestMatchTheLiteralRules) {
         Recognizer r(layout);
         for (int query = 0; query < 20 && !HasFailure(); ++query) {
             const int n = 1 + rng() % 24;
-            r->charsetMask = masks[rng() % 5];
+            const Charsets charsets = {masks[rng() % 6], static_cast<HR_UINT16>(rng() % 2 ? 0x0030 : 0x0010),
+                                       penalties[rng() % 4]};
+            r->charsetMask = charsets.mask;
+            r->penaltyCharset = charsets.penaltyCharset;
+            r->charsetPenalty = charsets.penalty;
             std::vector<HR_UINT16> codes(n);
             if (realMatrix) {
                 std::vector<_HR_POINT16> points = RandomCharacter(rng, 1 + rng() % 12, 5 + rng() % 30);
@@ -246,7 +266,7 @@ TEST(HRRecoEquivalence, SearchAndNearestMatchTheLiteralRules) {
                 codes = r.Match(large ? layout.prototypes[rng() % 700].values : RandomVector(rng, range), n);
             }
             SCOPED_TRACE(testing::Message() << "model " << model << " query " << query);
-            const ReferenceResult expected = ReferenceMatch(layout, r->compressed, n, r->charsetMask);
+            const ReferenceResult expected = ReferenceMatch(layout, r->compressed, n, charsets);
             EXPECT_EQ(codes, expected.codes);
             EXPECT_EQ(r.Distances(), expected.distances);
             EXPECT_EQ(std::vector<HR_UINT16>(r->candPrototypes, r->candPrototypes + n), expected.prototypes);

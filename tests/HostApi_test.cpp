@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The host entries beside the kernel's lifecycle: the version, a kernel over
-// a model image the host holds, and the charset mask.
+// a model image (and a lexicon image) the host holds, the charset mask and
+// the charset penalty.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -12,6 +13,7 @@
 #include "ModelImage.h"
 #include "penrune/HRData.h"
 #include "penrune/HWKernel.h"
+#include "penrune/HWLexData.h"
 
 namespace {
 
@@ -140,6 +142,85 @@ TEST(KernelImage, ACopyOfTheEmbeddedModelRecognisesAsTheEmbeddedOne) {
     ASSERT_FALSE(expected.empty());
     EXPECT_EQ(expected[0], "十");
     EXPECT_EQ(WriteCross(a), expected);
+}
+
+// A copy of the embedded lexicon at a 4-byte aligned address.
+std::vector<std::uint32_t> LexiconCopy() {
+    std::vector<std::uint32_t> copy(HWLex_GetDataSize() / 4 + 1);
+    std::memcpy(copy.data(), HWLex_GetDataPtr(), HWLex_GetDataSize());
+    return copy;
+}
+
+TEST(KernelImages, TakeTheHostsLexiconInPlaceOfTheEmbeddedOne) {
+    const std::vector<std::uint16_t> model = Copy(HRData_GetDataPtr(), HRData_GetDataSize());
+    const std::vector<std::uint32_t> lexicon = LexiconCopy();
+    const HR_UINT8 *lex = reinterpret_cast<const HR_UINT8 *>(lexicon.data());
+    Block own, embedded;
+    _HW_KERNEL *a = HWKernel_InitializeImages(own.data(), Bytes(model), HRData_GetDataSize(), lex, HWLex_GetDataSize());
+    _HW_KERNEL *b = HWKernel_Initialize(embedded.data(), 0, nullptr);
+    ASSERT_NE(a, nullptr);
+    EXPECT_EQ(reinterpret_cast<const HR_UINT8 *>(a->lex.pool) - lex,
+              reinterpret_cast<const HR_UINT8 *>(b->lex.pool) - HWLex_GetDataPtr());
+    EXPECT_EQ(WriteCross(a), WriteCross(b));
+    ASSERT_EQ(HWKernel_SetMode(a, HW_MODE_LINE), 1);  // the line mode reads the same view
+    ASSERT_EQ(HWKernel_SetMode(b, HW_MODE_LINE), 1);
+    EXPECT_EQ(WriteCross(a), WriteCross(b));
+    // Without a lexicon the embedded one serves.
+    Block plain;
+    _HW_KERNEL *c = HWKernel_InitializeImages(plain.data(), Bytes(model), HRData_GetDataSize(), nullptr, 0);
+    ASSERT_NE(c, nullptr);
+    EXPECT_EQ(c->lex.pool, b->lex.pool);
+}
+
+TEST(KernelImages, RefuseATruncatedOrDamagedLexiconAndWriteNothing) {
+    const std::vector<std::uint16_t> model = Copy(HRData_GetDataPtr(), HRData_GetDataSize());
+    std::vector<std::uint32_t> damaged = LexiconCopy();
+    damaged[0] ^= 1;  // the magic
+    std::vector<std::uint32_t> directory = LexiconCopy();
+    directory[PYLEX_HEADER_SIZE / 4 + 1] += 4;  // the first section's offset
+    const std::vector<std::uint32_t> good = LexiconCopy();
+    const HR_UINT8 *lex = reinterpret_cast<const HR_UINT8 *>(good.data());
+    struct Case {
+        const char *what;
+        const HR_UINT8 *lexicon;
+        HR_UINT32 size;
+    } cases[] = {
+        {"one byte short", lex, HWLex_GetDataSize() - 1},
+        {"header only", lex, PYLEX_HEADER_SIZE},
+        {"bad magic", reinterpret_cast<const HR_UINT8 *>(damaged.data()), HWLex_GetDataSize()},
+        {"bad directory", reinterpret_cast<const HR_UINT8 *>(directory.data()), HWLex_GetDataSize()},
+        {"misaligned", lex + 2, HWLex_GetDataSize() - 2},
+    };
+    for (const Case &c : cases) {
+        Block block;
+        EXPECT_EQ(HWKernel_InitializeImages(block.data(), Bytes(model), HRData_GetDataSize(), c.lexicon, c.size), nullptr)
+            << c.what;
+        EXPECT_TRUE(block.Untouched()) << c.what;
+    }
+    // A good lexicon does not save a bad model.
+    Block block;
+    EXPECT_EQ(HWKernel_InitializeImages(block.data(), Bytes(model), HRData_GetDataSize() - 1, lex, HWLex_GetDataSize()),
+              nullptr);
+    EXPECT_TRUE(block.Untouched());
+}
+
+TEST(CharsetPenalty, DefaultsLeaveTheEmbeddedModelsRankingAndZeroRanksByDistance) {
+    EXPECT_EQ(HWKernel_SetCharsetPenalty(nullptr, 0x0030, 100), 0);
+    Block block;
+    _HW_KERNEL *kernel = HWKernel_Initialize(block.data(), 0, nullptr);
+    EXPECT_EQ(kernel->reco->penaltyCharset, HR_RECO_DEFAULT_PENALTY_CHARSET);
+    EXPECT_EQ(kernel->reco->charsetPenalty, HR_RECO_DEFAULT_PENALTY);
+    const std::vector<std::string> defaults = WriteCross(kernel);
+    // The embedded model has no prototype of the penalty charset.
+    ASSERT_EQ(HWKernel_SetCharsetPenalty(kernel, 0x0030, 0), 1);
+    EXPECT_EQ(WriteCross(kernel), defaults);
+    // Its hanzi (0x000C) penalised beyond any distance leave the letters and
+    // digits first; the setting outlives a reset.
+    ASSERT_EQ(HWKernel_SetCharsetPenalty(kernel, 0x0004, 60000), 1);
+    HWKernel_Reset(kernel);
+    const std::vector<std::string> latin = WriteCross(kernel);
+    ASSERT_FALSE(latin.empty());
+    EXPECT_TRUE(AllAscii(latin[0])) << latin[0];
 }
 
 TEST(CharsetMask, NarrowsTheCandidatesToTheSelectedCharset) {

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
-// A kernel instance for the tools: the embedded model and lexicon in a
-// block aligned for pointers, strokes in, candidate texts and scores out.
+// A kernel instance for the tools: the embedded model and lexicon, or a
+// model and lexicon file, in a block aligned for pointers, strokes in,
+// candidate texts and scores out.
 #ifndef PENRUNE_TOOLS_KERNEL_SESSION_H
 #define PENRUNE_TOOLS_KERNEL_SESSION_H
 
@@ -16,8 +17,9 @@ using KernelStroke = std::vector<_HR_POINT16>;
 
 class KernelSession {
 public:
-    // Throws std::runtime_error when the instance cannot be set up.
-    explicit KernelSession(HR_INT32 mode);
+    // An empty path takes the embedded model or lexicon. Throws
+    // std::runtime_error when a file cannot be read or the kernel refuses it.
+    explicit KernelSession(HR_INT32 mode, const std::string &modelPath = "", const std::string &lexiconPath = "");
     ~KernelSession();
     KernelSession(const KernelSession &) = delete;
     KernelSession &operator=(const KernelSession &) = delete;
@@ -31,6 +33,8 @@ public:
     _HW_KERNEL *Get() { return kernel_; }
 
 private:
+    std::vector<HR_UINT64> model_;    // file images, 8-byte aligned
+    std::vector<HR_UINT64> lexicon_;
     std::vector<HR_UINT64> block_;
     _HW_KERNEL *kernel_ = nullptr;
 };

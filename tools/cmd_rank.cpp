@@ -4,8 +4,12 @@
 // (the training log's evaluation stops at five), and with --errors every
 // sample whose first candidate is wrong, with the candidates it got.
 // MODEL_FILE "embedded" ranks with the model compiled into the library.
+// --charset narrows the search to a charset mask and --penalty sets the
+// distance the rarer characters' prototypes pay (HWKernel_SetCharsetMask,
+// HWKernel_SetCharsetPenalty), so that one model is measured per charset.
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -31,7 +35,18 @@ struct Options {
     std::string dir;
     int top = 10;
     bool errors = false;
+    HR_UINT16 charsetMask = HR_RECO_DEFAULT_CHARSET;
+    HR_UINT16 penalty = HR_RECO_DEFAULT_PENALTY;
 };
+
+// A 16-bit number given in decimal or, with 0x, hexadecimal.
+bool ParseU16(const char *text, HR_UINT16 *value) {
+    char *end = nullptr;
+    const unsigned long parsed = std::strtoul(text, &end, 0);
+    if (end == text || *end != '\0' || parsed > 0xFFFF) return false;
+    *value = static_cast<HR_UINT16>(parsed);
+    return true;
+}
 
 struct Tally {
     long samples = 0;
@@ -81,10 +96,15 @@ void RankFile(_HR_RECO *reco, const fs::path &path, const Options &options, Tall
 
 bool ParseOptions(int argc, char **argv, Options &options) {
     penrune::Args args(argc, argv);
-    long long top = options.top;
+    long long top = options.top, penalty = options.penalty;
     args.Integer("top", top, 1, kMaxTop);
     options.top = static_cast<int>(top);
     options.errors = args.Flag("errors");
+    std::string charset;
+    if (args.Text("charset", charset) && (!ParseU16(charset.c_str(), &options.charsetMask) || options.charsetMask == 0))
+        throw penrune::ArgError("--charset needs a mask from 1 to 0xFFFF, not '" + charset + "'");
+    args.Integer("penalty", penalty, 0, 0xFFFF);
+    options.penalty = static_cast<HR_UINT16>(penalty);
     args.Finish();
     const std::vector<std::string> &positional = args.Positional();
     if (positional.size() != 2) return false;
@@ -109,6 +129,10 @@ int RankMain(int argc, char **argv) {
     std::vector<HR_UINT64> block(HR_RECO_INSTANCE_SIZE / sizeof(HR_UINT64) + 1);
     const HR_UINT8 *data = image.data();
     _HR_RECO *reco = HRReco_Initialize(block.data(), HR_RECO_INSTANCE_SIZE, &data);
+    if (reco) {
+        reco->charsetMask = options.charsetMask;
+        reco->charsetPenalty = options.penalty;
+    }
     std::error_code error;
     std::vector<fs::path> files;
     for (const fs::directory_entry &entry : fs::directory_iterator(options.dir, error))
@@ -129,9 +153,12 @@ int RankMain(int argc, char **argv) {
     return 0;
 }
 
-penrune::RegisterCommand reg("rank", &RankMain, "MODEL_FILE TEST_DIR [--top=N] [--errors]",
+penrune::RegisterCommand reg("rank", &RankMain, "MODEL_FILE TEST_DIR [--top=N] [--errors] [--charset=MASK] [--penalty=N]",
                              "Print the top-1..top-N rates (N 1..32, default 10) of the test sample files of "
                              "TEST_DIR and, with --errors, every miss with its candidates; MODEL_FILE embedded "
-                             "ranks with the model compiled into the library.");
+                             "ranks with the model compiled into the library. --charset=MASK keeps the "
+                             "prototypes whose charset bits share a bit with MASK (e.g. 0x000F for GB2312 "
+                             "level 1 with letters and digits); --penalty=N makes the rarer characters' "
+                             "prototypes (charset bits 0x0030) count N further away.");
 
 }  // namespace

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // penrune recognize: feeds one line of handwriting, stroke by stroke, to a
-// kernel instance with the embedded model and lexicon and prints the ranked
-// candidates.
+// kernel instance with the embedded model and lexicon (or those of
+// --model and --lexicon) and prints the ranked candidates.
 //
 // Input: a JSON array of strokes in writing order, each an array of [x, y]
 // points with integer coordinates 0..65534.
@@ -28,6 +28,8 @@ using penrune::Stroke;
 
 struct Options {
     std::string path;
+    std::string model;    // empty: the embedded model
+    std::string lexicon;  // empty: the embedded lexicon
     bool each = false;
     bool json = false;
     bool classic = false;
@@ -60,7 +62,7 @@ void PrintPass(const Options &options, size_t strokes, const Json &candidates) {
 
 int Run(const Options &options) {
     std::vector<Stroke> strokes = ParseStrokes(ReadWholeFile(options.path));
-    penrune::KernelSession kernel(options.classic ? HW_MODE_CLASSIC : HW_MODE_LINE);
+    penrune::KernelSession kernel(options.classic ? HW_MODE_CLASSIC : HW_MODE_LINE, options.model, options.lexicon);
     Json passes = Json::array();
     for (size_t s = 0; s < strokes.size(); ++s) {
         if (!kernel.Add(strokes[s]))
@@ -84,6 +86,8 @@ bool ParseOptions(int argc, char **argv, Options *options) {
     options->each = args.Flag("each");
     options->json = args.Flag("json");
     options->classic = args.Flag("classic");
+    args.Text("model", options->model);
+    args.Text("lexicon", options->lexicon);
     args.Finish();
     if (args.Positional().size() != 1) return false;
     options->path = args.Positional()[0];
@@ -107,9 +111,11 @@ int Main(int argc, char **argv) {
 
 }  // namespace
 
-static penrune::RegisterCommand reg("recognize", &Main, "FILE [--each] [--json] [--classic]",
+static penrune::RegisterCommand reg("recognize", &Main, "FILE [--each] [--json] [--classic] [--model=FILE] [--lexicon=FILE]",
                                     "Recognise one line of handwriting given as JSON strokes [[[x,y],...],...] "
                                     "(coordinates 0-65534; FILE - reads standard input) and print the ranked "
                                     "candidates, after every stroke with --each, as JSON with --json. The line "
                                     "mode reads the line; --classic prints the classic list (the histogram "
-                                    "segmentation's string, lexicon phrases and completions).");
+                                    "segmentation's string, lexicon phrases and completions). --model and --lexicon "
+                                    "take a model and a lexicon image from files (e.g. share/penrune/models/"
+                                    "gb2312.dat and gb2312.lex) in place of the embedded ones.");

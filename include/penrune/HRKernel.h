@@ -41,6 +41,13 @@ PENRUNE_EXTERN_C_BEGIN
 #define HR_RECO_MAX_WANTED 127        /* largest candidate count a call may set */
 #define HR_RECO_DEFAULT_CANDS 10      /* candidate count after initialisation */
 #define HR_RECO_DEFAULT_CHARSET 0x7FFF
+/* Charset bits of the rarer characters of the larger models (GB2312 level 2,
+ * 0x0010, and the Big5 level-1 characters outside GB2312, 0x0020), and the
+ * distance their prototypes pay by default: without it the thousands of
+ * rare characters win close calls against the common ones. The embedded
+ * model has no prototype with these bits. */
+#define HR_RECO_DEFAULT_PENALTY_CHARSET 0x0030
+#define HR_RECO_DEFAULT_PENALTY 375
 #define HR_RECO_EMPTY_CODE 0xFFFF     /* code of an empty candidate slot */
 #define HR_RECO_EMPTY_DISTANCE 60000  /* distance of an empty candidate slot */
 #define HR_MODEL_HEADER_SIZE 32       /* eight uint32 header words */
@@ -49,7 +56,8 @@ PENRUNE_EXTERN_C_BEGIN
 
 /* The recognizer instance, laid out at the start of the caller's block.
  * Fields 1-12 describe the model and are set by HRReco_Initialize; fields
- * 14-19 are overwritten by every recognition call. The image pointers are
+ * 14-19 are overwritten by every recognition call; fields 13, 20 and 21 are
+ * settings (HRReco_Initialize sets their defaults). The image pointers are
  * byte pointers because the image's multi-byte fields may sit at any
  * address; they are read with unaligned little-endian loads. */
 typedef struct _HR_RECO {
@@ -72,6 +80,8 @@ typedef struct _HR_RECO {
     HR_UINT16 distances[HR_RECO_MAX_CANDS];         /* 17 candidate distances, ascending */
     HR_UINT16 keptCentres[HR_RECO_MAX_CANDS];       /* 18 centres kept by the coarse search */
     HR_UINT16 candPrototypes[HR_RECO_MAX_CANDS];    /* 19 prototype that gave each candidate */
+    HR_UINT16 penaltyCharset;       /* 20 prototypes whose bits AND this != 0 ... */
+    HR_UINT16 charsetPenalty;       /* 21 ... count this much further away */
 } _HR_RECO;
 
 /* Coverage counters of one prototype, filled by HRReco_TreeProcess. The

@@ -68,7 +68,7 @@ typedef struct _HW_STROKE {
 typedef struct _HW_KERNEL {
     _HR_RECO *reco;                      /* recognizer instance in the storage after this record */
     _PY_CAND cand;                       /* phrase candidate builder */
-    _PY_LEX lex;                         /* view of the embedded lexicon */
+    _PY_LEX lex;                         /* view of the lexicon image (the embedded one by default) */
     HR_INT32 strokeTotal;                /* strokes held, 0..HW_STROKE_MAX */
     HR_INT32 pointTotal;                 /* points held, markers included, end-of-data point excluded */
     _HW_STROKE stroke[HW_STROKE_MAX];    /* stroke table */
@@ -163,6 +163,22 @@ PENRUNE_API _HW_KERNEL *HWKernel_InitializeImage(void *block, const HR_UINT8 *im
  * 0, changing nothing, for a NULL kernel or a mask that selects no
  * prototype of the instance's model. */
 PENRUNE_API int HWKernel_SetCharsetMask(_HW_KERNEL *kernel, HR_UINT16 mask);
+/* Sets up an instance like HWKernel_InitializeImage over a host's model
+ * image and, when lexicon is not NULL, a host's lexicon image of
+ * lexiconSize bytes (4-byte aligned, unchanged for as long as the instance
+ * is used) in place of the embedded one. Returns NULL, writing nothing, when
+ * HWKernel_InitializeImage would refuse the model, or PYLex_CheckLexicon
+ * rejects the lexicon. The larger models ship as share/penrune/models/NAME.dat with
+ * their lexicons NAME.lex. */
+PENRUNE_API _HW_KERNEL *HWKernel_InitializeImages(void *block, const HR_UINT8 *model, HR_UINT32 modelSize,
+                                                  const HR_UINT8 *lexicon, HR_UINT32 lexiconSize);
+/* Makes the prototypes whose charset bits share a bit with charset count
+ * penalty further away, from the next recognition pass on; Reset keeps it.
+ * The initialisation sets HR_RECO_DEFAULT_PENALTY_CHARSET and
+ * HR_RECO_DEFAULT_PENALTY, so that the larger models' rare characters take
+ * a close call only when they are clearly nearer; penalty 0 ranks by
+ * distance alone. Returns 1, or 0 for a NULL kernel. */
+PENRUNE_API int HWKernel_SetCharsetPenalty(_HW_KERNEL *kernel, HR_UINT16 charset, HR_UINT16 penalty);
 
 PENRUNE_EXTERN_C_END
 

@@ -340,9 +340,27 @@ int HWKernel_InRect(const _HW_RECT *a, const _HW_RECT *b) {
 const char *HWKernel_GetVersion(void) { return PENRUNE_VERSION_STRING; }
 
 _HW_KERNEL *HWKernel_InitializeImage(void *block, const HR_UINT8 *image, HR_UINT32 size) {
-    if (block == nullptr || image == nullptr || reinterpret_cast<std::uintptr_t>(image) % 2 != 0) return nullptr;
-    if (!HRReco_CheckModel(image, size)) return nullptr;
-    return HWKernel_Initialize(block, 0, &image);
+    return HWKernel_InitializeImages(block, image, size, nullptr, 0);
+}
+
+_HW_KERNEL *HWKernel_InitializeImages(void *block, const HR_UINT8 *model, HR_UINT32 modelSize,
+                                      const HR_UINT8 *lexicon, HR_UINT32 lexiconSize) {
+    if (block == nullptr || model == nullptr || reinterpret_cast<std::uintptr_t>(model) % 2 != 0) return nullptr;
+    if (!HRReco_CheckModel(model, modelSize)) return nullptr;
+    if (lexicon != nullptr && !PYLex_CheckLexicon(lexicon, lexiconSize)) return nullptr;
+    _HW_KERNEL *kernel = HWKernel_Initialize(block, 0, &model);
+    if (kernel == nullptr || lexicon == nullptr) return kernel;
+    // The builder and the line search hold a pointer to the view, so
+    // pointing it at the host's image is all they need.
+    PYLex_Initialize(&kernel->lex, &lexicon);
+    return kernel;
+}
+
+int HWKernel_SetCharsetPenalty(_HW_KERNEL *kernel, HR_UINT16 charset, HR_UINT16 penalty) {
+    if (kernel == nullptr) return 0;
+    kernel->reco->penaltyCharset = charset;
+    kernel->reco->charsetPenalty = penalty;
+    return 1;
 }
 
 int HWKernel_SetCharsetMask(_HW_KERNEL *kernel, HR_UINT16 mask) {

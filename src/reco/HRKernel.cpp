@@ -170,16 +170,22 @@ struct MemberBatch {
 };
 
 // Computes the distances of the gathered members and offers them, in
-// order, to the n-entry candidate list. The charset test is a pure filter,
-// so it is taken only for the members whose distance could enter the list:
-// most are too far, and their charset bits need not be read.
+// order, to the n-entry candidate list. The charset test and the penalty
+// only ever keep a member out, so they are taken only for the members whose
+// distance could enter the list: most are too far, and their charset bits
+// need not be read.
 void OfferMembers(_HR_RECO *reco, const Query &query, int n, HR_UINT16 *codes, MemberBatch &batch) {
     penrune::HA_RecoKernels().rowDistances(query.y, reco->prototypes, batch.index, batch.count, batch.distance);
     for (int i = 0; i < batch.count; ++i) {
-        const HR_UINT32 d = batch.distance[i];
+        HR_UINT32 d = batch.distance[i];
         if (d >= reco->distances[n - 1]) continue;
         const HR_UINT16 f = batch.index[i];
-        if ((LoadU16(reco->charsets + f * 2u) & reco->charsetMask) == 0) continue;
+        const HR_UINT16 bits = LoadU16(reco->charsets + f * 2u);
+        if ((bits & reco->charsetMask) == 0) continue;
+        if ((bits & reco->penaltyCharset) != 0) {
+            d += reco->charsetPenalty;
+            if (d >= reco->distances[n - 1]) continue;
+        }
         const HR_UINT16 code = LoadU16(reco->codes + f * 2u);
         if (code != 0) OfferCandidate(reco, n, codes, d, code, f);
     }
@@ -302,6 +308,8 @@ _HR_RECO *HRReco_Initialize(void *block, HR_UINT32 size, const HR_UINT8 *const *
     const HR_UINT8 *image = (model != nullptr && *model != nullptr) ? *model : HRData_GetDataPtr();
     _HR_RECO *reco = static_cast<_HR_RECO *>(block);
     reco->charsetMask = HR_RECO_DEFAULT_CHARSET;
+    reco->penaltyCharset = HR_RECO_DEFAULT_PENALTY_CHARSET;
+    reco->charsetPenalty = HR_RECO_DEFAULT_PENALTY;
     reco->candCount = HR_RECO_DEFAULT_CANDS;
 
     const HR_UINT8 *section1 = image + LoadU32(image);
