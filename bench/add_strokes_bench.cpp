@@ -17,7 +17,7 @@
 namespace {
 
 constexpr int kPointsPerStroke = 14;  // with its marker 15: 1024 strokes fit the point buffer
-constexpr int kStrokeStep = 60;  // 1024 strokes stay within the coordinate range
+constexpr int kStrokeStep = 60;       // 1024 strokes stay within the coordinate range
 
 // Stroke s, its stroke-end marker included.
 std::vector<_HR_POINT16> Stroke(int s) {

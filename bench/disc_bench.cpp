@@ -46,8 +46,8 @@ void BM_GetCandidate(benchmark::State &state) {
     size_t s = 0;
     for (auto _ : state) {
         int c = (int)(s % r.samples.size());
-        benchmark::DoNotOptimize(HTDisc_GetCandidate(r.set, c % r.set->classTotal, r.samples[c].data(), HT_DISC_DIM,
-                                                     r.set->classTotal));
+        benchmark::DoNotOptimize(
+            HTDisc_GetCandidate(r.set, c % r.set->classTotal, r.samples[c].data(), HT_DISC_DIM, r.set->classTotal));
         ++s;
     }
     state.counters["prototypes"] = (double)state.range(0) * state.range(1);

@@ -41,7 +41,9 @@ void WriteLine(benchmark::State &state, const std::string &name) {
 // Repetitions with their fastest: on a busy machine the fastest repetition
 // is the one least disturbed.
 void Configure(benchmark::internal::Benchmark *b) {
-    b->Unit(benchmark::kMillisecond)->Repetitions(9)->ReportAggregatesOnly(true)
+    b->Unit(benchmark::kMillisecond)
+        ->Repetitions(9)
+        ->ReportAggregatesOnly(true)
         ->ComputeStatistics("min", [](const std::vector<double> &v) { return *std::min_element(v.begin(), v.end()); });
 }
 

@@ -31,8 +31,7 @@ std::vector<std::vector<_HR_POINT8>> MakeCharacters() {
     std::vector<std::vector<_HR_POINT8>> out;
     while (out.size() < kCharacters) {
         const int s = strokes(rng);
-        const int perStroke =
-            std::uniform_int_distribution<int>(kMinPoints / s, kMaxPoints / s)(rng);
+        const int perStroke = std::uniform_int_distribution<int>(kMinPoints / s, kMaxPoints / s)(rng);
         out.push_back(penrune::test::SmoothCharacter(rng, s, perStroke));
     }
     return out;
@@ -71,8 +70,7 @@ void BM_Transform(benchmark::State &state) {
     std::vector<HR_INT16> v(HR_FEATURE_DIM), out(HR_FEATURE_PROJECTED_DIM);
     HRFeature_Extract1024DimFeature(work.data(), static_cast<HR_UINT16>(work.size()), v.data());
     for (auto _ : state) {
-        HRFeature_Transform(v.data(), HR_FEATURE_DIM, out.data(), HR_FEATURE_PROJECTED_DIM,
-                            matrix.data());
+        HRFeature_Transform(v.data(), HR_FEATURE_DIM, out.data(), HR_FEATURE_PROJECTED_DIM, matrix.data());
         benchmark::DoNotOptimize(out.data());
     }
 }
@@ -91,8 +89,7 @@ void BM_FeaturePath(benchmark::State &state) {
         const auto n = static_cast<HR_UINT16>(c.size());
         HRFeature_Point16ToPoint8(c.data(), n, work.data());
         HRFeature_Extract1024DimFeature(work.data(), n, v.data());
-        HRFeature_Transform(v.data(), HR_FEATURE_DIM, out.data(), HR_FEATURE_PROJECTED_DIM,
-                            matrix.data());
+        HRFeature_Transform(v.data(), HR_FEATURE_DIM, out.data(), HR_FEATURE_PROJECTED_DIM, matrix.data());
         benchmark::DoNotOptimize(out.data());
     }
 }

@@ -70,9 +70,8 @@ void BM_RecognizeShort(benchmark::State &state) {
     for (auto _ : state) {
         const std::vector<_HR_POINT16> &character = setup.characters[i++ % kCharacters];
         scratch = character;  // the call converts the points in place
-        benchmark::DoNotOptimize(HRReco_RecognizeShort(setup.reco, scratch.data(),
-                                                       static_cast<HR_UINT16>(scratch.size()), kWanted,
-                                                       codes, distances));
+        benchmark::DoNotOptimize(HRReco_RecognizeShort(
+            setup.reco, scratch.data(), static_cast<HR_UINT16>(scratch.size()), kWanted, codes, distances));
         for (HR_UINT16 d : distances) found += d < 60000;
     }
     // Candidates found per call: shows that the fine search had real work.
@@ -88,8 +87,8 @@ std::vector<std::vector<HR_INT16>> Features(Setup &setup) {
     HR_UINT16 codes[kWanted];
     for (const std::vector<_HR_POINT16> &character : setup.characters) {
         std::vector<_HR_POINT16> scratch = character;
-        HRReco_RecognizeShort(setup.reco, scratch.data(), static_cast<HR_UINT16>(scratch.size()), kWanted,
-                              codes, nullptr);
+        HRReco_RecognizeShort(setup.reco, scratch.data(), static_cast<HR_UINT16>(scratch.size()), kWanted, codes,
+                              nullptr);
         features.emplace_back(setup.reco->feature, setup.reco->feature + HR_RECO_FEATURE_DIM);
     }
     return features;
@@ -180,6 +179,6 @@ void BM_RecognizeModelFile(benchmark::State &state, const char *name) {
     RecognizeLearner(state, data);
 }
 BENCHMARK_CAPTURE(BM_RecognizeModelFile, gb2312, "gb2312.dat")->Repetitions(9)->ReportAggregatesOnly(true);
-BENCHMARK_CAPTURE(BM_RecognizeModelFile, gb2312-big5, "gb2312-big5.dat")->Repetitions(9)->ReportAggregatesOnly(true);
+BENCHMARK_CAPTURE(BM_RecognizeModelFile, gb2312 - big5, "gb2312-big5.dat")->Repetitions(9)->ReportAggregatesOnly(true);
 
 }  // namespace

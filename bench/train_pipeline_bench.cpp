@@ -30,7 +30,8 @@ void CountStageTimes(const std::string &logPath, benchmark::State &state) {
     std::string line, stage;
     std::smatch m;
     while (std::getline(in, line)) {
-        if (std::regex_match(line, m, begin)) stage = m[1];
+        if (std::regex_match(line, m, begin))
+            stage = m[1];
         else if (std::regex_match(line, m, time) && !stage.empty())
             state.counters[stage] = std::stoi(m[1]) * 60 + std::stoi(m[2]);
     }

@@ -33,9 +33,9 @@ constexpr int kSamples = kClasses * kSamplesPerClass;
 // stage run so far; built on first use and removed at exit.
 struct Workspace {
     penrune::test::TempDir root;
-    std::string samples = root.File("samples"), orig = root.File("feat_orig"),
-                coarse = root.File("feat_coarse"), coa = coarse + "/coarse_training.coa",
-                comp = root.File("feat_comp"), sort = root.File("feat_sort"), rand = root.File("feat_rand");
+    std::string samples = root.File("samples"), orig = root.File("feat_orig"), coarse = root.File("feat_coarse"),
+                coa = coarse + "/coarse_training.coa", comp = root.File("feat_comp"), sort = root.File("feat_sort"),
+                rand = root.File("feat_rand");
     int stagesDone = 0;
 
     Workspace() {
@@ -67,11 +67,16 @@ struct Workspace {
 
     int RunStage(int stage) {
         switch (stage) {
-        case 1: return Quiet([&] { return HTFeat_OrigFeature(samples.c_str(), orig.c_str()); });
-        case 2: return Quiet([&] { return HTFeat_Coarse(orig.c_str(), coarse.c_str(), coa.c_str()); });
-        case 3: return Quiet([&] { return HTFeat_CompFeature(orig.c_str(), coa.c_str(), comp.c_str()); });
-        case 4: return Quiet([&] { return HTFeat_SortFeature(comp.c_str(), sort.c_str()); });
-        default: return Quiet([&] { return HTFeat_RandFeature(sort.c_str(), rand.c_str()); });
+            case 1:
+                return Quiet([&] { return HTFeat_OrigFeature(samples.c_str(), orig.c_str()); });
+            case 2:
+                return Quiet([&] { return HTFeat_Coarse(orig.c_str(), coarse.c_str(), coa.c_str()); });
+            case 3:
+                return Quiet([&] { return HTFeat_CompFeature(orig.c_str(), coa.c_str(), comp.c_str()); });
+            case 4:
+                return Quiet([&] { return HTFeat_SortFeature(comp.c_str(), sort.c_str()); });
+            default:
+                return Quiet([&] { return HTFeat_RandFeature(sort.c_str(), rand.c_str()); });
         }
     }
 
@@ -120,8 +125,7 @@ void BM_CoarseAccumulation(benchmark::State &state) {
     std::fclose(fp);
     std::vector<double> packed(static_cast<size_t>(HT_FEAT_DIM) * (HT_FEAT_DIM + 1) / 2, 0.0);
     for (auto _ : state) {
-        HTFeat_CoarseAddOuterProducts(packed.data(), HT_FEAT_DIM, rows.data(), kStride, weights.data(),
-                                      kBatch);
+        HTFeat_CoarseAddOuterProducts(packed.data(), HT_FEAT_DIM, rows.data(), kStride, weights.data(), kBatch);
         benchmark::DoNotOptimize(packed.data());
     }
     state.SetItemsProcessed(state.iterations() * kBatch);

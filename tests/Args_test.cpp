@@ -19,7 +19,8 @@ struct Words {
 };
 
 TEST(Args, SplitsOptionsFlagsAndPositionalsAndReadsOldSpellingsAsKebabCase) {
-    Words words({"out", "--stroke-shift=3", "--errors", "-", "--shearMean=-0.5", "--top=4", "--source=a", "--source=b"});
+    Words words(
+        {"out", "--stroke-shift=3", "--errors", "-", "--shearMean=-0.5", "--top=4", "--source=a", "--source=b"});
     penrune::Args args = words.Parse();
     EXPECT_EQ(args.Positional(), (std::vector<std::string>{"out", "-"}));
     EXPECT_TRUE(args.Flag("errors"));

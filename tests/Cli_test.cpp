@@ -30,8 +30,8 @@ struct Result {
 // Runs penrune with the shell arguments given.
 Result Penrune(const std::string &arguments) {
     TempDir dir;
-    const std::string command = "'" PENRUNE_TOOL_PATH "' " + arguments + " >'" + dir.File("out") + "' 2>'" +
-                                dir.File("err") + "'";
+    const std::string command =
+        "'" PENRUNE_TOOL_PATH "' " + arguments + " >'" + dir.File("out") + "' 2>'" + dir.File("err") + "'";
     Result result;
     const int raw = std::system(command.c_str());
     result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
@@ -94,8 +94,8 @@ TEST(Cli, RecognizeReadsStandardInputForADash) {
 TEST(Cli, RecognizeTakesAModelAndALexiconFileAndRefusesOthers) {
     const std::string file = "'" PENRUNE_SOURCE_DIR "/examples/zhongguo.json'";
     const std::string models = PENRUNE_SOURCE_DIR "/models/";
-    const Result larger = Penrune("recognize " + file + " --model='" + models + "gb2312.dat' --lexicon='" + models +
-                                  "gb2312.lex'");
+    const Result larger =
+        Penrune("recognize " + file + " --model='" + models + "gb2312.dat' --lexicon='" + models + "gb2312.lex'");
     EXPECT_EQ(larger.status, 0) << larger.err;
     EXPECT_EQ(larger.out.rfind("1\t中国\t", 0), 0u) << larger.out;
     // A lexicon is no model, a model no lexicon, and a missing file neither.
@@ -109,7 +109,8 @@ TEST(Cli, RecognizeTakesAModelAndALexiconFileAndRefusesOthers) {
 
 TEST(Cli, ToSamplesReadsStandardInputForADash) {
     TempDir dir;
-    const std::string hands = dir.Write("hands.jsonl", R"({"char":"一","strokes":[[[100,500],[900,480]]]})" "\n");
+    const std::string hands = dir.Write("hands.jsonl", R"({"char":"一","strokes":[[[100,500],[900,480]]]})"
+                                                       "\n");
     ASSERT_EQ(Penrune("tosamples '" + dir.File("file") + "' '" + hands + "'").status, 0);
     ASSERT_EQ(Penrune("tosamples '" + dir.File("piped") + "' - <'" + hands + "'").status, 0);
     const std::string samples = ReadFile(dir.File("file/hands.smp"));

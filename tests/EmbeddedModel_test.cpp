@@ -20,7 +20,8 @@ namespace {
 // A stroke of five points from (x0, y0) in steps of (dx, dy), with its end marker.
 std::vector<_HR_POINT16> Line(HR_UINT16 x0, HR_UINT16 y0, HR_UINT16 dx, HR_UINT16 dy) {
     std::vector<_HR_POINT16> points;
-    for (int i = 0; i < 5; ++i) points.push_back({static_cast<HR_UINT16>(x0 + i * dx), static_cast<HR_UINT16>(y0 + i * dy)});
+    for (int i = 0; i < 5; ++i)
+        points.push_back({static_cast<HR_UINT16>(x0 + i * dx), static_cast<HR_UINT16>(y0 + i * dy)});
     points.push_back({HR_MARKER16, 0});
     return points;
 }
@@ -31,7 +32,8 @@ std::vector<HR_UINT16> Codes(std::vector<_HR_POINT16> points) {
     alignas(8) unsigned char block[HR_RECO_INSTANCE_SIZE];
     _HR_RECO *reco = HRReco_Initialize(block, sizeof block, nullptr);
     std::vector<HR_UINT16> codes(8);
-    EXPECT_EQ(HRReco_RecognizeShort(reco, points.data(), static_cast<HR_UINT16>(points.size()), 8, codes.data(), nullptr), 8);
+    EXPECT_EQ(
+        HRReco_RecognizeShort(reco, points.data(), static_cast<HR_UINT16>(points.size()), 8, codes.data(), nullptr), 8);
     return codes;
 }
 
@@ -66,7 +68,8 @@ TEST(EmbeddedModel, TwoCharactersSideBySideGiveTheWord) {
         HWKernel_GetCandItemUtf8(kernel, static_cast<HR_UINT16>(i), text, sizeof text);
         top.push_back(text);
     }
-    EXPECT_NE(std::find(top.begin(), top.end(), "中国"), top.end()) << "first candidates: " << ::testing::PrintToString(top);
+    EXPECT_NE(std::find(top.begin(), top.end(), "中国"), top.end())
+        << "first candidates: " << ::testing::PrintToString(top);
     HWKernel_Terminate(kernel);
 }
 

@@ -48,8 +48,9 @@ const _HR_RECO &EmbeddedModel() {
 
 // The features of a random character: smooth strokes or a jumble of points.
 Values RandomFeature(std::mt19937 &rng, int trial) {
-    std::vector<_HR_POINT8> points = trial % 2 == 0 ? penrune::test::SmoothCharacter(rng, 1 + trial % 15, 4 + trial % 30)
-                                                    : penrune::test::JumbleCharacter(rng, 120);
+    std::vector<_HR_POINT8> points = trial % 2 == 0
+                                         ? penrune::test::SmoothCharacter(rng, 1 + trial % 15, 4 + trial % 30)
+                                         : penrune::test::JumbleCharacter(rng, 120);
     Values v(HR_FEATURE_DIM);
     HRFeature_Extract1024DimFeature(points.data(), static_cast<HR_UINT16>(points.size()), v.data());
     return v;
@@ -110,7 +111,8 @@ TEST(HAReco, VersionsMatchScalarOnRandomCharacters) {
             const HARecoKernels &kernels = penrune::HA_RecoKernelsFor(isa);
             SCOPED_TRACE(penrune::HA_IsaName(isa));
             ASSERT_EQ(Project(kernels, x, model.matrix, kRow), projected) << "character " << trial;
-            ASSERT_EQ(Distances(kernels, q, model.prototypes, prototypes), Distances(Scalar(), q, model.prototypes, prototypes))
+            ASSERT_EQ(Distances(kernels, q, model.prototypes, prototypes),
+                      Distances(Scalar(), q, model.prototypes, prototypes))
                 << "character " << trial;
             ASSERT_EQ(Distances(kernels, q, model.centres, centres), Distances(Scalar(), q, model.centres, centres))
                 << "character " << trial;
@@ -157,19 +159,23 @@ TEST(HAReco, RowDistancesMatchScalarAtTheLimits) {
     for (HR_INT8 &v : rows) v = rng() % 2 ? static_cast<HR_INT8>(-128) : static_cast<HR_INT8>(127);
     for (int trial = 0; trial < 200; ++trial) {
         Query q;
-        for (HR_INT16 &v : q.y) v = trial % 3 == 0 ? static_cast<HR_INT16>(rng() % 2 ? -128 : 127) : static_cast<HR_INT16>(int(rng() % 256) - 128);
+        for (HR_INT16 &v : q.y)
+            v = trial % 3 == 0 ? static_cast<HR_INT16>(rng() % 2 ? -128 : 127)
+                               : static_cast<HR_INT16>(int(rng() % 256) - 128);
         std::vector<HR_UINT16> index(trial % 14);
         for (HR_UINT16 &i : index) i = rng() % 4 == 0 ? 65535 : static_cast<HR_UINT16>(rng());
         const std::vector<HR_UINT32> expected = Distances(Scalar(), q, rows.data(), index);
         for (HAIsa isa : VectorIsas())
-            ASSERT_EQ(Distances(penrune::HA_RecoKernelsFor(isa), q, rows.data(), index), expected) << penrune::HA_IsaName(isa) << " " << trial;
+            ASSERT_EQ(Distances(penrune::HA_RecoKernelsFor(isa), q, rows.data(), index), expected)
+                << penrune::HA_IsaName(isa) << " " << trial;
     }
     // All 64 dimensions at 255 apart: the largest distance there is.
     Query far;
     std::fill(std::begin(far.y), std::end(far.y), static_cast<HR_INT16>(127));
     std::vector<HR_INT8> low(kRow, -128);
     for (HAIsa isa : penrune::test::AvailableIsas())
-        EXPECT_EQ(Distances(penrune::HA_RecoKernelsFor(isa), far, low.data(), {0})[0], 64u * 255 * 255) << penrune::HA_IsaName(isa);
+        EXPECT_EQ(Distances(penrune::HA_RecoKernelsFor(isa), far, low.data(), {0})[0], 64u * 255 * 255)
+            << penrune::HA_IsaName(isa);
 }
 
 // Every int16 value, with counts that leave parts of a vector, for the caps

@@ -45,9 +45,12 @@ OuterBlock RandomBlock(std::mt19937 &rng, int dim) {
         std::vector<double> x(dim);
         const int kind = static_cast<int>(rng() % 8);
         for (double &v : x) {
-            if (kind == 0) v = wide(rng);
-            else if (kind == 1) v = density(rng) * 1e-9;
-            else v = rng() % 3 == 0 ? density(rng) : 0.0;
+            if (kind == 0)
+                v = wide(rng);
+            else if (kind == 1)
+                v = density(rng) * 1e-9;
+            else
+                v = rng() % 3 == 0 ? density(rng) : 0.0;
         }
         block.samples.push_back(std::move(x));
         block.weights.push_back(rng() % 6 == 0 ? 0.0 : 1.0 / (1 + rng() % 7));
@@ -85,10 +88,12 @@ TEST(HATrain, OuterBlockVersionsMatchScalarAtFullDimension) {
     std::mt19937 rng(6);
     constexpr int kDim = 1024;
     const OuterBlock block = RandomBlock(rng, kDim);
-    const std::vector<double> expected = AddOuterBlock(Scalar(), std::vector<double>(penrune::HA_PackedSize(kDim)), kDim, block);
+    const std::vector<double> expected =
+        AddOuterBlock(Scalar(), std::vector<double>(penrune::HA_PackedSize(kDim)), kDim, block);
     for (HAIsa isa : penrune::test::AvailableIsas()) {
-        EXPECT_TRUE(SameBits(AddOuterBlock(penrune::HA_TrainKernelsFor(isa), std::vector<double>(expected.size()), kDim, block),
-                             expected))
+        EXPECT_TRUE(
+            SameBits(AddOuterBlock(penrune::HA_TrainKernelsFor(isa), std::vector<double>(expected.size()), kDim, block),
+                     expected))
             << penrune::HA_IsaName(isa);
     }
 }
@@ -119,7 +124,9 @@ TEST(HATrain, LaneDistanceVersionsMatchScalar) {
         const std::vector<float> expected = LaneDistances(Scalar(), x, dim, blocks, kBlockFloats, blockCount, base);
         ASSERT_EQ(expected.back(), kSentinel);
         for (HAIsa isa : penrune::test::AvailableIsas()) {
-            ASSERT_TRUE(SameBits(LaneDistances(penrune::HA_TrainKernelsFor(isa), x, dim, blocks, kBlockFloats, blockCount, base), expected))
+            ASSERT_TRUE(SameBits(
+                LaneDistances(penrune::HA_TrainKernelsFor(isa), x, dim, blocks, kBlockFloats, blockCount, base),
+                expected))
                 << penrune::HA_IsaName(isa) << " trial " << trial << " dim " << dim << " blocks " << blockCount;
         }
     }

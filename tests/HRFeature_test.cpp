@@ -176,8 +176,10 @@ HR_INT16 Project(const HR_INT16 *row, const HR_INT16 *x, int n) {
 
 TEST(HRTable, EntriesFollowTheirFormulas) {
     const double kRadian = 3.14159265358979323846 / 180.0;
-    for (int i = 0; i < HR_COS_TABLE_SIZE; ++i) EXPECT_EQ(g_nCosTable[i], std::floor(50 * std::cos(i * kRadian) + 1e-9));
-    for (int i = 0; i < HR_TAN_TABLE_SIZE; ++i) EXPECT_EQ(g_nTanTable[i], std::lround(128 * std::tan((45 + i) * kRadian)));
+    for (int i = 0; i < HR_COS_TABLE_SIZE; ++i)
+        EXPECT_EQ(g_nCosTable[i], std::floor(50 * std::cos(i * kRadian) + 1e-9));
+    for (int i = 0; i < HR_TAN_TABLE_SIZE; ++i)
+        EXPECT_EQ(g_nTanTable[i], std::lround(128 * std::tan((45 + i) * kRadian)));
     for (int i = 0, v = -HR_SQUARE_TABLE_ZERO; i < HR_SQUARE_TABLE_SIZE; ++i, ++v) EXPECT_EQ(g_nSquareTable[i], v * v);
 }
 
@@ -256,7 +258,7 @@ TEST(HRFeatureExtract, MatchesTheReferenceOnRandomAndDenseCharacters) {
     for (int i = 0; i < 400; ++i) dense.insert(dense.end(), {{0, 0}, {254, 254}});
     dense.insert(dense.end(), {kStrokeEnd, kDataEnd});
     for (int trial = 0; trial <= 300; ++trial) {
-        Points points = trial == 300      ? dense
+        Points points = trial == 300     ? dense
                         : trial % 2 == 0 ? penrune::test::SmoothCharacter(rng, 1 + trial % 15, 4 + trial % 30)
                                          : penrune::test::JumbleCharacter(rng, 120);
         const Vector expected = reference::Extract(points);
@@ -270,16 +272,19 @@ TEST(HRFeatureExtract, MatchesTheReferenceOnRandomAndDenseCharacters) {
 // with sums that overflow 32 bits, empty inputs and partial vectors.
 TEST(HRFeatureKernels, ProjectionVersionsMatchTheReference) {
     std::vector<penrune::HAProjectFn> kernels;
-    for (penrune::HAIsa isa : penrune::test::AvailableIsas()) kernels.push_back(penrune::HA_RecoKernelsFor(isa).project);
+    for (penrune::HAIsa isa : penrune::test::AvailableIsas())
+        kernels.push_back(penrune::HA_RecoKernelsFor(isa).project);
     std::mt19937 rng(19);
     std::uniform_int_distribution<int> any(-32768, 32767);
     for (int nIn : {0, 1, 17, 1024}) {
         for (int nOut : {1, 9, 64}) {
             Vector x(nIn), matrix(static_cast<size_t>(nIn) * nOut);
-            for (Vector *values : {&x, &matrix}) std::generate(values->begin(), values->end(), [&] { return any(rng); });
+            for (Vector *values : {&x, &matrix})
+                std::generate(values->begin(), values->end(), [&] { return any(rng); });
             for (size_t k = 0; k < kernels.size(); ++k) {
                 Vector out(nOut + 1, -7);
-                kernels[k](x.data(), static_cast<HR_UINT32>(nIn), out.data(), static_cast<HR_UINT32>(nOut), matrix.data());
+                kernels[k](x.data(), static_cast<HR_UINT32>(nIn), out.data(), static_cast<HR_UINT32>(nOut),
+                           matrix.data());
                 for (int r = 0; r < nOut; ++r) {
                     ASSERT_EQ(out[r], reference::Project(matrix.data() + static_cast<size_t>(r) * nIn, x.data(), nIn))
                         << "kernel " << k << ": " << nIn << ' ' << nOut << ' ' << r;

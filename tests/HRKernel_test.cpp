@@ -48,7 +48,9 @@ struct Recognizer {
         HRReco_MatchProcess(reco, codes.data());
         return codes;
     }
-    std::vector<HR_UINT16> Distances() const { return std::vector<HR_UINT16>(reco->distances, reco->distances + reco->candCount); }
+    std::vector<HR_UINT16> Distances() const {
+        return std::vector<HR_UINT16>(reco->distances, reco->distances + reco->candCount);
+    }
 
     std::vector<uint8_t> image;
     alignas(8) unsigned char block[HR_RECO_INSTANCE_SIZE];
@@ -81,7 +83,9 @@ TEST(HRRecoCalls, WantedZeroWritesNothingAndAbove127KeepsThePreviousCount) {
         return HRReco_RecognizeShort(r.reco, points.data(), points.size(), wanted, codes, distances);
     };
     std::vector<HR_UINT16> codes(200, 0xABCD), distances(200, 0xABCD);
-    auto untouched = [&] { return std::count(codes.begin(), codes.end(), 0xABCD) + std::count(distances.begin(), distances.end(), 0xABCD); };
+    auto untouched = [&] {
+        return std::count(codes.begin(), codes.end(), 0xABCD) + std::count(distances.begin(), distances.end(), 0xABCD);
+    };
     EXPECT_EQ(call(0, codes.data(), distances.data()), 0);
     EXPECT_EQ(call(200, codes.data(), nullptr), 0);  // count stays 0
     EXPECT_EQ(untouched(), 400);
@@ -96,31 +100,39 @@ TEST(HRRecoDistance, StopsOnceTheSumExceedsTheLimitAndCostsTheTrueSquare) {
     const HR_INT16 q[4] = {128, 128, 131, 138};
     const HR_INT8 p[4] = {0, 0, 1, 0};  // terms 0, 0, 4, 100
     // At limit 0 the first non-zero partial sum is returned; lengths <= 0 sum nothing.
-    const struct { int length; HR_UINT32 limit, expected; } cases[] = {
-        {4, 1000, 104}, {4, 4, 104}, {4, 3, 4}, {4, 0, 4}, {2, 0, 0}, {-3, 0, 0}};
+    const struct {
+        int length;
+        HR_UINT32 limit, expected;
+    } cases[] = {{4, 1000, 104}, {4, 4, 104}, {4, 3, 4}, {4, 0, 4}, {2, 0, 0}, {-3, 0, 0}};
     for (const auto &c : cases)
         EXPECT_EQ(HRReco_CountDistanceShortCutByMax(q, p, c.length, c.limit), c.expected) << c.length << " " << c.limit;
     // Every query value against the edges of the prototype range, differences
     // beyond a lookup table included.
     for (HR_INT16 a = 0; a < 256; ++a)
         for (HR_INT8 b : std::vector<HR_INT8>{-128, -127, -1, 0, 1, 126, 127})
-            ASSERT_EQ(HRReco_CountDistanceShortCutByMax(&a, &b, 1, ~0u), static_cast<HR_UINT32>((a - 128 - b) * (a - 128 - b))) << a << " " << int(b);
+            ASSERT_EQ(HRReco_CountDistanceShortCutByMax(&a, &b, 1, ~0u),
+                      static_cast<HR_UINT32>((a - 128 - b) * (a - 128 - b)))
+                << a << " " << int(b);
 }
 
 // Every version of the row-distance kernel over extreme values, repeated unordered rows and
 // every tail length of a group of four.
 TEST(HRRecoDistance, KernelsMatchTheSumOfSquares) {
     std::mt19937 rng(31);
-    auto extreme = [&](int low, int high) { return rng() % 4 == 0 ? (rng() % 2 ? high : low) : low + int(rng() % (high - low + 1)); };
+    auto extreme = [&](int low, int high) {
+        return rng() % 4 == 0 ? (rng() % 2 ? high : low) : low + int(rng() % (high - low + 1));
+    };
     constexpr int kRows = 40;
     std::vector<HR_INT8> rows(kRows * 64);
     for (HR_INT8 &v : rows) v = static_cast<HR_INT8>(extreme(-128, 127));
     std::vector<penrune::HARowDistancesFn> kernels;
-    for (penrune::HAIsa isa : penrune::test::AvailableIsas()) kernels.push_back(penrune::HA_RecoKernelsFor(isa).rowDistances);
+    for (penrune::HAIsa isa : penrune::test::AvailableIsas())
+        kernels.push_back(penrune::HA_RecoKernelsFor(isa).rowDistances);
     for (int trial = 0; trial < 60; ++trial) {
         HR_INT16 q[64];
         alignas(32) HR_INT16 y[64];
-        for (int d = 0; d < 64; ++d) q[d] = static_cast<HR_INT16>(extreme(0, 255)), y[d] = static_cast<HR_INT16>(q[d] - 128);
+        for (int d = 0; d < 64; ++d)
+            q[d] = static_cast<HR_INT16>(extreme(0, 255)), y[d] = static_cast<HR_INT16>(q[d] - 128);
         const int count = trial % 14;
         std::vector<HR_UINT16> index(count);
         for (HR_UINT16 &i : index) i = static_cast<HR_UINT16>(rng() % kRows);
@@ -198,7 +210,9 @@ int ReferenceNearest(const ModelLayout &layout, const HR_INT16 *q, const std::ve
     int nearest = -1;
     HR_UINT32 best = kEmptyDistance;
     for (HR_UINT16 f : indices) {
-        const HR_UINT32 d = f < layout.prototypes.size() ? HRReco_CountDistanceShortCutByMax(q, layout.prototypes[f].values.data(), 64, ~0u) : best;
+        const HR_UINT32 d = f < layout.prototypes.size()
+                                ? HRReco_CountDistanceShortCutByMax(q, layout.prototypes[f].values.data(), 64, ~0u)
+                                : best;
         if (d < best) best = d, nearest = f;
     }
     return nearest;
@@ -224,7 +238,8 @@ ModelLayout RandomSmallModel(std::mt19937 &rng, int range, bool realMatrix, bool
     uint16_t code = 0;
     for (int f = 0; f < p; ++f) {
         if (f == 0 || rng() % 3 == 0) code = static_cast<uint16_t>(code + 1 + rng() % 2);
-        layout.prototypes.push_back({static_cast<uint16_t>(rng() % 10 == 0 ? 0 : code), charsets[rng() % 7], RandomVector(rng, range)});
+        layout.prototypes.push_back(
+            {static_cast<uint16_t>(rng() % 10 == 0 ? 0 : code), charsets[rng() % 7], RandomVector(rng, range)});
     }
     for (int c = 0; c < t; ++c) {
         layout.centres.push_back(RandomVector(rng, range));
@@ -302,12 +317,17 @@ TEST(HRRecoCheck, AcceptsWellFormedImagesAndRejectsTruncatedOrDamagedOnes) {
     EXPECT_EQ(check(longer), 1);
     EXPECT_EQ(check(BuildModelImage(ModelLayout())), 1);  // no prototypes, no centres
     EXPECT_EQ(HRReco_CheckModel(nullptr, 100), 0);
-    for (size_t size : {size_t{0}, size_t{31}, size_t{32}, size_t{39}, size_t{40}, size_t{tree - 1}, size_t{tree},
-                        size_t{tree + 1}, size_t{offsets + 15}, size_t{members + 9},
-                        size_t{HeaderWord(image.data(), 2)}, image.size() - 1})
+    for (size_t size :
+         {size_t{0}, size_t{31}, size_t{32}, size_t{39}, size_t{40}, size_t{tree - 1}, size_t{tree}, size_t{tree + 1},
+          size_t{offsets + 15}, size_t{members + 9}, size_t{HeaderWord(image.data(), 2)}, image.size() - 1})
         EXPECT_EQ(check(image, size), 0) << size;
 
-    const struct { size_t at; uint32_t value; int width; const char *what; } changes[] = {
+    const struct {
+        size_t at;
+        uint32_t value;
+        int width;
+        const char *what;
+    } changes[] = {
         {0, 33, 4, "section 1 not at 32"},
         {4, tree + 64, 4, "section 1 size"},
         {8, HeaderWord(image.data(), 2) + 2, 4, "section 2 size"},
@@ -371,9 +391,11 @@ TEST(HRHan, WritesWholeCandidatesWithinCapacityAndUsesAtMost128PointsOfACopy) {
     const HR_UINT8 *data = image.data();
     ASSERT_EQ(HRReco_Initialize(handle, HR_RECO_INSTANCE_SIZE, &data), handle);
     const std::string first = "\xE4\xB8\xAD 1225", both = first + " \xE7\x94\xB3 1444";  // 8 and 17 bytes
-    const struct { int wanted, capacity; std::string expected; } cases[] = {
-        {2, 200, both}, {2, 18, both}, {2, 17, first}, {2, 9, first}, {1, 200, first},
-        {2, 8, ""},     {2, 1, ""},    {2, 0, ""},     {0, 50, ""}};
+    const struct {
+        int wanted, capacity;
+        std::string expected;
+    } cases[] = {{2, 200, both}, {2, 18, both}, {2, 17, first}, {2, 9, first}, {1, 200, first},
+                 {2, 8, ""},     {2, 1, ""},    {2, 0, ""},     {0, 50, ""}};
     for (const auto &c : cases)
         EXPECT_EQ(recognize(few, few.size(), c.wanted, c.capacity), c.expected) << c.wanted << " " << c.capacity;
     const std::string sixteen = recognize(few, few.size(), 40, 200);

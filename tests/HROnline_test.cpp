@@ -79,7 +79,7 @@ TEST(HROnline, FindsTheNearestSampleBelowTheLimitAndNeverOverrunsTheStore) {
     EXPECT_EQ(std::memcmp(before.get(), store.get(), sizeof(_HR_ONLINE_STORE)), 0);
     store->capacity = 5000;  // the arrays still hold only HR_ONLINE_CAPACITY
     EXPECT_EQ(add(0x4E01, characters[1]), 0);
-    store->count = 5000;  // beyond the arrays: only stored samples are read
+    store->count = 5000;                                     // beyond the arrays: only stored samples are read
     EXPECT_EQ(recognize(characters[0], &code, nullptr), 1);  // the distance output is optional
     EXPECT_EQ(code, 0x4E00);
     EXPECT_EQ(add(0x4E01, characters[1]), 0);

@@ -21,8 +21,8 @@ const std::string kBom = "\xef\xbb\xbf";       // skipped at the start of a file
 // first character are skipped (not folded to U+D11E or taken as code 0).
 TEST(HTCodeTable, ItemsAscendLaterLinesReplaceEarlierAndTheMaskSelectsCharsets) {
     TempDir dir;
-    dir.Write("char_number.txt", kBom + kEr + " 2\n" + kYi + " 1\n\nA 4 extra\nC\t5\n" + kYi +
-                                     " 70001\nbad\nB 0\n" + kClef + " 2\n\x80\x80 2\n");
+    dir.Write("char_number.txt", kBom + kEr + " 2\n" + kYi + " 1\n\nA 4 extra\nC\t5\n" + kYi + " 70001\nbad\nB 0\n" +
+                                     kClef + " 2\n\x80\x80 2\n");
     dir.Write("char_bit0.txt", kBom + kEr + "\n" + kClef + "\n\xe4\x38\x80\n");
     dir.Write("char_bit1.txt", kYi + "\n" + kEr + "\n");  // masked out
     ASSERT_EQ(HTCode_Initialize(dir.path().c_str(), 0x0001), 1);

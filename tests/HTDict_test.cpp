@@ -95,10 +95,17 @@ TEST_F(HTDictTest, HeaderAndTreeSectionsAreLaidOutAndUpdatedOnlyWhenConsistent) 
 // Transform entries are scaled by 256, truncated and saturated to int16;
 // centre components round half away from zero and keep their low byte.
 TEST_F(HTDictTest, TransformAndCentresAreStoredAsFixedPoint) {
-    const std::tuple<bool, int, float, int> cases[] = {  // centre?, index, value, stored
-        {false, 0, 0.3f, 76}, {false, 1, -0.3f, -76}, {false, 2, 200.0f, INT16_MAX}, {false, 3, -200.0f, INT16_MIN},
-        {false, kTransform - 1, 1.0f, 256}, {true, 0, 2.5f, 3}, {true, 1, -2.5f, -3}, {true, 2, 0.49f, 0},
-        {true, 4, 200.0f, -56}, {true, kDim, 127.4f, 127}};
+    const std::tuple<bool, int, float, int> cases[] = {// centre?, index, value, stored
+                                                       {false, 0, 0.3f, 76},
+                                                       {false, 1, -0.3f, -76},
+                                                       {false, 2, 200.0f, INT16_MAX},
+                                                       {false, 3, -200.0f, INT16_MIN},
+                                                       {false, kTransform - 1, 1.0f, 256},
+                                                       {true, 0, 2.5f, 3},
+                                                       {true, 1, -2.5f, -3},
+                                                       {true, 2, 0.49f, 0},
+                                                       {true, 4, 200.0f, -56},
+                                                       {true, kDim, 127.4f, 127}};
     std::vector<float> matrix(kTransform, 0.0f), centres(2 * kDim, 0.0f);
     for (const auto &[centre, at, value, stored] : cases) (centre ? centres : matrix)[at] = value;
     ASSERT_EQ(HTDict_SetTransVector(matrix.data()), 1);

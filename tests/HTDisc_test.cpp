@@ -192,8 +192,8 @@ TEST_F(HTDiscFiles, LaneDistancesMatchTheScalarSumExactly) {
             for (int j = 0; j < kDim; ++j) *HTDisc_ProtoAt(set, c, k, j) = value(rng);
 
     const int first = 7, end = 33;
-    HTDisc_GetCandidateInRange(sample, kDim, first, end, set->proto, set->count, set->classDist,
-                               &set->protoDist[0][0], &set->cand);
+    HTDisc_GetCandidateInRange(sample, kDim, first, end, set->proto, set->count, set->classDist, &set->protoDist[0][0],
+                               &set->cand);
     for (int c = first; c < end; ++c) {
         double least = 1e36f;
         for (int k = 1; k <= set->count[c]; ++k) {

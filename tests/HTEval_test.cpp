@@ -44,8 +44,8 @@ TEST(HTEval, CountsCandidatePositionsCumulativelyAndSortsTheTableAsTheRankToolDo
     dir.Write("test/a.dat", Sample('A') + Sample('B') + Sample('C') + Sample('C') + Sample('D'));
     // Malformed records are passed over; a record longer than the first
     // buffer is read whole; a length below 2 ends the file.
-    dir.Write("test/b.dat", RawRecord(8, 'A', 6) + RawRecord(11, 'A', 9) + Sample('B', 9000) +
-                                RawRecord(1, 'B', 0) + Sample('B'));
+    dir.Write("test/b.dat",
+              RawRecord(8, 'A', 6) + RawRecord(11, 'A', 9) + Sample('B', 9000) + RawRecord(1, 'B', 0) + Sample('B'));
     HTEval_ResetCounters();
     HTLog_Initialize(log.c_str());
     EXPECT_EQ(HTEval_Reco(model.c_str(), dir.File("test").c_str()), 1);
@@ -53,15 +53,19 @@ TEST(HTEval, CountsCandidatePositionsCumulativelyAndSortsTheTableAsTheRankToolDo
     EXPECT_EQ(g_nSampleTotal, 6.0f);
     // A at position 3 counts from [3] on. In the table rate 0 comes first,
     // equal rates in code order; codes never seen are left out.
-    EXPECT_NE(ReadFile(log).find("\n  stat cand[1]=0.333333, [2]=0.666667, [3]=0.833333, [4]=0.833333, [5]=0.833333\n"
-                                 "\n  A 0.000000 (0/1)\n  C 0.000000 (0/2)\n  D 0.000000 (0/1)\n  B 1.000000 (2/2)\n\n"),
-              std::string::npos) << ReadFile(log);
+    EXPECT_NE(
+        ReadFile(log).find("\n  stat cand[1]=0.333333, [2]=0.666667, [3]=0.833333, [4]=0.833333, [5]=0.833333\n"
+                           "\n  A 0.000000 (0/1)\n  C 0.000000 (0/2)\n  D 0.000000 (0/1)\n  B 1.000000 (2/2)\n\n"),
+        std::string::npos)
+        << ReadFile(log);
 
     // The rank tool agrees, and lists the samples whose code is not first.
-    const std::string out = dir.File("out.txt"), args = " rank " + model + " " + dir.File("test") + " --top=3 --errors > ";
+    const std::string out = dir.File("out.txt"),
+                      args = " rank " + model + " " + dir.File("test") + " --top=3 --errors > ";
     ASSERT_EQ(std::system((PENRUNE_TOOL_PATH + args + out).c_str()), 0);
-    EXPECT_EQ(ReadFile(out), "a.dat#0 A -> B C A\na.dat#2 C -> B C A\na.dat#3 C -> B C A\na.dat#4 D -> B C A\n"
-                             "samples 6\ntop-1 33.3 %\ntop-2 66.7 %\ntop-3 83.3 %\n");
+    EXPECT_EQ(ReadFile(out),
+              "a.dat#0 A -> B C A\na.dat#2 C -> B C A\na.dat#3 C -> B C A\na.dat#4 D -> B C A\n"
+              "samples 6\ntop-1 33.3 %\ntop-2 66.7 %\ntop-3 83.3 %\n");
 }
 
 }  // namespace

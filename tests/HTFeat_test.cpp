@@ -65,7 +65,8 @@ std::string Sample(std::uint16_t code, int seed, int points = 12) {
     std::mt19937 rng(static_cast<unsigned>(seed));
     const auto stroke = [&](int n) {
         penrune::test::SampleStroke out;
-        for (int i = 0; i < n; ++i) out.push_back({static_cast<std::uint8_t>(rng() % 255), static_cast<std::uint8_t>(rng() % 255)});
+        for (int i = 0; i < n; ++i)
+            out.push_back({static_cast<std::uint8_t>(rng() % 255), static_cast<std::uint8_t>(rng() % 255)});
         return out;
     };
     const auto bytes = penrune::test::EncodeSampleRecord(code, {stroke(points), stroke(6)});
@@ -233,7 +234,7 @@ TEST_F(HTFeatStage, CoaFileHoldsScaledProjectedMeansPerCodeSlot) {
     addMean(kUnwanted, {100, 100, 100, 100});
     addMean(0xFFFE, {100, 100, 100, 100});
     for (int n = 0; n < 11; ++n) addMean(0x9FA5, {1, 0, 0, float(n)});  // (1, 0), one too many
-    addMean(kCodeB, {0, 0, 1, 0});       // (0, 2)
+    addMean(kCodeB, {0, 0, 1, 0});                                      // (0, 2)
     const std::string meanPath = dir_.Write("means", means), coaPath = dir_.File("x.coa");
 
     ASSERT_EQ(HTFeat_CoarseSaveCoaFile(dir_.File("lda").c_str(), meanPath.c_str(), kD, kK, coaPath.c_str()), 1);
@@ -253,7 +254,8 @@ TEST_F(HTFeatStage, CoaFileHoldsScaledProjectedMeansPerCodeSlot) {
         ASSERT_EQ(static_cast<std::uint8_t>(coa[counts + code]), expected) << code;
     }
     std::vector<int> prototypes;
-    for (size_t at = counts + slots; at < coa.size(); at += 2) prototypes.push_back(static_cast<std::int16_t>(LoadU16(coa, at)));
+    for (size_t at = counts + slots; at < coa.size(); at += 2)
+        prototypes.push_back(static_cast<std::int16_t>(LoadU16(coa, at)));
     const int unit = static_cast<int>(s);
     std::vector<int> expected = {-30720, unit, 3 * unit, 6 * unit, 0, 2 * unit};
     for (int n = 0; n < 10; ++n) expected.insert(expected.end(), {unit, 0});

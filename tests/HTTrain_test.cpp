@@ -23,8 +23,10 @@ namespace pt = penrune::test;
 namespace {
 
 const char *const kStageBegin[HT_TRAIN_STAGES] = {
-    "make original feature begin.", "coarse classify begin.", "compress feature begin.", "sort classify begin.",
-    "rand classify begin.",         "MDC begin.",             "allocate tree begin.",    "test begin.",
+    "make original feature begin.", "coarse classify begin.",
+    "compress feature begin.",      "sort classify begin.",
+    "rand classify begin.",         "MDC begin.",
+    "allocate tree begin.",         "test begin.",
 };
 
 // A training run over a directory tree (charset, train, test, work, out):
@@ -66,7 +68,8 @@ TEST_F(HTTrainTest, TrainsPublishesAndRecognisesHeldOutSamples) {
     const HR_UINT8 *image = (const HR_UINT8 *)model.data();
     _HR_RECO *reco = HRReco_Initialize(block.data(), (HR_UINT32)(block.size() * 8), &image);
     ASSERT_NE(reco, nullptr);
-    std::unique_ptr<FILE, int (*)(FILE *)> samples(std::fopen(Path("test/samples_000.dat").c_str(), "rb"), &std::fclose);
+    std::unique_ptr<FILE, int (*)(FILE *)> samples(std::fopen(Path("test/samples_000.dat").c_str(), "rb"),
+                                                   &std::fclose);
     ASSERT_TRUE(samples);
     penrune::SampleReader sample(samples.get());
     int total = 0, correct = 0;

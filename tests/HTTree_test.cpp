@@ -27,9 +27,9 @@ TEST(HTTreeRules, CentreCountAdditionsAndAnotherPass) {
     EXPECT_TRUE(HTTree_ShouldAdd(0.96f, 0.0005f, 0.0004f));
     // The last three classes: D below 0.98, B below 0.99, A at 0.99 or more.
     const int lagging[] = {0, 0, 0, 0, 0, 3, 3}, done[] = {0, 0, 0, 0, 0, 3, 4};
-    EXPECT_TRUE(HTTree_ShouldContinue(0.0004f, lagging));  // B >= A > 0
-    EXPECT_FALSE(HTTree_ShouldContinue(0.0004f, done));    // B < A and D < B
-    EXPECT_FALSE(HTTree_ShouldContinue(1.9e-7f, lagging)); // threshold used up
+    EXPECT_TRUE(HTTree_ShouldContinue(0.0004f, lagging));   // B >= A > 0
+    EXPECT_FALSE(HTTree_ShouldContinue(0.0004f, done));     // B < A and D < B
+    EXPECT_FALSE(HTTree_ShouldContinue(1.9e-7f, lagging));  // threshold used up
 }
 
 class HTTreeStage : public ::testing::Test {
@@ -72,7 +72,8 @@ TEST_F(HTTreeStage, FewAdditionsRepeatThePassWithALowerThreshold) {
     const std::string log = dir.File("tree.log");
     HTLog_Initialize(log.c_str());
     ASSERT_EQ(HTTree_Process(dir.File("t.coa").c_str(), dir.File("p.mdc").c_str(), dir.File("model.dat").c_str(),
-                             dir.File("sort").c_str(), dir.File("tree").c_str()), 1);
+                             dir.File("sort").c_str(), dir.File("tree").c_str()),
+              1);
     HTLog_Terminate();
     const std::string text = ReadFile(log);
     // One addition per pass: pass 1 is redone with delta x 0.8 until delta

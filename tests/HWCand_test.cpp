@@ -119,8 +119,13 @@ TEST_F(CandTest, KeepsFiveMultiCharacterPhrasesAndOnlyAStrictlyBetterOneDisplace
 TEST_F(CandTest, KeepsTheFiveMostFrequentCompletions) {
     UseLexicon("中 a 9\n人 b 8\n人山 c 7\n中一 d 6\n中二 e 5\n中三 f 4\n中四 g 3\n中五 h 2\n中六 i 1\n");
     Pass(1, {{{kZhong, 100}, {kRen, 120}}});
-    EXPECT_EQ(List(), (std::vector<Item>{{u"中", 100}, {u"中一", 101}, {u"中二", 101}, {u"中三", 101},
-                                         {u"中四", 101}, {u"人", 120}, {u"人山", 121}}));
+    EXPECT_EQ(List(), (std::vector<Item>{{u"中", 100},
+                                         {u"中一", 101},
+                                         {u"中二", 101},
+                                         {u"中三", 101},
+                                         {u"中四", 101},
+                                         {u"人", 120},
+                                         {u"人山", 121}}));
 }
 
 TEST_F(CandTest, Utf8GetterKeepsWholeCharactersWithinTheCapacity) {

@@ -241,8 +241,8 @@ TEST(RecognizeTool, PrintsTheRankedCandidatesAsJson) {
     const std::string file = dir.Write("line.json", "[[[0,0],[50,50],[100,100]], [[300,0],[350,50],[400,100]]]");
     const std::string out = dir.File("out.json");
     auto run = [&](const std::string &flags) {
-        EXPECT_EQ(std::system(("'" PENRUNE_TOOL_PATH "' recognize --json " + flags + " '" + file + "' >'" + out + "'")
-                                  .c_str()),
+        EXPECT_EQ(std::system(
+                      ("'" PENRUNE_TOOL_PATH "' recognize --json " + flags + " '" + file + "' >'" + out + "'").c_str()),
                   0);
         return nlohmann::json::parse(penrune::test::ReadFile(out));
     };

@@ -33,7 +33,8 @@ Texts GroupTexts(const _PY_LEX &lex, HR_UINT32 g, bool last) {
     int total = last ? PYLex_GetGroupRItemTotal(&lex, g) : PYLex_GetGroupItemTotal(&lex, g);
     for (int i = 0; i < total; ++i) {
         const HR_UINT16 *p = last ? PYLex_GetGroupRItemDataPtr(&lex, g, i) : PYLex_GetGroupItemDataPtr(&lex, g, i);
-        texts.emplace_back(p, p + (last ? PYLex_GetGroupRItemLength(&lex, g, i) : PYLex_GetGroupItemLength(&lex, g, i)));
+        texts.emplace_back(p,
+                           p + (last ? PYLex_GetGroupRItemLength(&lex, g, i) : PYLex_GetGroupItemLength(&lex, g, i)));
     }
     return texts;
 }
@@ -85,11 +86,17 @@ TEST(LexiconBuilder, ReadsCrLfLinesAndKeepsInputOrderOfEqualWeights) {
 }
 
 TEST(LexiconBuilder, ReportsRepeatsAndRejectsBadLines) {
-    const std::pair<std::string, std::string> lines[] = {  // report kind, line
-        {"", "中 a 100"}, {"rep", "中 b 7"}, {"", "onlytwo fields"}, {"err", "\xF0\x9F\x98\x80 c 5"},  // no UTF-16
-        {"err", "zero d 0"}, {"err", "big g 2147483648"}, {"err", std::string(256, 'q') + " h 1"},
-        {"err", "long x 1 " + std::string(1100, ' ')}, {"err", "four i 1 extra"},
-        {"", "last l 2147483647"}};  // largest frequency, no line end
+    const std::pair<std::string, std::string> lines[] = {// report kind, line
+                                                         {"", "中 a 100"},
+                                                         {"rep", "中 b 7"},
+                                                         {"", "onlytwo fields"},
+                                                         {"err", "\xF0\x9F\x98\x80 c 5"},  // no UTF-16
+                                                         {"err", "zero d 0"},
+                                                         {"err", "big g 2147483648"},
+                                                         {"err", std::string(256, 'q') + " h 1"},
+                                                         {"err", "long x 1 " + std::string(1100, ' ')},
+                                                         {"err", "four i 1 extra"},
+                                                         {"", "last l 2147483647"}};  // largest frequency, no line end
     std::string phrases, errors, output;
     for (size_t i = 0; i < std::size(lines); ++i) {
         const auto &[kind, line] = lines[i];

@@ -17,8 +17,8 @@ namespace {
 
 TEST(LexiconGroups, MapCodeUnitsToGroups) {
     EXPECT_EQ(PYLex_GetGroupTotal(nullptr), 21160u);
-    const std::pair<HR_UINT16, HR_UINT32> cases[] = {{0x0041, 65}, {0x00FF, 255}, {0x3001, 257}, {0x4E00, 258},
-                                                     {0x9FA5, 21159}, {0x0100, 0}, {0x3002, 0}, {0x9FA6, 0}};
+    const std::pair<HR_UINT16, HR_UINT32> cases[] = {{0x0041, 65},    {0x00FF, 255}, {0x3001, 257}, {0x4E00, 258},
+                                                     {0x9FA5, 21159}, {0x0100, 0},   {0x3002, 0},   {0x9FA6, 0}};
     for (const auto &[unit, group] : cases) EXPECT_EQ(PYLex_GetGroupId(nullptr, unit), group) << std::hex << unit;
 }
 
@@ -147,7 +147,8 @@ TEST(LexiconCheck, RefusesTruncatedAndZeroFilledImagesWithoutReadingPastThem) {
         EXPECT_EQ(ImageCopy(embedded.substr(0, size)).Check(), 0) << size;
     EXPECT_EQ(PYLex_CheckLexicon(nullptr, 100), 0);
 
-    for (size_t size : {size_t{32}, size_t{4096}, small.size()}) EXPECT_EQ(ImageCopy(std::string(size, '\0')).Check(), 0);
+    for (size_t size : {size_t{32}, size_t{4096}, small.size()})
+        EXPECT_EQ(ImageCopy(std::string(size, '\0')).Check(), 0);
     // Header and directory intact, everything after them zero.
     const size_t base = 32 + 16 * 5;
     std::string zeroed = small;

@@ -169,8 +169,9 @@ protected:
         for (HR_UINT32 i = 0; i < HWKernel_GetCandTotal(kernel_); ++i) {
             char text[4096];
             HWKernel_GetCandItemUtf8(kernel_, static_cast<HR_UINT16>(i), text, sizeof text);
-            long long score = kernel_->mode == HW_MODE_LINE ? HWLine_GetItemScore(&kernel_->line, i)
-                                                            : PYCand_GetItem(&kernel_->cand, static_cast<HR_UINT16>(i))->score;
+            long long score = kernel_->mode == HW_MODE_LINE
+                                  ? HWLine_GetItemScore(&kernel_->line, i)
+                                  : PYCand_GetItem(&kernel_->cand, static_cast<HR_UINT16>(i))->score;
             out << i + 1 << '\t' << text << '\t' << score << '\n';
         }
         return out.str();

@@ -22,12 +22,23 @@ TEST(Utf8ToUtf16, ConvertsWhatOneUnitHoldsWithinCapacity) {
         Units expected;
     } cases[] = {
         {"A\xC3\xA9\xE4\xB8\xAD", 64, {0x41, 0xE9, 0x4E2D}},  // one-, two- and three-byte forms
-        {"\xF0\x9F\x98\x80", 64, {}},                        // four-byte form
-        {"a\x80" "b", 64, {'a', 'b'}},                       // stray continuation byte
-        {std::string("a\0b", 3), 64, {'a', 'b'}},            // zero byte
-        {"ab\xE4\xB8", 64, {'a', 'b'}},                      // lead cut by the end of input
-        {"\xE4" "AB" "C", 64, {'C'}},  // malformed: skipped by its lead byte's length
-        {"\xE4\xB8\xAD" "bcd", 2, {0x4E2D, 'b'}}, {"abc", 0, {}},
+        {"\xF0\x9F\x98\x80", 64, {}},                         // four-byte form
+        {"a\x80"
+         "b",
+         64,
+         {'a', 'b'}},                              // stray continuation byte
+        {std::string("a\0b", 3), 64, {'a', 'b'}},  // zero byte
+        {"ab\xE4\xB8", 64, {'a', 'b'}},            // lead cut by the end of input
+        {"\xE4"
+         "AB"
+         "C",
+         64,
+         {'C'}},  // malformed: skipped by its lead byte's length
+        {"\xE4\xB8\xAD"
+         "bcd",
+         2,
+         {0x4E2D, 'b'}},
+        {"abc", 0, {}},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(testing::PrintToString(c.input) + " capacity " + std::to_string(c.capacity));

@@ -44,7 +44,9 @@ std::vector<std::uint16_t> Copy(const HR_UINT8 *image, HR_UINT32 size) {
     return copy;
 }
 
-const HR_UINT8 *Bytes(const std::vector<std::uint16_t> &copy) { return reinterpret_cast<const HR_UINT8 *>(copy.data()); }
+const HR_UINT8 *Bytes(const std::vector<std::uint16_t> &copy) {
+    return reinterpret_cast<const HR_UINT8 *>(copy.data());
+}
 
 std::vector<std::string> Candidates(const _HW_KERNEL *kernel) {
     std::vector<std::string> list;
@@ -113,7 +115,8 @@ TEST(KernelImage, DamagedImagesAreRefusedOrRecogniseWithinTheirBytes) {
         std::vector<std::uint8_t> image = model;
         // Damage the header, the tree or anywhere, or cut the image short.
         const std::size_t regions[] = {HR_MODEL_HEADER_SIZE, image.size() / 4, image.size()};
-        for (int k = 0; k < 1 + round % 3; ++k) image[rng() % regions[round % 3]] ^= static_cast<std::uint8_t>(1 + rng() % 255);
+        for (int k = 0; k < 1 + round % 3; ++k)
+            image[rng() % regions[round % 3]] ^= static_cast<std::uint8_t>(1 + rng() % 255);
         if (round % 5 == 0) image.resize(rng() % image.size());
         Block block;
         _HW_KERNEL *kernel = HWKernel_InitializeImage(block.data(), image.data(), static_cast<HR_UINT32>(image.size()));
@@ -136,8 +139,8 @@ TEST(KernelImage, ACopyOfTheEmbeddedModelRecognisesAsTheEmbeddedOne) {
     _HW_KERNEL *b = HWKernel_Initialize(embedded.data(), 0, nullptr);
     ASSERT_NE(a, nullptr);
     ASSERT_NE(b, nullptr);
-    EXPECT_EQ(a->reco->prototypes, reinterpret_cast<const HR_INT8 *>(Bytes(copy)) + (b->reco->prototypes -
-                                   reinterpret_cast<const HR_INT8 *>(HRData_GetDataPtr())));
+    EXPECT_EQ(a->reco->prototypes, reinterpret_cast<const HR_INT8 *>(Bytes(copy)) +
+                                       (b->reco->prototypes - reinterpret_cast<const HR_INT8 *>(HRData_GetDataPtr())));
     const std::vector<std::string> expected = WriteCross(b);
     ASSERT_FALSE(expected.empty());
     EXPECT_EQ(expected[0], "十");
@@ -193,7 +196,8 @@ TEST(KernelImages, RefuseATruncatedOrDamagedLexiconAndWriteNothing) {
     };
     for (const Case &c : cases) {
         Block block;
-        EXPECT_EQ(HWKernel_InitializeImages(block.data(), Bytes(model), HRData_GetDataSize(), c.lexicon, c.size), nullptr)
+        EXPECT_EQ(HWKernel_InitializeImages(block.data(), Bytes(model), HRData_GetDataSize(), c.lexicon, c.size),
+                  nullptr)
             << c.what;
         EXPECT_TRUE(block.Untouched()) << c.what;
     }
@@ -231,7 +235,7 @@ TEST(CharsetMask, NarrowsTheCandidatesToTheSelectedCharset) {
     const std::vector<std::string> latin = WriteCross(kernel);
     ASSERT_FALSE(latin.empty());
     for (const std::string &text : latin) EXPECT_TRUE(AllAscii(text)) << text;
-    HWKernel_Reset(kernel);  // the mask outlives a reset
+    HWKernel_Reset(kernel);                                 // the mask outlives a reset
     ASSERT_EQ(HWKernel_SetCharsetMask(kernel, 0x000C), 1);  // hanzi
     const std::vector<std::string> hanzi = WriteCross(kernel);
     ASSERT_FALSE(hanzi.empty());

@@ -20,7 +20,8 @@ using Points = std::vector<_HR_POINT16>;
 Points Bar(int x0, int y0, int x1, int y1) {
     Points points;
     for (int i = 0; i < 5; ++i)
-        points.push_back({static_cast<HR_UINT16>(x0 + (x1 - x0) * i / 4), static_cast<HR_UINT16>(y0 + (y1 - y0) * i / 4)});
+        points.push_back(
+            {static_cast<HR_UINT16>(x0 + (x1 - x0) * i / 4), static_cast<HR_UINT16>(y0 + (y1 - y0) * i / 4)});
     points.push_back({0xFFFF, 0});
     return points;
 }

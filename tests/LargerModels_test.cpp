@@ -62,7 +62,8 @@ std::vector<std::vector<_HR_POINT16>> Nian() {
     auto line = [](int x0, int y0, int x1, int y1) {
         std::vector<_HR_POINT16> points;
         for (int i = 0; i <= 4; ++i)
-            points.push_back({static_cast<HR_UINT16>(x0 + (x1 - x0) * i / 4), static_cast<HR_UINT16>(y0 + (y1 - y0) * i / 4)});
+            points.push_back(
+                {static_cast<HR_UINT16>(x0 + (x1 - x0) * i / 4), static_cast<HR_UINT16>(y0 + (y1 - y0) * i / 4)});
         points.push_back({HR_MARKER16, 0});
         return points;
     };
@@ -122,7 +123,8 @@ TEST(LargerModels, PassTheImageChecksAndOpenWithTheirLexicons) {
         EXPECT_EQ(HRReco_CheckModel(model.data(), model.size), 1);
         EXPECT_EQ(PYLex_CheckLexicon(lexicon.data(), lexicon.size), 1);
         Block block;
-        _HW_KERNEL *kernel = HWKernel_InitializeImages(block.data(), model.data(), model.size, lexicon.data(), lexicon.size);
+        _HW_KERNEL *kernel =
+            HWKernel_InitializeImages(block.data(), model.data(), model.size, lexicon.data(), lexicon.size);
         ASSERT_NE(kernel, nullptr);
         EXPECT_EQ(kernel->reco->codes, model.data() + Word(model, 8));
         // The kernel reads the host's lexicon, which has more phrases than
@@ -132,7 +134,8 @@ TEST(LargerModels, PassTheImageChecksAndOpenWithTheirLexicons) {
         EXPECT_GT(PYLex_GetTotal(&kernel->lex), 82000u);
         std::set<HR_UINT16> charsets;
         for (HR_UINT32 f = 0; f < kernel->reco->prototypeCount; ++f)
-            charsets.insert(static_cast<HR_UINT16>(kernel->reco->charsets[2 * f] | kernel->reco->charsets[2 * f + 1] << 8));
+            charsets.insert(
+                static_cast<HR_UINT16>(kernel->reco->charsets[2 * f] | kernel->reco->charsets[2 * f + 1] << 8));
         EXPECT_EQ(charsets, m.charsets);
     }
 }
@@ -145,11 +148,16 @@ TEST(LargerModels, TruncatedOrCorruptedCopiesAreRefused) {
         badModel.bytes()[8] ^= 0x02;    // header word 2, where the codes start
         badLexicon.bytes()[4] ^= 0x02;  // the format version
         Block block;
-        EXPECT_EQ(HWKernel_InitializeImages(block.data(), model.data(), model.size - 1, lexicon.data(), lexicon.size), nullptr);
-        EXPECT_EQ(HWKernel_InitializeImages(block.data(), badModel.data(), model.size, lexicon.data(), lexicon.size), nullptr);
-        EXPECT_EQ(HWKernel_InitializeImages(block.data(), model.data(), model.size, lexicon.data(), lexicon.size - 4), nullptr);
-        EXPECT_EQ(HWKernel_InitializeImages(block.data(), model.data(), model.size, badLexicon.data(), lexicon.size), nullptr);
-        EXPECT_NE(HWKernel_InitializeImages(block.data(), model.data(), model.size, lexicon.data(), lexicon.size), nullptr);
+        EXPECT_EQ(HWKernel_InitializeImages(block.data(), model.data(), model.size - 1, lexicon.data(), lexicon.size),
+                  nullptr);
+        EXPECT_EQ(HWKernel_InitializeImages(block.data(), badModel.data(), model.size, lexicon.data(), lexicon.size),
+                  nullptr);
+        EXPECT_EQ(HWKernel_InitializeImages(block.data(), model.data(), model.size, lexicon.data(), lexicon.size - 4),
+                  nullptr);
+        EXPECT_EQ(HWKernel_InitializeImages(block.data(), model.data(), model.size, badLexicon.data(), lexicon.size),
+                  nullptr);
+        EXPECT_NE(HWKernel_InitializeImages(block.data(), model.data(), model.size, lexicon.data(), lexicon.size),
+                  nullptr);
     }
 }
 
@@ -161,7 +169,8 @@ TEST(LargerModels, RecogniseALevel2CharacterThatTheEmbeddedModelCannot) {
         SCOPED_TRACE(m.name);
         const Image model = Load(std::string(m.name) + ".dat"), lexicon = Load(std::string(m.name) + ".lex");
         Block block;
-        _HW_KERNEL *kernel = HWKernel_InitializeImages(block.data(), model.data(), model.size, lexicon.data(), lexicon.size);
+        _HW_KERNEL *kernel =
+            HWKernel_InitializeImages(block.data(), model.data(), model.size, lexicon.data(), lexicon.size);
         ASSERT_NE(kernel, nullptr);
         EXPECT_EQ(Recognise(kernel).first, "\u5EFF");
         // Narrowed to what the embedded model knows, it cannot either.

@@ -43,12 +43,13 @@ TEST(LineScore, CountsTheEditsOfTheBestAlignment) {
 TEST(LinesTool, PrintsEveryKindAndSpacingForBothModes) {
     penrune::test::TempDir dir;
     // Four hands: 一 二 三 十, in the sources' 1024-unit box.
-    const std::string source = dir.Write("hands.jsonl",
-                                         "{\"char\":\"一\",\"strokes\":[[[100,500],[900,500]]]}\n"
-                                         "{\"char\":\"二\",\"strokes\":[[[200,300],[800,300]],[[100,700],[900,700]]]}\n"
-                                         "{\"char\":\"三\",\"strokes\":[[[200,200],[800,200]],[[250,500],[750,500]],"
-                                         "[[100,800],[900,800]]]}\n"
-                                         "{\"char\":\"十\",\"strokes\":[[[100,500],[900,500]],[[500,100],[500,900]]]}\n");
+    const std::string source =
+        dir.Write("hands.jsonl",
+                  "{\"char\":\"一\",\"strokes\":[[[100,500],[900,500]]]}\n"
+                  "{\"char\":\"二\",\"strokes\":[[[200,300],[800,300]],[[100,700],[900,700]]]}\n"
+                  "{\"char\":\"三\",\"strokes\":[[[200,200],[800,200]],[[250,500],[750,500]],"
+                  "[[100,800],[900,800]]]}\n"
+                  "{\"char\":\"十\",\"strokes\":[[[100,500],[900,500]],[[500,100],[500,900]]]}\n");
     const std::string phrases = dir.Write("phrases.txt", "十一 m 100\n一二 m 50\n二十 m 20\n");
     const std::string out = dir.File("out.txt");
     ASSERT_EQ(std::system(("'" PENRUNE_TOOL_PATH "' lines --source='" + source + "' --phrases='" + phrases +
@@ -56,7 +57,8 @@ TEST(LinesTool, PrintsEveryKindAndSpacingForBothModes) {
                               .c_str()),
               0);
     std::istringstream table(penrune::test::ReadFile(out));
-    const std::regex row(R"(\| lines \| (\S+) / (\S+) (\S+) \| (\d+) \| (\d+) \| (classic|line) \| ([\d.]+) % \| ([\d.]+) % .*)");
+    const std::regex row(
+        R"(\| lines \| (\S+) / (\S+) (\S+) \| (\d+) \| (\d+) \| (classic|line) \| ([\d.]+) % \| ([\d.]+) % .*)");
     int rows = 0, latency = 0;
     for (std::string line; std::getline(table, line);) {
         std::smatch m;

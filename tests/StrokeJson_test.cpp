@@ -24,10 +24,22 @@ TEST(StrokeJson, ReadsStrokesAndEndsEachWithAMarker) {
 // reports with the file name; nothing else escapes.
 TEST(StrokeJson, RefusesEveryMalformedInputAsAnInputError) {
     const char *cases[] = {
-        "", "[[[1,2]]", "{}", "[]", "[[]]", "[5]", "[[[1]]]", "[[[1,2,3]]]", "[[[1.5,2]]]", "[[[\"1\",2]]]",
-        "[[[65535,0]]]", "[[[0,-1]]]", "[[[18446744073709551616,0]]]",
+        "",
+        "[[[1,2]]",
+        "{}",
+        "[]",
+        "[[]]",
+        "[5]",
+        "[[[1]]]",
+        "[[[1,2,3]]]",
+        "[[[1.5,2]]]",
+        "[[[\"1\",2]]]",
+        "[[[65535,0]]]",
+        "[[[0,-1]]]",
+        "[[[18446744073709551616,0]]]",
         // Found by fuzzing: a number beyond a double's range was thrown past the tool's error handling.
-        "[[[1E400000,2]]]", "34.2006045156E2797437[3]",
+        "[[[1E400000,2]]]",
+        "34.2006045156E2797437[3]",
     };
     for (const char *text : cases) EXPECT_THROW(penrune::ParseStrokes(text), penrune::InputError) << text;
 }

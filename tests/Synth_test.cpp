@@ -35,8 +35,10 @@ Ink TestHand() {
     Stroke base;
     for (int i = 0; i <= 40; ++i)
         base.push_back({500 + 350 * std::cos(M_PI * i / 40), 600 + 350 * std::sin(M_PI * i / 40)});
-    return {Line({200, 200}, {800, 200}), {{250, 480}, {750, 480}, {720, 760}, {650, 720}},
-            Line({500, 200}, {500, 800}), base};
+    return {Line({200, 200}, {800, 200}),
+            {{250, 480}, {750, 480}, {720, 760}, {650, 720}},
+            Line({500, 200}, {500, 800}),
+            base};
 }
 
 // A character of a left and a right part: two strokes apart.
@@ -58,17 +60,38 @@ TEST(SynthParams, EveryParameterChangesTheSample) {
         Ink hand = TestHand();
     };
     const std::map<std::string, Probe> probes = {
-        {"rotate", {0.3}}, {"slant", {0.3}}, {"shear", {0.3}}, {"shearMean", {0.2}}, {"aspect", {0.3}}, {"warp", {40}},
-        {"strokeShift", {30}}, {"strokeScale", {0.3}}, {"strokeRotate", {0.3}}, {"strokeTrim", {0.2}},
-        {"strokeBend", {0.2}}, {"hookRate", {1}}, {"hookLength", {80, {{"hookRate", 1}, {"hookLength", 10}}}},
-        {"messMin", {0, {{"strokeShift", 30}}}}, {"swapRate", {1}}, {"rightwardRate", {1}},
-        {"joinRate", {1, {{"joinReach", 10000}}}}, {"joinReach", {50, {{"joinRate", 1}, {"joinReach", 5000}}}},
-        {"componentGap", {0.3, {}, TwoPartHand()}}, {"touchRate", {1, {{"touchReach", 300}}}}, {"touchReach", {300, {{"touchRate", 1}, {"touchReach", 10}}}},
-        {"smoothing", {30}}, {"spacingMin", {3, {{"spacingMin", 20}, {"spacingMax", 20}}}}, {"spacingMax", {30}},
-        {"speedVariation", {1, {{"spacingMin", 10}, {"spacingMax", 10}}}}, {"tremor", {5}}, {"jitter", {3}},
-        {"reduceRate", {1}}, {"reduceMin", {2, {{"reduceRate", 1}, {"reduceMin", 30}, {"reduceMax", 30}}}},
+        {"rotate", {0.3}},
+        {"slant", {0.3}},
+        {"shear", {0.3}},
+        {"shearMean", {0.2}},
+        {"aspect", {0.3}},
+        {"warp", {40}},
+        {"strokeShift", {30}},
+        {"strokeScale", {0.3}},
+        {"strokeRotate", {0.3}},
+        {"strokeTrim", {0.2}},
+        {"strokeBend", {0.2}},
+        {"hookRate", {1}},
+        {"hookLength", {80, {{"hookRate", 1}, {"hookLength", 10}}}},
+        {"messMin", {0, {{"strokeShift", 30}}}},
+        {"swapRate", {1}},
+        {"rightwardRate", {1}},
+        {"joinRate", {1, {{"joinReach", 10000}}}},
+        {"joinReach", {50, {{"joinRate", 1}, {"joinReach", 5000}}}},
+        {"componentGap", {0.3, {}, TwoPartHand()}},
+        {"touchRate", {1, {{"touchReach", 300}}}},
+        {"touchReach", {300, {{"touchRate", 1}, {"touchReach", 10}}}},
+        {"smoothing", {30}},
+        {"spacingMin", {3, {{"spacingMin", 20}, {"spacingMax", 20}}}},
+        {"spacingMax", {30}},
+        {"speedVariation", {1, {{"spacingMin", 10}, {"spacingMax", 10}}}},
+        {"tremor", {5}},
+        {"jitter", {3}},
+        {"reduceRate", {1}},
+        {"reduceMin", {2, {{"reduceRate", 1}, {"reduceMin", 30}, {"reduceMax", 30}}}},
         {"reduceMax", {30, {{"reduceRate", 1}, {"reduceMin", 2}, {"reduceMax", 2}}}},
-        {"sizeMin", {60}}, {"sizeMax", {120, {{"sizeMin", 100}, {"sizeMax", 100}}}},
+        {"sizeMin", {60}},
+        {"sizeMax", {120, {{"sizeMin", 100}, {"sizeMax", 100}}}},
     };
     EXPECT_EQ(probes.size(), ParamTable().size()) << "a parameter has no probe";
     for (const ParamInfo &info : ParamTable()) {
@@ -89,8 +112,8 @@ TEST(SynthParams, EveryParameterChangesTheSample) {
 
 // One stage run on `ink` with the neutral parameters and the given values.
 
-Ink Stage(void (*stage)(Ink &, const SynthParams &, Random &), Ink ink,
-          const std::map<std::string, double> &values, std::uint64_t seed = 1) {
+Ink Stage(void (*stage)(Ink &, const SynthParams &, Random &), Ink ink, const std::map<std::string, double> &values,
+          std::uint64_t seed = 1) {
     SynthParams params = NeutralParams();
     for (const auto &[name, value] : values) EXPECT_TRUE(SetParam(params, name, value)) << name;
     Random rng(seed);
@@ -152,8 +175,8 @@ TEST(SynthPen, TraceNeverExceedsThePointBudget) {
 TEST(SynthSample, RecordLayoutAndLengthLimit) {
     std::vector<std::uint8_t> bytes = {0xAA};
     ASSERT_TRUE(AppendRecord(bytes, 0x4E2D, {{{1, 2}, {3, 4}}, {{5, 6}}}));
-    EXPECT_EQ(bytes, (std::vector<std::uint8_t>{0xAA, 18, 0, 0x2D, 0x4E, 0, 0, 1, 2, 3, 4, 255, 0, 5, 6, 255, 0,
-                                                255, 255}));
+    EXPECT_EQ(bytes,
+              (std::vector<std::uint8_t>{0xAA, 18, 0, 0x2D, 0x4E, 0, 0, 1, 2, 3, 4, 255, 0, 5, 6, 255, 0, 255, 255}));
     EXPECT_FALSE(AppendRecord(bytes, 1, {}));
     EXPECT_FALSE(AppendRecord(bytes, 1, {{}}));
     // 24570 points and the two markers make the longest record, 49150 bytes.
@@ -219,11 +242,15 @@ int CountRecords(const std::string &bytes) {
 
 TEST(SynthCommand, WritesReproducibleChunkedSampleFilesThatTheFeatureStageReads) {
     TempDir dir;
-    const std::string source = dir.Write("src.jsonl",
-        R"({"char":"一","strokes":[[[100,500],[900,480]]]})" "\n"
-        R"({"char":"二","strokes":[[[200,300],[800,300]],[[100,700],[900,700]]]})" "\n"
-        R"({"char":"十","strokes":[[[100,500],[900,500]],[[500,100],[500,900]]]})" "\n");
-    const std::string other = dir.Write("other.jsonl", R"({"char":"十","strokes":[[[500,100],[500,900]]]})" "\n");
+    const std::string source =
+        dir.Write("src.jsonl", R"({"char":"一","strokes":[[[100,500],[900,480]]]})"
+                               "\n"
+                               R"({"char":"二","strokes":[[[200,300],[800,300]],[[100,700],[900,700]]]})"
+                               "\n"
+                               R"({"char":"十","strokes":[[[100,500],[900,500]],[[500,100],[500,900]]]})"
+                               "\n");
+    const std::string other = dir.Write("other.jsonl", R"({"char":"十","strokes":[[[500,100],[500,900]]]})"
+                                                       "\n");
     const std::string sources = " " + source + " " + other + ":2";
     const std::string run = "synth --samples=3 --chars-per-file=2 --prefix=t ";
     ASSERT_EQ(RunTool(run + dir.File("a") + sources), 0);

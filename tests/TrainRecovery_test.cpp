@@ -60,8 +60,8 @@ protected:
             const rlimit limit{fileLimit, fileLimit};
             setrlimit(RLIMIT_FSIZE, &limit);
         }
-        execl(PENRUNE_TOOL_PATH, "penrune", "train", "--seed=16", charset.c_str(), train.c_str(), test.c_str(), model.c_str(),
-              log.c_str(), work.c_str(), out.c_str(), "t", "0", static_cast<char *>(nullptr));
+        execl(PENRUNE_TOOL_PATH, "penrune", "train", "--seed=16", charset.c_str(), train.c_str(), test.c_str(),
+              model.c_str(), log.c_str(), work.c_str(), out.c_str(), "t", "0", static_cast<char *>(nullptr));
         _exit(127);
     }
 

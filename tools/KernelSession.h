@@ -33,7 +33,7 @@ public:
     _HW_KERNEL *Get() { return kernel_; }
 
 private:
-    std::vector<HR_UINT64> model_;    // file images, 8-byte aligned
+    std::vector<HR_UINT64> model_;  // file images, 8-byte aligned
     std::vector<HR_UINT64> lexicon_;
     std::vector<HR_UINT64> block_;
     _HW_KERNEL *kernel_ = nullptr;

@@ -12,7 +12,8 @@ EditCounts Align(const LineText16 &ref, const LineText16 &hyp) {
     for (std::size_t b = 0; b <= m; ++b) cost[0][b] = static_cast<int>(b);
     for (std::size_t a = 1; a <= n; ++a)
         for (std::size_t b = 1; b <= m; ++b)
-            cost[a][b] = std::min({cost[a - 1][b - 1] + (ref[a - 1] != hyp[b - 1]), cost[a - 1][b] + 1, cost[a][b - 1] + 1});
+            cost[a][b] =
+                std::min({cost[a - 1][b - 1] + (ref[a - 1] != hyp[b - 1]), cost[a - 1][b] + 1, cost[a][b - 1] + 1});
     EditCounts e;
     for (std::size_t a = n, b = m; a > 0 || b > 0;) {
         if (a > 0 && b > 0 && cost[a][b] == cost[a - 1][b - 1] + (ref[a - 1] != hyp[b - 1])) {

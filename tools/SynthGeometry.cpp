@@ -46,8 +46,8 @@ Box Bounds(const Ink &ink) {
 }
 
 bool Overlap(const Box &a, const Box &b, double margin) {
-    return a.left - margin <= b.right && b.left - margin <= a.right &&
-           a.top - margin <= b.bottom && b.top - margin <= a.bottom;
+    return a.left - margin <= b.right && b.left - margin <= a.right && a.top - margin <= b.bottom &&
+           b.top - margin <= a.bottom;
 }
 
 Point Centroid(const Stroke &stroke) {
@@ -70,8 +70,7 @@ std::size_t PointCount(const Ink &ink) {
 
 std::vector<double> ArcLengths(const Stroke &stroke) {
     std::vector<double> arcs(stroke.size(), 0.0);
-    for (std::size_t i = 1; i < stroke.size(); ++i)
-        arcs[i] = arcs[i - 1] + Distance(stroke[i - 1], stroke[i]);
+    for (std::size_t i = 1; i < stroke.size(); ++i) arcs[i] = arcs[i - 1] + Distance(stroke[i - 1], stroke[i]);
     return arcs;
 }
 

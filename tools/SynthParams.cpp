@@ -39,7 +39,8 @@ const std::vector<ParamInfo> &ParamTable() {
         {"rightwardRate", &SynthParams::rightwardRate, "probability that a flat leftward stroke is drawn rightwards"},
         {"joinRate", &SynthParams::joinRate, "probability of a cursive join over a short pen-up move"},
         {"joinReach", &SynthParams::joinReach, "pen-up moves this long are never joined (units)"},
-        {"componentGap", &SynthParams::componentGap, "largest move of a right part away from the left, share of the width"},
+        {"componentGap", &SynthParams::componentGap,
+         "largest move of a right part away from the left, share of the width"},
         {"touchRate", &SynthParams::touchRate, "probability that a stroke end is drawn on to the stroke ahead"},
         {"touchReach", &SynthParams::touchReach, "longest extension of a stroke end to the stroke ahead (units)"},
         {"smoothing", &SynthParams::smoothing, "largest sd of the corner rounding (units of arc)"},
@@ -71,17 +72,15 @@ std::string ValidateParams(const SynthParams &p) {
     for (const ParamInfo &info : ParamTable()) {
         const double value = p.*info.field;
         if (!(value == value)) return KebabCase(info.name) + " is not a number";
-        if (value < 0 && info.field != &SynthParams::shearMean)
-            return KebabCase(info.name) + " must not be negative";
+        if (value < 0 && info.field != &SynthParams::shearMean) return KebabCase(info.name) + " must not be negative";
     }
-    const double rates[] = {p.hookRate, p.messMin, p.swapRate, p.rightwardRate, p.joinRate, p.touchRate, p.reduceRate,
-                            p.speedVariation};
+    const double rates[] = {p.hookRate, p.messMin,   p.swapRate,   p.rightwardRate,
+                            p.joinRate, p.touchRate, p.reduceRate, p.speedVariation};
     for (double rate : rates)
         if (rate > 1) return "rates, mess-min and speed-variation must lie in 0..1";
     if (p.spacingMin <= 0 || p.spacingMin > p.spacingMax) return "need 0 < spacing-min <= spacing-max";
     if (p.reduceMin > p.reduceMax) return "need reduce-min <= reduce-max";
-    if (p.sizeMin < 1 || p.sizeMin > p.sizeMax || p.sizeMax > 254)
-        return "need 1 <= size-min <= size-max <= 254";
+    if (p.sizeMin < 1 || p.sizeMin > p.sizeMax || p.sizeMax > 254) return "need 1 <= size-min <= size-max <= 254";
     if (p.joinReach <= 0) return "join-reach must be positive";
     return "";
 }

@@ -23,39 +23,39 @@ struct SynthParams {
     double warp = 10;          // amplitude of a smooth non-linear displacement field
 
     // Stroke shape: one draw per stroke.
-    double strokeShift = 10;    // sd of the stroke's displacement
-    double strokeScale = 0.08;  // sd of the log of the stroke's size
-    double strokeRotate = 0.20; // sd of the stroke's rotation about its centre
-    double strokeTrim = 0.05;   // sd of the length cut from (or added to) each stroke end, relative
-    double strokeBend = 0.04;   // sd of the bow of the stroke, relative to its chord
-    double hookRate = 0.25;     // probability that a stroke ends in a hook towards the next stroke
-    double hookLength = 50;     // longest hook
+    double strokeShift = 10;     // sd of the stroke's displacement
+    double strokeScale = 0.08;   // sd of the log of the stroke's size
+    double strokeRotate = 0.20;  // sd of the stroke's rotation about its centre
+    double strokeTrim = 0.05;    // sd of the length cut from (or added to) each stroke end, relative
+    double strokeBend = 0.04;    // sd of the bow of the stroke, relative to its chord
+    double hookRate = 0.25;      // probability that a stroke ends in a hook towards the next stroke
+    double hookLength = 50;      // longest hook
     // Care: some writers print neatly, others rush. The stroke-shape
     // deviations above and the join rate of a sample are scaled by a factor
     // drawn uniformly between messMin and 1.
     double messMin = 0.3;
 
     // Stroke order, stroke direction and cursive joins.
-    double swapRate = 0.30;     // probability per sample that two adjacent strokes swap
-    double rightwardRate = 0.5; // per flat stroke drawn leftwards: probability it is drawn rightwards
-    double joinRate = 0.30;     // per stroke boundary: probability of a join for a short pen-up move
-    double joinReach = 300;     // pen-up moves this long or longer are never joined
+    double swapRate = 0.30;      // probability per sample that two adjacent strokes swap
+    double rightwardRate = 0.5;  // per flat stroke drawn leftwards: probability it is drawn rightwards
+    double joinRate = 0.30;      // per stroke boundary: probability of a join for a short pen-up move
+    double joinReach = 300;      // pen-up moves this long or longer are never joined
 
     // Parts apart: in a character of a left and a right part, the right part
     // moves right by up to this share of the character's width (0: never).
     double componentGap = 0;
 
     // Closed gaps: stroke ends drawn on until they meet the stroke ahead.
-    double touchRate = 0.3;     // per stroke end: probability of drawing on to the stroke ahead
-    double touchReach = 120;    // longest such extension
+    double touchRate = 0.3;   // per stroke end: probability of drawing on to the stroke ahead
+    double touchReach = 120;  // longest such extension
 
     // Pen trace: the path is resampled as a tablet would record a moving pen.
-    double smoothing = 14;       // largest sd (units of arc) of the rounding of corners
-    double spacingMin = 3;       // point spacing at full speed, log-uniform between
-    double spacingMax = 32;      //   spacingMin and spacingMax
-    double speedVariation = 0.6; // 0: constant speed; 1: the pen stops at stroke ends and corners
-    double tremor = 2.5;         // amplitude of slow pen tremor
-    double jitter = 1.0;         // sd of per-point digitiser noise
+    double smoothing = 14;        // largest sd (units of arc) of the rounding of corners
+    double spacingMin = 3;        // point spacing at full speed, log-uniform between
+    double spacingMax = 32;       //   spacingMin and spacingMax
+    double speedVariation = 0.6;  // 0: constant speed; 1: the pen stops at stroke ends and corners
+    double tremor = 2.5;          // amplitude of slow pen tremor
+    double jitter = 1.0;          // sd of per-point digitiser noise
 
     // Vertex reduction (sparse mouse or touch polylines).
     double reduceRate = 0.5;  // share of samples that are vertex-reduced

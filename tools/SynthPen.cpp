@@ -33,10 +33,8 @@ void TrimEnds(Stroke &stroke, double startShare, double endShare) {
     const double length = Length(stroke);
     const Point startDirection = StartDirection(stroke, kDirectionReach);
     const Point endDirection = EndDirection(stroke, kDirectionReach);
-    stroke = Cut(stroke, std::max(startShare, 0.0) * length,
-                 length - std::max(endShare, 0.0) * length);
-    if (startShare < 0)
-        stroke.insert(stroke.begin(), stroke.front() - startDirection * (-startShare * length));
+    stroke = Cut(stroke, std::max(startShare, 0.0) * length, length - std::max(endShare, 0.0) * length);
+    if (startShare < 0) stroke.insert(stroke.begin(), stroke.front() - startDirection * (-startShare * length));
     if (endShare < 0) stroke.push_back(stroke.back() + endDirection * (-endShare * length));
 }
 
@@ -112,9 +110,7 @@ void Connect(Stroke &stroke, const Stroke &next) {
     const Point start = next.front();
     const double gap = Distance(end, start);
     const Point direction = EndDirection(stroke, kDirectionReach);
-    const Point control = (direction.x == 0 && direction.y == 0)
-                              ? (end + start) * 0.5
-                              : end + direction * (0.3 * gap);
+    const Point control = (direction.x == 0 && direction.y == 0) ? (end + start) * 0.5 : end + direction * (0.3 * gap);
     const Stroke curve = Bezier(end, control, start, kSourceStep);
     stroke.insert(stroke.end(), curve.begin(), curve.end());
     stroke.insert(stroke.end(), next.begin(), next.end());
@@ -298,7 +294,8 @@ void CloseGaps(Ink &ink, const SynthParams &params, Random &rng) {
             stroke.insert(stroke.begin(), lead.rbegin(), lead.rend());
         }
         if (rng.Chance(params.touchRate)) {
-            const Stroke tail = Extension(ink, i, stroke.back(), EndDirection(stroke, kDirectionReach), params.touchReach);
+            const Stroke tail =
+                Extension(ink, i, stroke.back(), EndDirection(stroke, kDirectionReach), params.touchReach);
             stroke.insert(stroke.end(), tail.begin(), tail.end());
         }
     }
@@ -318,8 +315,8 @@ void ApplyWriterStyle(Ink &ink, const SynthParams &params, Random &rng) {
         for (Wave &wave : axis) {
             const double k = 2 * M_PI * rng.Uniform(0.5, 1.5) / 1024;
             const double direction = rng.Uniform(0, 2 * M_PI);
-            wave = {params.warp * rng.Uniform(-1, 1), k * std::cos(direction),
-                    k * std::sin(direction), rng.Uniform(0, 2 * M_PI)};
+            wave = {params.warp * rng.Uniform(-1, 1), k * std::cos(direction), k * std::sin(direction),
+                    rng.Uniform(0, 2 * M_PI)};
         }
     }
     auto displace = [&](const Wave(&axis)[2], Point p) {
@@ -387,9 +384,9 @@ namespace {
 SynthParams WithCare(const SynthParams &params, Random &rng) {
     const double mess = rng.Uniform(params.messMin, 1);
     SynthParams scaled = params;
-    for (double SynthParams::*field : {&SynthParams::strokeShift, &SynthParams::strokeScale, &SynthParams::strokeRotate,
-                                       &SynthParams::strokeTrim, &SynthParams::strokeBend, &SynthParams::hookRate,
-                                       &SynthParams::joinRate})
+    for (double SynthParams::*field :
+         {&SynthParams::strokeShift, &SynthParams::strokeScale, &SynthParams::strokeRotate, &SynthParams::strokeTrim,
+          &SynthParams::strokeBend, &SynthParams::hookRate, &SynthParams::joinRate})
         scaled.*field *= mess;
     return scaled;
 }

@@ -46,9 +46,7 @@ double Random::Uniform() { return static_cast<double>(Next() >> 11) * 0x1.0p-53;
 
 double Random::Uniform(double low, double high) { return low + (high - low) * Uniform(); }
 
-double Random::LogUniform(double low, double high) {
-    return std::exp(Uniform(std::log(low), std::log(high)));
-}
+double Random::LogUniform(double low, double high) { return std::exp(Uniform(std::log(low), std::log(high))); }
 
 double Random::Normal(double sigma) {
     // Box-Muller; 1 - Uniform() lies in (0, 1], so the logarithm is finite.

@@ -19,12 +19,12 @@ public:
     static std::uint64_t SampleSeed(std::uint64_t runSeed, std::uint32_t code, std::uint32_t index);
 
     std::uint64_t Next();
-    double Uniform();                          // [0, 1)
-    double Uniform(double low, double high);   // [low, high)
+    double Uniform();                            // [0, 1)
+    double Uniform(double low, double high);     // [low, high)
     double LogUniform(double low, double high);  // low, high > 0
-    double Normal(double sigma);               // mean 0, standard deviation sigma
+    double Normal(double sigma);                 // mean 0, standard deviation sigma
     bool Chance(double probability);
-    int Below(int count);                      // 0 .. count-1; count > 0
+    int Below(int count);  // 0 .. count-1; count > 0
 
 private:
     std::uint64_t state_[4];

@@ -40,8 +40,7 @@ Stroke ParseStroke(const nlohmann::json &value) {
 Hand ParseHand(const std::string &line) {
     const nlohmann::json item = nlohmann::json::parse(line, nullptr, false);
     if (!item.is_object()) throw std::runtime_error("not a JSON object");
-    if (!item.contains("char") || !item.contains("strokes"))
-        throw std::runtime_error("needs \"char\" and \"strokes\"");
+    if (!item.contains("char") || !item.contains("strokes")) throw std::runtime_error("needs \"char\" and \"strokes\"");
     Hand hand{ParseCode(item["char"]), {}};
     if (!item["strokes"].is_array()) throw std::runtime_error("\"strokes\" is not an array");
     for (const nlohmann::json &value : item["strokes"]) {

@@ -18,9 +18,8 @@ int EmptyModelMain(int argc, char **argv) {
         return penrune::UsageError("empty-model");
     }
     const std::vector<float> zeroTransform(HT_DICT_INPUT_DIM * HT_DICT_OUTPUT_DIM, 0.0f);
-    bool ok = HTDict_Initialize() && HTDict_SetTransVector(zeroTransform.data()) &&
-              HTDict_SetModelFeat(0, nullptr) && HTDict_SetTreeCenter(nullptr, 0, nullptr, 0) &&
-              HTDict_SaveResult(argv[0]);
+    bool ok = HTDict_Initialize() && HTDict_SetTransVector(zeroTransform.data()) && HTDict_SetModelFeat(0, nullptr) &&
+              HTDict_SetTreeCenter(nullptr, 0, nullptr, 0) && HTDict_SaveResult(argv[0]);
     if (!ok) {
         std::fprintf(stderr, "penrune empty-model: cannot write '%s'\n", argv[0]);
         return 1;

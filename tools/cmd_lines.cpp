@@ -38,9 +38,9 @@
 namespace {
 
 using namespace penrune::synth;
+using penrune::EditCounts;
 using penrune::KernelSession;
 using penrune::KernelStroke;
-using penrune::EditCounts;
 using Text = penrune::LineText16;
 
 // A character's ink is scaled so that its longer side is about this many
@@ -69,7 +69,7 @@ const Spacing kSpacings[] = {{"normal", 0.05, 0.35}, {"tight", 0.0, 0.08}, {"wid
 struct LineText {
     std::string kind;  // "phrase", "rare", "other", "long", or "alone": one character
     Text text;
-    int sample = -1;   // for real ink: which sample of the character; -1 draws one
+    int sample = -1;  // for real ink: which sample of the character; -1 draws one
 };
 
 struct Options {
@@ -78,8 +78,8 @@ struct Options {
     std::string phrases;               // the lexicon's phrase list
     std::string name = "lines";
     std::uint64_t seed = 7001;
-    int count = 40;         // lines per kind and spacing
-    int longCount = 0;      // long lines per spacing
+    int count = 40;     // lines per kind and spacing
+    int longCount = 0;  // long lines per spacing
     std::string modes = "classic,line";
     std::string weights;
     SynthParams synth;  // the synthesiser's parameters, --synth=NAME=V,... changes them
@@ -112,9 +112,7 @@ public:
             for (const std::string &path : options.sources) library_.Add(ReadHands(path), 1.0);
         }
     }
-    bool Has(std::uint16_t code) const {
-        return real_ ? samples_.count(code) != 0 : library_.HandCount(code) != 0;
-    }
+    bool Has(std::uint16_t code) const { return real_ ? samples_.count(code) != 0 : library_.HandCount(code) != 0; }
     std::vector<std::uint16_t> Codes() const {
         if (!real_) return library_.Codes();
         std::vector<std::uint16_t> codes;
@@ -282,12 +280,21 @@ void ForEachSetting(const std::string &settings, Set set) {
 }
 
 void SetWeights(_HW_LINE_WEIGHTS *w, const std::string &settings) {
-    const std::map<std::string, HR_INT32 *> fields = {
-        {"margin", &w->margin},       {"word", &w->word}, {"single", &w->single},           {"char-weight-cap", &w->charWeightCap}, {"in-word", &w->inWord},
-        {"per-char", &w->perChar},    {"narrow-below", &w->narrowBelow}, {"narrow", &w->narrow},
-        {"wide-above", &w->wideAbove}, {"wide", &w->wide},          {"inner-gap", &w->innerGap},
-        {"overlap", &w->overlap},     {"widest-run", &w->widestRun}, {"small-below", &w->smallBelow},
-        {"letter-case", &w->letterCase}};
+    const std::map<std::string, HR_INT32 *> fields = {{"margin", &w->margin},
+                                                      {"word", &w->word},
+                                                      {"single", &w->single},
+                                                      {"char-weight-cap", &w->charWeightCap},
+                                                      {"in-word", &w->inWord},
+                                                      {"per-char", &w->perChar},
+                                                      {"narrow-below", &w->narrowBelow},
+                                                      {"narrow", &w->narrow},
+                                                      {"wide-above", &w->wideAbove},
+                                                      {"wide", &w->wide},
+                                                      {"inner-gap", &w->innerGap},
+                                                      {"overlap", &w->overlap},
+                                                      {"widest-run", &w->widestRun},
+                                                      {"small-below", &w->smallBelow},
+                                                      {"letter-case", &w->letterCase}};
     ForEachSetting(settings, [&](const std::string &name, const std::string &value) {
         auto field = fields.find(name);
         if (field == fields.end()) throw std::runtime_error("unknown weight: " + name);
@@ -305,7 +312,8 @@ public:
     // Best candidate of the strokes [first, end) of the line.
     std::uint16_t Best(const ComposedLine &line, std::size_t first, std::size_t end) {
         std::vector<_HR_POINT16> points;
-        for (std::size_t s = first; s < end; ++s) points.insert(points.end(), line.strokes[s].begin(), line.strokes[s].end());
+        for (std::size_t s = first; s < end; ++s)
+            points.insert(points.end(), line.strokes[s].begin(), line.strokes[s].end());
         points.push_back({HR_MARKER16, 0xFFFF});
         HR_UINT16 codes[HW_RECO_CANDIDATES], distances[HW_RECO_CANDIDATES];
         HRReco_RecognizeShort(reco_, points.data(), static_cast<HR_UINT16>(points.size()), HW_RECO_CANDIDATES, codes,
@@ -342,7 +350,8 @@ public:
             for (const Spacing &spacing : kSpacings)
                 for (std::size_t t = 0; t < texts.size(); ++t) {
                     if (texts[t].kind == "alone" && &spacing != kSpacings) continue;  // no spacing to vary
-                    ComposedLine line = Compose(texts[t], static_cast<std::uint32_t>(t), spacing, source, options_.seed);
+                    ComposedLine line =
+                        Compose(texts[t], static_cast<std::uint32_t>(t), spacing, source, options_.seed);
                     Key3 key = Key(modeName, spacing.name, texts[t]);
                     Tally &tally = tallies_[key];
                     Feed(kernel, line, texts[t].text, key, &tally);
@@ -363,12 +372,14 @@ public:
                         100 * t.exact1 / l, 100 * t.exact5 / l, 100 * t.exact10 / l, 100 * t.oracle / n);
         }
         if (!options_.latency) return;
-        std::printf("\n| set | mode | strokes held | calls | median µs | p95 µs | max µs |\n|---|---|---|---:|---:|---:|---:|\n");
+        std::printf(
+            "\n| set | mode | strokes held | calls | median µs | p95 µs | max µs "
+            "|\n|---|---|---|---:|---:|---:|---:|\n");
         for (const auto &entry : latency_) {
             const std::vector<double> &v = entry.second.micros;
-            std::printf("| %s | %s | %s | %zu | %.0f | %.0f | %.0f |\n", options_.name.c_str(), entry.first.first.c_str(),
-                        entry.first.second.c_str(), v.size(), Percentile(v, 0.5), Percentile(v, 0.95),
-                        Percentile(v, 1.0));
+            std::printf("| %s | %s | %s | %zu | %.0f | %.0f | %.0f |\n", options_.name.c_str(),
+                        entry.first.first.c_str(), entry.first.second.c_str(), v.size(), Percentile(v, 0.5),
+                        Percentile(v, 0.95), Percentile(v, 1.0));
         }
     }
 
@@ -426,7 +437,8 @@ bool ParseOptions(int argc, char **argv, Options *o) {
     o->sources = args.Texts("source");
     args.Text("phrases", o->phrases);
     args.Text("name", o->name);
-    if (args.Integer("seed", number, 0, std::numeric_limits<long long>::max())) o->seed = static_cast<std::uint64_t>(number);
+    if (args.Integer("seed", number, 0, std::numeric_limits<long long>::max()))
+        o->seed = static_cast<std::uint64_t>(number);
     if (args.Integer("count", number, 0, std::numeric_limits<int>::max())) o->count = static_cast<int>(number);
     if (args.Integer("long", number, 0, std::numeric_limits<int>::max())) o->longCount = static_cast<int>(number);
     args.Text("modes", o->modes);

@@ -118,10 +118,10 @@ int RankMain(int argc, char **argv) {
     if (!ParseOptions(argc, argv, options)) {
         return penrune::UsageError("rank");
     }
-    std::vector<HR_UINT8> image = options.model == "embedded"
-                                      ? std::vector<HR_UINT8>(HRData_GetDataPtr(),
-                                                              HRData_GetDataPtr() + HRData_GetDataSize())
-                                      : ReadFile(options.model);
+    std::vector<HR_UINT8> image =
+        options.model == "embedded"
+            ? std::vector<HR_UINT8>(HRData_GetDataPtr(), HRData_GetDataPtr() + HRData_GetDataSize())
+            : ReadFile(options.model);
     if (image.empty() || !HRReco_CheckModel(image.data(), static_cast<HR_UINT32>(image.size()))) {
         std::fprintf(stderr, "penrune rank: '%s' is not a readable model image\n", options.model.c_str());
         return 1;
@@ -153,7 +153,8 @@ int RankMain(int argc, char **argv) {
     return 0;
 }
 
-penrune::RegisterCommand reg("rank", &RankMain, "MODEL_FILE TEST_DIR [--top=N] [--errors] [--charset=MASK] [--penalty=N]",
+penrune::RegisterCommand reg("rank", &RankMain,
+                             "MODEL_FILE TEST_DIR [--top=N] [--errors] [--charset=MASK] [--penalty=N]",
                              "Print the top-1..top-N rates (N 1..32, default 10) of the test sample files of "
                              "TEST_DIR and, with --errors, every miss with its candidates; MODEL_FILE embedded "
                              "ranks with the model compiled into the library. --charset=MASK keeps the "

@@ -111,7 +111,8 @@ int Main(int argc, char **argv) {
 
 }  // namespace
 
-static penrune::RegisterCommand reg("recognize", &Main, "FILE [--each] [--json] [--classic] [--model=FILE] [--lexicon=FILE]",
+static penrune::RegisterCommand reg("recognize", &Main,
+                                    "FILE [--each] [--json] [--classic] [--model=FILE] [--lexicon=FILE]",
                                     "Recognise one line of handwriting given as JSON strokes [[[x,y],...],...] "
                                     "(coordinates 0-65534; FILE - reads standard input) and print the ranked "
                                     "candidates, after every stroke with --each, as JSON with --json. The line "

@@ -146,9 +146,10 @@ std::vector<std::uint16_t> SelectCodes(const HandLibrary &library, const std::st
 }
 
 void PrintSynthOptions(std::FILE *out) {
-    std::fprintf(out, "options:\n"
-                      "  --samples=40 --hand-samples=0 --seed=1 --chars-per-file=100 --charset=DIR --prefix=synth\n"
-                      "  (a character gets max(samples, hand-samples x its number of hands) samples)\n");
+    std::fprintf(out,
+                 "options:\n"
+                 "  --samples=40 --hand-samples=0 --seed=1 --chars-per-file=100 --charset=DIR --prefix=synth\n"
+                 "  (a character gets max(samples, hand-samples x its number of hands) samples)\n");
     for (const ParamInfo &info : ParamTable())
         std::fprintf(out, "  --%s=%g  %s\n", KebabCase(info.name).c_str(), SynthParams().*info.field, info.help);
 }

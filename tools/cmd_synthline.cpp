@@ -34,8 +34,8 @@ constexpr double kMargin = 100;
 
 std::vector<std::uint16_t> DecodeText(const std::string &text) {
     std::vector<std::uint16_t> codes(text.size());
-    const int n = HR_utf8_to_utf16(text.c_str(), static_cast<int>(text.size()), codes.data(),
-                                   static_cast<int>(codes.size()));
+    const int n =
+        HR_utf8_to_utf16(text.c_str(), static_cast<int>(text.size()), codes.data(), static_cast<int>(codes.size()));
     codes.resize(static_cast<std::size_t>(n));
     return codes;
 }

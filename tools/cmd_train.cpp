@@ -28,7 +28,8 @@ int TrainMain(int argc, char **argv) {
     if (arg.size() != 8 && arg.size() != 9) {
         return penrune::UsageError("train");
     }
-    const int retrain = arg.size() == 9 ? static_cast<int>(penrune::ParseInteger("RETRAIN", arg[8], -1000000, 1000000)) : 0;
+    const int retrain =
+        arg.size() == 9 ? static_cast<int>(penrune::ParseInteger("RETRAIN", arg[8], -1000000, 1000000)) : 0;
     const char *kinds[] = {"charset", "sample", "test"};
     for (int i = 0; i < 3; ++i) {
         if (!HT_IsDir(arg[i])) {

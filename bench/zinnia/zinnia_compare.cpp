@@ -108,7 +108,8 @@ int RankOf(zinnia_result_t *result, const std::string &expected) {
 
 std::size_t MissingFromModel(zinnia_recognizer_t *recognizer, const std::vector<Sample> &samples) {
     std::set<std::string> known;
-    for (std::size_t i = 0; i < zinnia_recognizer_size(recognizer); ++i) known.insert(zinnia_recognizer_value(recognizer, i));
+    for (std::size_t i = 0; i < zinnia_recognizer_size(recognizer); ++i)
+        known.insert(zinnia_recognizer_value(recognizer, i));
     std::set<std::string> missing;
     for (const Sample &sample : samples)
         if (!known.count(sample.expected)) missing.insert(sample.expected);

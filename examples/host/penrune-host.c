@@ -26,10 +26,10 @@
 
 typedef struct {
     _HR_POINT16 point[HOST_POINT_MAX];
-    unsigned total;          /* points stored, markers included */
-    unsigned pending;        /* points of the stroke being read */
-    long coordinate[2];      /* x, then y, of the point being read */
-    int half;                /* coordinates of that point read so far */
+    unsigned total;     /* points stored, markers included */
+    unsigned pending;   /* points of the stroke being read */
+    long coordinate[2]; /* x, then y, of the point being read */
+    int half;           /* coordinates of that point read so far */
 } Ink;
 
 static int fail(const char *message) {

@@ -34,11 +34,11 @@
 
 typedef struct {
     IBusInputContext *context;
-    gchar **list;       /* candidates of the latest lookup table, best first */
-    guint updates;      /* lookup tables shown or hidden */
+    gchar **list;  /* candidates of the latest lookup table, best first */
+    guint updates; /* lookup tables shown or hidden */
     guint commits;
-    gchar *committed;   /* the latest commit */
-    guint notes;        /* auxiliary texts shown */
+    gchar *committed; /* the latest commit */
+    guint notes;      /* auxiliary texts shown */
     gchar *note;
     guint passed, failed;
 } Client;
@@ -110,8 +110,8 @@ static void fit(GPtrArray *strokes, gdouble width, gdouble height, gdouble margi
             high[i % 2] = MAX(high[i % 2], v);
         }
     }
-    const gdouble scale = MIN((width - 2 * margin) / MAX(high[0] - low[0], 1.0),
-                              (height - 2 * margin) / MAX(high[1] - low[1], 1.0));
+    const gdouble scale =
+        MIN((width - 2 * margin) / MAX(high[0] - low[0], 1.0), (height - 2 * margin) / MAX(high[1] - low[1], 1.0));
     for (guint s = 0; s < strokes->len; s++) {
         GArray *stroke = g_ptr_array_index(strokes, s);
         for (guint i = 0; i < stroke->len; i++) {
@@ -192,8 +192,8 @@ static gboolean cancel(Client *client, guint strokes) {
 /* Delivers the signals the daemon sent before now (losing the focus hides
  * the table, for one): a call's answer comes after them. */
 static void settle(Client *client) {
-    GVariant *reply = g_dbus_proxy_call_sync(G_DBUS_PROXY(client->context), "GetEngine", NULL,
-                                             G_DBUS_CALL_FLAGS_NONE, CHECK_WAIT_MS, NULL, NULL);
+    GVariant *reply = g_dbus_proxy_call_sync(G_DBUS_PROXY(client->context), "GetEngine", NULL, G_DBUS_CALL_FLAGS_NONE,
+                                             CHECK_WAIT_MS, NULL, NULL);
     if (reply) g_variant_unref(reply);
     while (g_main_context_iteration(NULL, FALSE)) continue;
 }
@@ -244,16 +244,17 @@ static void check_line(Client *client, const GPtrArray *strokes, const gchar *ex
         gchar **previous = g_ptr_array_index(lists, lists->len - 2);
         check(client, !g_strv_equal((const gchar *const *)previous, (const gchar *const *)last),
               "the last stroke changed the list");
-        check(client, cancel(client, 1) && g_strv_equal((const gchar *const *)client->list,
-                                                        (const gchar *const *)previous),
+        check(client,
+              cancel(client, 1) && g_strv_equal((const gchar *const *)client->list, (const gchar *const *)previous),
               "cancel_hand_writing(1) brings back the previous list");
-        check(client, write_stroke(client, g_ptr_array_index(strokes, strokes->len - 1)) &&
-                          first_is(client->list, expected),
+        check(client,
+              write_stroke(client, g_ptr_array_index(strokes, strokes->len - 1)) && first_is(client->list, expected),
               "writing the last stroke again gives the same first candidate");
     }
     const guint commits = client->commits;
-    check(client, press(client, IBUS_KEY_1) && wait_for(&client->commits, commits + 1) &&
-                      g_strcmp0(client->committed, expected) == 0,
+    check(client,
+          press(client, IBUS_KEY_1) && wait_for(&client->commits, commits + 1) &&
+              g_strcmp0(client->committed, expected) == 0,
           "key 1 commits the first candidate");
     check(client, g_strv_length(client->list) == 0, "the commit empties the table");
     g_ptr_array_unref(lists);
@@ -264,8 +265,9 @@ static void check_commits(Client *client, const GPtrArray *strokes) {
     gchar **last = lists ? g_ptr_array_index(lists, lists->len - 1) : NULL;
     if (last && g_strv_length(last) >= 2) {
         const guint commits = client->commits;
-        check(client, press(client, IBUS_KEY_2) && wait_for(&client->commits, commits + 1) &&
-                          g_strcmp0(client->committed, last[1]) == 0,
+        check(client,
+              press(client, IBUS_KEY_2) && wait_for(&client->commits, commits + 1) &&
+                  g_strcmp0(client->committed, last[1]) == 0,
               "key 2 commits the second candidate");
     } else {
         check(client, FALSE, "the line has two candidates to choose from");
@@ -275,14 +277,16 @@ static void check_commits(Client *client, const GPtrArray *strokes) {
     const guint commits = client->commits;
     const gboolean written = write_stroke(client, g_ptr_array_index(strokes, 0));
     gchar *first = g_strdup(client->list ? client->list[0] : NULL);
-    check(client, written && press(client, IBUS_KEY_space) && wait_for(&client->commits, commits + 1) &&
-                      g_strcmp0(client->committed, first) == 0,
+    check(client,
+          written && press(client, IBUS_KEY_space) && wait_for(&client->commits, commits + 1) &&
+              g_strcmp0(client->committed, first) == 0,
           "space commits the candidate under the cursor");
     g_free(first);
 
-    check(client, write_stroke(client, g_ptr_array_index(strokes, 0)) &&
-                      write_stroke(client, g_ptr_array_index(strokes, 1 % strokes->len)) && cancel(client, 0) &&
-                      g_strv_length(client->list) == 0,
+    check(client,
+          write_stroke(client, g_ptr_array_index(strokes, 0)) &&
+              write_stroke(client, g_ptr_array_index(strokes, 1 % strokes->len)) && cancel(client, 0) &&
+              g_strv_length(client->list) == 0,
           "cancel_hand_writing(0) clears the line");
     check(client, !press(client, IBUS_KEY_space) && !press(client, IBUS_KEY_a),
           "with nothing written keys go to the application");
@@ -290,10 +294,10 @@ static void check_commits(Client *client, const GPtrArray *strokes) {
 
 typedef struct {
     const gchar *what;
-    guint length;          /* coordinates */
-    gdouble bad;           /* the value put in place of one coordinate */
-    guint at;              /* which coordinate */
-    gboolean raw;          /* past the library's checks */
+    guint length; /* coordinates */
+    gdouble bad;  /* the value put in place of one coordinate */
+    guint at;     /* which coordinate */
+    gboolean raw; /* past the library's checks */
 } BadStroke;
 
 /* A bad stroke between a good one and an undo: the undo must take away the
@@ -440,7 +444,8 @@ static int print_points(const gchar *width, const gchar *height, const gchar *pa
 int main(int argc, char **argv) {
     if (argc == 5 && g_strcmp0(argv[1], "--points") == 0) return print_points(argv[2], argv[3], argv[4]);
     if (argc == 3) return run_checks(argv[1], argv[2]);
-    fprintf(stderr, "usage: penrune-ibus-check STROKES.json EXPECTED\n"
-                    "       penrune-ibus-check --points WIDTH HEIGHT STROKES.json\n");
+    fprintf(stderr,
+            "usage: penrune-ibus-check STROKES.json EXPECTED\n"
+            "       penrune-ibus-check --points WIDTH HEIGHT STROKES.json\n");
     return 2;
 }

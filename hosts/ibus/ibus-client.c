@@ -17,9 +17,9 @@ IBusInputContext *penrune_client_open(IBusBus *bus, const gchar *name, GError **
     ibus_input_context_focus_in(context);
     /* SetEngine called directly: the library's call does not wait for the
      * answer, and a missing or broken engine must show here. */
-    GVariant *reply = g_dbus_proxy_call_sync(G_DBUS_PROXY(context), "SetEngine",
-                                             g_variant_new("(s)", PENRUNE_ENGINE_NAME), G_DBUS_CALL_FLAGS_NONE,
-                                             PENRUNE_CLIENT_ENGINE_TIMEOUT_MS, NULL, error);
+    GVariant *reply =
+        g_dbus_proxy_call_sync(G_DBUS_PROXY(context), "SetEngine", g_variant_new("(s)", PENRUNE_ENGINE_NAME),
+                               G_DBUS_CALL_FLAGS_NONE, PENRUNE_CLIENT_ENGINE_TIMEOUT_MS, NULL, error);
     if (reply == NULL) {
         g_object_unref(context);
         return NULL;

@@ -17,9 +17,9 @@
 
 typedef struct {
     IBusEngine parent;
-    void *block;             /* the kernel instance's storage */
-    _HW_KERNEL *kernel;      /* NULL until the first stroke */
-    IBusLookupTable *table;  /* the kernel's candidates, best first */
+    void *block;            /* the kernel instance's storage */
+    _HW_KERNEL *kernel;     /* NULL until the first stroke */
+    IBusLookupTable *table; /* the kernel's candidates, best first */
 } PenruneEngine;
 
 typedef struct {
@@ -156,15 +156,15 @@ static const gchar *add_stroke(PenruneEngine *self, const gdouble *coordinates, 
     /* The kernel keeps room for the stroke-end marker and an end-of-data point. */
     if (HWKernel_GetStrokeTotal(self->kernel) >= HW_STROKE_MAX || count + 2 + held > HW_POINT_LIMIT) {
         g_snprintf(reason, PENRUNE_ENGINE_REASON_MAX,
-                   "stroke ignored: %u points do not fit, the line has room for %d more; commit or clear it",
-                   count, MAX((gint)HW_POINT_LIMIT - (gint)held - 2, 0));
+                   "stroke ignored: %u points do not fit, the line has room for %d more; commit or clear it", count,
+                   MAX((gint)HW_POINT_LIMIT - (gint)held - 2, 0));
         return reason;
     }
     _HR_POINT16 *points = g_new(_HR_POINT16, count + 1);
     const gchar *problem = to_points(coordinates, count, points, reason);
     const HR_INT32 before = HWKernel_GetStrokeTotal(self->kernel);
-    if (!problem && (!HWKernel_AddStroke(self->kernel, points, count + 1) ||
-                     HWKernel_GetStrokeTotal(self->kernel) == before)) {
+    if (!problem &&
+        (!HWKernel_AddStroke(self->kernel, points, count + 1) || HWKernel_GetStrokeTotal(self->kernel) == before)) {
         g_snprintf(reason, PENRUNE_ENGINE_REASON_MAX, "stroke ignored: the recogniser did not take it");
         problem = reason;
     }
@@ -172,8 +172,7 @@ static const gchar *add_stroke(PenruneEngine *self, const gdouble *coordinates, 
     return problem;
 }
 
-static void penrune_engine_process_hand_writing_event(IBusEngine *engine, const gdouble *coordinates,
-                                                      guint length) {
+static void penrune_engine_process_hand_writing_event(IBusEngine *engine, const gdouble *coordinates, guint length) {
     PenruneEngine *self = PENRUNE_ENGINE(engine);
     gchar reason[PENRUNE_ENGINE_REASON_MAX];
     const gchar *problem = add_stroke(self, coordinates, length, reason);
@@ -207,31 +206,31 @@ static gboolean penrune_engine_process_key_event(IBusEngine *engine, guint keyva
         return TRUE;
     }
     switch (keyval) {
-    case IBUS_KEY_space:
-    case IBUS_KEY_Return:
-    case IBUS_KEY_KP_Enter:
-        commit(self, ibus_lookup_table_get_cursor_pos(self->table));
-        return TRUE;
-    case IBUS_KEY_BackSpace:
-        penrune_engine_cancel_hand_writing(engine, 1);
-        return TRUE;
-    case IBUS_KEY_Escape:
-        clear(self);
-        return TRUE;
-    case IBUS_KEY_Up:
-        ibus_lookup_table_cursor_up(self->table);
-        break;
-    case IBUS_KEY_Down:
-        ibus_lookup_table_cursor_down(self->table);
-        break;
-    case IBUS_KEY_Page_Up:
-        ibus_lookup_table_page_up(self->table);
-        break;
-    case IBUS_KEY_Page_Down:
-        ibus_lookup_table_page_down(self->table);
-        break;
-    default:
-        return TRUE;
+        case IBUS_KEY_space:
+        case IBUS_KEY_Return:
+        case IBUS_KEY_KP_Enter:
+            commit(self, ibus_lookup_table_get_cursor_pos(self->table));
+            return TRUE;
+        case IBUS_KEY_BackSpace:
+            penrune_engine_cancel_hand_writing(engine, 1);
+            return TRUE;
+        case IBUS_KEY_Escape:
+            clear(self);
+            return TRUE;
+        case IBUS_KEY_Up:
+            ibus_lookup_table_cursor_up(self->table);
+            break;
+        case IBUS_KEY_Down:
+            ibus_lookup_table_cursor_down(self->table);
+            break;
+        case IBUS_KEY_Page_Up:
+            ibus_lookup_table_page_up(self->table);
+            break;
+        case IBUS_KEY_Page_Down:
+            ibus_lookup_table_page_down(self->table);
+            break;
+        default:
+            return TRUE;
     }
     show_table(self);
     return TRUE;
@@ -258,9 +257,7 @@ static void penrune_engine_page_down(IBusEngine *engine) {
 
 /* The application reset its input (a click elsewhere in the text) or the
  * engine was switched off: the line written so far is dropped. */
-static void penrune_engine_reset(IBusEngine *engine) {
-    clear(PENRUNE_ENGINE(engine));
-}
+static void penrune_engine_reset(IBusEngine *engine) { clear(PENRUNE_ENGINE(engine)); }
 
 static void penrune_engine_class_init(PenruneEngineClass *klass) {
     IBUS_OBJECT_CLASS(klass)->destroy = penrune_engine_destroy;

@@ -34,9 +34,9 @@ typedef struct {
     IBusInputContext *context;
     GtkWidget *window, *area, *undo, *clear, *entry, *status;
     GtkWidget *slot[PAD_SLOTS];
-    GPtrArray *strokes;  /* GArrays of x, y doubles in area pixels, as the engine holds them */
-    GArray *current;     /* the stroke being written, or NULL */
-    gdouble side;        /* pixels per protocol unit in the current line */
+    GPtrArray *strokes; /* GArrays of x, y doubles in area pixels, as the engine holds them */
+    GArray *current;    /* the stroke being written, or NULL */
+    gdouble side;       /* pixels per protocol unit in the current line */
     gboolean log;
 } Pad;
 
@@ -113,8 +113,7 @@ static void send_stroke(Pad *pad, const GArray *stroke) {
     if (pad->strokes->len == 0)
         pad->side = MAX(gtk_widget_get_allocated_width(pad->area), gtk_widget_get_allocated_height(pad->area));
     gdouble *coordinates = g_new(gdouble, stroke->len);
-    for (guint i = 0; i < stroke->len; i++)
-        coordinates[i] = MIN(g_array_index(stroke, gdouble, i) / pad->side, 1.0);
+    for (guint i = 0; i < stroke->len; i++) coordinates[i] = MIN(g_array_index(stroke, gdouble, i) / pad->side, 1.0);
     ibus_input_context_process_hand_writing_event(pad->context, coordinates, stroke->len);
     g_free(coordinates);
 }

@@ -76,10 +76,8 @@ PENRUNE_API void HRFeature_CountEightDirectionFeature(const _HR_POINT8 *samples,
  * included, q only if includeEnd is nonzero) into scratch, which must hold
  * HR_FEATURE_SCRATCH_POINTS points, and counts the samples into plane with
  * the weights of the segment's direction. step is taken within 1..256. */
-PENRUNE_API void HRFeature_ExtractEightDirectionFeatureBetweenTwoPoint(_HR_POINT8 p, _HR_POINT8 q,
-                                                                       HR_INT32 includeEnd,
-                                                                       HR_INT32 step,
-                                                                       _HR_POINT8 *scratch,
+PENRUNE_API void HRFeature_ExtractEightDirectionFeatureBetweenTwoPoint(_HR_POINT8 p, _HR_POINT8 q, HR_INT32 includeEnd,
+                                                                       HR_INT32 step, _HR_POINT8 *scratch,
                                                                        HR_INT16 *plane);
 
 /* Square-root compression in place: v becomes the largest c with c² < v,
@@ -95,8 +93,8 @@ PENRUNE_API int HRFeature_Extract1024DimFeature(_HR_POINT8 *points, HR_UINT16 n,
  * reduced modulo 256, for r = 0..nOut-1. The sum is taken in 32 bits and
  * wraps on overflow (never reached by model matrices with elements within
  * +-11000 and inputs 0..180). */
-PENRUNE_API void HRFeature_Transform(const HR_INT16 *x, HR_UINT16 nIn, HR_INT16 *out,
-                                     HR_UINT16 nOut, const HR_INT16 *matrix);
+PENRUNE_API void HRFeature_Transform(const HR_INT16 *x, HR_UINT16 nIn, HR_INT16 *out, HR_UINT16 nOut,
+                                     const HR_INT16 *matrix);
 
 PENRUNE_EXTERN_C_END
 

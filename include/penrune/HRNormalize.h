@@ -39,16 +39,14 @@ PENRUNE_API void HRNormalize_Process(_HR_POINT8 *points, HR_UINT16 n);
 PENRUNE_API void HRNormalize_LinearNormalize(_HR_POINT8 *points, HR_UINT16 n);
 
 /* Sets all HR_NORMALIZE_SIZE entries of both profiles to value. */
-PENRUNE_API void HRNormalize_SetInitialMappingValue(HR_UINT16 *xProfile, HR_UINT16 *yProfile,
-                                                    HR_UINT16 value);
+PENRUNE_API void HRNormalize_SetInitialMappingValue(HR_UINT16 *xProfile, HR_UINT16 *yProfile, HR_UINT16 value);
 
 /* Adds xWeight to the x counters min(a.x, b.x)..max(a.x, b.x) and yWeight to
  * the y counters min(a.y, b.y)..max(a.y, b.y), both ranges inclusive.
  * Counters past the end of a profile do not exist: a range is cut at
  * HR_NORMALIZE_SIZE - 1. */
-PENRUNE_API void HRNormalize_MappingInAscendOrder(_HR_POINT8 a, _HR_POINT8 b, HR_UINT16 xWeight,
-                                                  HR_UINT16 yWeight, HR_UINT16 *xProfile,
-                                                  HR_UINT16 *yProfile);
+PENRUNE_API void HRNormalize_MappingInAscendOrder(_HR_POINT8 a, _HR_POINT8 b, HR_UINT16 xWeight, HR_UINT16 yWeight,
+                                                  HR_UINT16 *xProfile, HR_UINT16 *yProfile);
 
 /* Smooths one profile in place: bins up to 240 spread over +-4 with a peak
  * (weights 2 4 4 8 10 8 4 4 2), heavier bins flat over +-5. */
@@ -61,8 +59,7 @@ PENRUNE_API void HRNormalize_CalculateMapping(HR_UINT16 *xProfile, HR_UINT16 *yP
 
 /* Replaces x by xMap[x] and y by yMap[y] (low bytes) for every point that is
  * not a marker. Coordinates above HR_NORMALIZE_SIZE - 1 read the last entry. */
-PENRUNE_API void HRNormalize_Mapping(_HR_POINT8 *points, HR_UINT16 n, const HR_UINT16 *xMap,
-                                     const HR_UINT16 *yMap);
+PENRUNE_API void HRNormalize_Mapping(_HR_POINT8 *points, HR_UINT16 n, const HR_UINT16 *xMap, const HR_UINT16 *yMap);
 
 PENRUNE_EXTERN_C_END
 

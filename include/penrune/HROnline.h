@@ -33,25 +33,25 @@
 
 PENRUNE_EXTERN_C_BEGIN
 
-#define HR_ONLINE_CAPACITY 1024        /* samples a store holds */
+#define HR_ONLINE_CAPACITY 1024                /* samples a store holds */
 #define HR_ONLINE_DIM HR_FEATURE_PROJECTED_DIM /* values of one stored feature */
-#define HR_ONLINE_COST_TABLE_SIZE 511  /* cost table entries: differences -255..255 */
-#define HR_ONLINE_COST_OFFSET 255      /* table index of difference 0 */
-#define HR_ONLINE_NO_MATCH 60000       /* a sample must come below this distance */
+#define HR_ONLINE_COST_TABLE_SIZE 511          /* cost table entries: differences -255..255 */
+#define HR_ONLINE_COST_OFFSET 255              /* table index of difference 0 */
+#define HR_ONLINE_NO_MATCH 60000               /* a sample must come below this distance */
 
 /* The sample store, host memory. */
 typedef struct _HR_ONLINE_STORE {
-    HR_INT32 capacity;                                     /* 1024 after initialisation */
-    HR_INT32 count;                                        /* samples stored */
-    HR_UINT16 codes[HR_ONLINE_CAPACITY];                   /* character code of each sample */
-    HR_INT16 features[HR_ONLINE_CAPACITY][HR_ONLINE_DIM];  /* compressed feature, 0..255 */
+    HR_INT32 capacity;                                    /* 1024 after initialisation */
+    HR_INT32 count;                                       /* samples stored */
+    HR_UINT16 codes[HR_ONLINE_CAPACITY];                  /* character code of each sample */
+    HR_INT16 features[HR_ONLINE_CAPACITY][HR_ONLINE_DIM]; /* compressed feature, 0..255 */
 } _HR_ONLINE_STORE;
 
 /* The adaptation context: three host-owned pointers. */
 typedef struct _HR_ONLINE {
     _HR_ONLINE_STORE *store;
-    const HR_INT16 *matrix;       /* 64 x 1024 projection weights */
-    const HR_UINT16 *costTable;   /* HR_ONLINE_COST_TABLE_SIZE entries, by difference */
+    const HR_INT16 *matrix;     /* 64 x 1024 projection weights */
+    const HR_UINT16 *costTable; /* HR_ONLINE_COST_TABLE_SIZE entries, by difference */
 } _HR_ONLINE;
 
 /* Fills table (HR_ONLINE_COST_TABLE_SIZE entries) with the squared
@@ -60,14 +60,13 @@ typedef struct _HR_ONLINE {
 PENRUNE_API void HROnline_BuildCostTable(HR_UINT16 *table);
 
 /* Stores the three pointers in context and empties the store. Returns 1. */
-PENRUNE_API int HROnline_Initialize(_HR_ONLINE *context, const HR_INT16 *matrix,
-                                    const HR_UINT16 *costTable, _HR_ONLINE_STORE *store);
+PENRUNE_API int HROnline_Initialize(_HR_ONLINE *context, const HR_INT16 *matrix, const HR_UINT16 *costTable,
+                                    _HR_ONLINE_STORE *store);
 
 /* Appends a sample of code (low 16 bits kept) made from n 16-bit points,
  * which are converted and normalised in place. Returns 1 when stored, 0
  * when the store is full (it is then left unchanged). */
-PENRUNE_API int HROnline_AddSample(_HR_ONLINE *context, HR_UINT32 code, _HR_POINT16 *points,
-                                   HR_UINT16 n);
+PENRUNE_API int HROnline_AddSample(_HR_ONLINE *context, HR_UINT32 code, _HR_POINT16 *points, HR_UINT16 n);
 
 /* Finds the stored sample nearest to the character given by n 16-bit
  * points (converted and normalised in place); the first stored wins ties.
@@ -75,8 +74,8 @@ PENRUNE_API int HROnline_AddSample(_HR_ONLINE *context, HR_UINT32 code, _HR_POIN
  * returns 1. Returns 0 and writes nothing when the store is empty, no
  * sample comes below distance 60000, or the nearest sample's code is 0.
  * ignored is not used. */
-PENRUNE_API int HROnline_Recognize(_HR_ONLINE *context, _HR_POINT16 *points, HR_UINT16 n,
-                                   int ignored, HR_UINT16 *codeOut, HR_UINT16 *distOut);
+PENRUNE_API int HROnline_Recognize(_HR_ONLINE *context, _HR_POINT16 *points, HR_UINT16 n, int ignored,
+                                   HR_UINT16 *codeOut, HR_UINT16 *distOut);
 
 /* Does nothing; the host owns all memory. */
 PENRUNE_API void HROnline_Terminate(void);

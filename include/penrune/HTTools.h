@@ -32,8 +32,8 @@ PENRUNE_EXTERN_C_BEGIN
  * a directory argument is empty (after removing one trailing separator) or
  * a path would not fit 260 bytes. */
 PENRUNE_API int HTTrain_Process(const char *charsetDir, const char *sampleDir, const char *testDir,
-                                const char *modelPath, const char *logPath, const char *workDir,
-                                const char *outDir, const char *name, int retrain);
+                                const char *modelPath, const char *logPath, const char *workDir, const char *outDir,
+                                const char *name, int retrain);
 
 /* Stage 6: MDC prototypes (skipped when disc_mdc/class_000.mdc exists), then
  * discriminative training over training files 1 .. 50. Returns 1 on
@@ -41,8 +41,8 @@ PENRUNE_API int HTTrain_Process(const char *charsetDir, const char *sampleDir, c
 PENRUNE_API int HTDisc_Process(const char *sortDir, const char *randDir, const char *mdcDir);
 
 /* Stage 7: builds and optimises the search tree. Returns 1 on success. */
-PENRUNE_API int HTTree_Process(const char *coaPath, const char *mdcPath, const char *modelPath,
-                               const char *sortDir, const char *treeDir);
+PENRUNE_API int HTTree_Process(const char *coaPath, const char *mdcPath, const char *modelPath, const char *sortDir,
+                               const char *treeDir);
 
 /* Stage 8: evaluates the model file on every file of testDir. A model that
  * cannot be read or is not a well-formed image leaves the candidate line

@@ -55,13 +55,13 @@ PENRUNE_EXTERN_C_BEGIN
 
 /* The view over one image. */
 typedef struct _PY_LEX {
-    HR_UINT32 total;                /* number of phrases N */
-    const HR_UINT16 *pool;          /* first unit of the phrase pool */
-    const HR_UINT16 *weightBase;    /* pool - 1: weight of id p at [p & 0xFFFFFF] */
-    const HR_UINT32 *firstIndex;    /* first-character group index, G + 1 entries */
-    const HR_UINT32 *firstItems;    /* first-character items, N phrase ids */
-    const HR_UINT32 *lastIndex;     /* last-character group index, G + 1 entries */
-    const HR_UINT32 *lastItems;     /* last-character items, N phrase ids */
+    HR_UINT32 total;             /* number of phrases N */
+    const HR_UINT16 *pool;       /* first unit of the phrase pool */
+    const HR_UINT16 *weightBase; /* pool - 1: weight of id p at [p & 0xFFFFFF] */
+    const HR_UINT32 *firstIndex; /* first-character group index, G + 1 entries */
+    const HR_UINT32 *firstItems; /* first-character items, N phrase ids */
+    const HR_UINT32 *lastIndex;  /* last-character group index, G + 1 entries */
+    const HR_UINT32 *lastItems;  /* last-character items, N phrase ids */
 } _PY_LEX;
 
 /* Points lex at an image: *source when source is non-NULL (a NULL *source

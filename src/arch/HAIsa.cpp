@@ -28,16 +28,16 @@ HAIsa BestAvailable() {
 
 bool HA_IsaAvailable(HAIsa isa) {
     switch (isa) {
-    case HAIsa::kScalar:
-        return true;
-    case HAIsa::kVec128:
-        return HA_HAVE_VEC128;
-    case HAIsa::kAvx2: {
-        static const bool avx2 = ProcessorHasAvx2();
-        return avx2;
-    }
-    case HAIsa::kSimd128:
-        return HA_HAVE_SIMD128;
+        case HAIsa::kScalar:
+            return true;
+        case HAIsa::kVec128:
+            return HA_HAVE_VEC128;
+        case HAIsa::kAvx2: {
+            static const bool avx2 = ProcessorHasAvx2();
+            return avx2;
+        }
+        case HAIsa::kSimd128:
+            return HA_HAVE_SIMD128;
     }
     return false;
 }
@@ -49,14 +49,14 @@ HAIsa HA_Isa() {
 
 const char *HA_IsaName(HAIsa isa) {
     switch (isa) {
-    case HAIsa::kScalar:
-        return "scalar";
-    case HAIsa::kVec128:
-        return "vec128";
-    case HAIsa::kAvx2:
-        return "avx2";
-    case HAIsa::kSimd128:
-        return "simd128";
+        case HAIsa::kScalar:
+            return "scalar";
+        case HAIsa::kVec128:
+            return "vec128";
+        case HAIsa::kAvx2:
+            return "avx2";
+        case HAIsa::kSimd128:
+            return "simd128";
     }
     return "unknown";
 }

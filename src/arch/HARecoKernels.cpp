@@ -25,8 +25,7 @@ HR_UINT32 RowDistance(const HR_INT16 *y, const HR_INT8 *row) {
     return static_cast<HR_UINT32>(sum);
 }
 
-void RowDistancesScalar(const HR_INT16 *y, const HR_INT8 *rows, const HR_UINT16 *index, int count,
-                        HR_UINT32 *out) {
+void RowDistancesScalar(const HR_INT16 *y, const HR_INT8 *rows, const HR_UINT16 *index, int count, HR_UINT32 *out) {
     for (int k = 0; k < count; ++k) out[k] = RowDistance(y, HA_RowAt(rows, index[k]));
 }
 
@@ -37,7 +36,8 @@ struct ScalarOps {
         HR_UINT32 acc[kRows] = {};
         for (HR_UINT32 j = 0; j < nIn; ++j) {
             const HR_INT32 xj = x[j];
-            for (int r = 0; r < kRows; ++r) acc[r] += static_cast<HR_UINT32>(rows[r * static_cast<size_t>(nIn) + j] * xj);
+            for (int r = 0; r < kRows; ++r)
+                acc[r] += static_cast<HR_UINT32>(rows[r * static_cast<size_t>(nIn) + j] * xj);
         }
         for (int r = 0; r < kRows; ++r) out[r] = HA_ProjectedValue(acc[r]);
     }
@@ -56,15 +56,15 @@ const HARecoKernels kHARecoScalar = {RowDistancesScalar, ProjectScalar, RootsSca
 const HARecoKernels &HA_RecoKernelsFor(HAIsa isa) {
     switch (isa) {
 #if HA_HAVE_AVX2
-    case HAIsa::kAvx2:
-        return kHARecoAvx2;
+        case HAIsa::kAvx2:
+            return kHARecoAvx2;
 #endif
 #if HA_HAVE_SIMD128
-    case HAIsa::kSimd128:
-        return kHARecoSimd128;
+        case HAIsa::kSimd128:
+            return kHARecoSimd128;
 #endif
-    default:
-        return kHARecoScalar;
+        default:
+            return kHARecoScalar;
     }
 }
 

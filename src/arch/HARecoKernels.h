@@ -22,13 +22,12 @@ constexpr int kHARowLength = 64;
  * values without their offset of 128) to count rows of 64 signed bytes; row
  * k starts at rows + index[k] * 64. out[k] = sum over d of (y[d] - row[d])².
  * y must be 32-byte aligned. */
-using HARowDistancesFn = void (*)(const HR_INT16 *y, const HR_INT8 *rows, const HR_UINT16 *index,
-                                  int count, HR_UINT32 *out);
+using HARowDistancesFn = void (*)(const HR_INT16 *y, const HR_INT8 *rows, const HR_UINT16 *index, int count,
+                                  HR_UINT32 *out);
 
 /* out[r] = ((sum over j of matrix[r * nIn + j] * x[j], wrapping in 32 bits)
  * >> 16) + 128, reduced modulo 256, for r = 0..nOut-1. */
-using HAProjectFn = void (*)(const HR_INT16 *x, HR_UINT32 nIn, HR_INT16 *out, HR_UINT32 nOut,
-                             const HR_INT16 *matrix);
+using HAProjectFn = void (*)(const HR_INT16 *x, HR_UINT32 nIn, HR_INT16 *out, HR_UINT32 nOut, const HR_INT16 *matrix);
 
 /* Each value v becomes the largest c <= cap with c² < v; 0 for v <= 0.
  * cap is at most 255. */

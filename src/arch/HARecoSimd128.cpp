@@ -30,12 +30,14 @@ struct Simd128Ops {
     static void StoreTotals4(HR_UINT32 *out, v128_t a, v128_t b, v128_t c, v128_t d) {
         const v128_t ab = wasm_i32x4_add(wasm_i32x4_shuffle(a, b, 0, 4, 2, 6), wasm_i32x4_shuffle(a, b, 1, 5, 3, 7));
         const v128_t cd = wasm_i32x4_add(wasm_i32x4_shuffle(c, d, 0, 4, 2, 6), wasm_i32x4_shuffle(c, d, 1, 5, 3, 7));
-        wasm_v128_store(out, wasm_i32x4_add(wasm_i32x4_shuffle(ab, cd, 0, 1, 4, 5), wasm_i32x4_shuffle(ab, cd, 2, 3, 6, 7)));
+        wasm_v128_store(out,
+                        wasm_i32x4_add(wasm_i32x4_shuffle(ab, cd, 0, 1, 4, 5), wasm_i32x4_shuffle(ab, cd, 2, 3, 6, 7)));
     }
 
     static HR_UINT32 Total(v128_t v) {
         const v128_t pairs = wasm_i32x4_add(v, wasm_i32x4_shuffle(v, v, 2, 3, 0, 1));
-        return static_cast<HR_UINT32>(wasm_i32x4_extract_lane(wasm_i32x4_add(pairs, wasm_i32x4_shuffle(pairs, pairs, 1, 0, 3, 2)), 0));
+        return static_cast<HR_UINT32>(
+            wasm_i32x4_extract_lane(wasm_i32x4_add(pairs, wasm_i32x4_shuffle(pairs, pairs, 1, 0, 3, 2)), 0));
     }
 
     /* Projects kRows consecutive rows, 8 components at a time: the pairwise
@@ -53,14 +55,15 @@ struct Simd128Ops {
         const HR_UINT32 whole = nIn / kLanes * kLanes;
         for (HR_UINT32 j = 0; j < whole; j += kLanes) {
             const v128_t xv = wasm_v128_load(x + j);
-            for (int r = 0; r < kRows; ++r) acc[r] = wasm_i32x4_add(acc[r], wasm_i32x4_dot_i16x8(wasm_v128_load(row[r] + j), xv));
+            for (int r = 0; r < kRows; ++r)
+                acc[r] = wasm_i32x4_add(acc[r], wasm_i32x4_dot_i16x8(wasm_v128_load(row[r] + j), xv));
         }
-        for (int r = 0; r < kRows; ++r) out[r] = HA_ProjectedValue(HA_AddProducts(Total(acc[r]), row[r], x, whole, nIn));
+        for (int r = 0; r < kRows; ++r)
+            out[r] = HA_ProjectedValue(HA_AddProducts(Total(acc[r]), row[r], x, whole, nIn));
     }
 };
 
-void RowDistancesSimd128(const HR_INT16 *y, const HR_INT8 *rows, const HR_UINT16 *index, int count,
-                         HR_UINT32 *out) {
+void RowDistancesSimd128(const HR_INT16 *y, const HR_INT8 *rows, const HR_UINT16 *index, int count, HR_UINT32 *out) {
     HA_RowDistancesBy<Simd128Ops>(y, rows, index, count, out);
 }
 

@@ -57,8 +57,9 @@ __attribute__((always_inline)) inline void HA_RowDistancesBy(const HR_INT16 *y, 
     constexpr int kGroup = 4;
     int k = 0;
     for (; k + kGroup <= count; k += kGroup) {
-        Ops::StoreTotals4(out + k, Ops::Squares(y, HA_RowAt(rows, index[k])), Ops::Squares(y, HA_RowAt(rows, index[k + 1])),
-                          Ops::Squares(y, HA_RowAt(rows, index[k + 2])), Ops::Squares(y, HA_RowAt(rows, index[k + 3])));
+        Ops::StoreTotals4(out + k, Ops::Squares(y, HA_RowAt(rows, index[k])),
+                          Ops::Squares(y, HA_RowAt(rows, index[k + 1])), Ops::Squares(y, HA_RowAt(rows, index[k + 2])),
+                          Ops::Squares(y, HA_RowAt(rows, index[k + 3])));
     }
     for (; k < count; ++k) out[k] = Ops::Total(Ops::Squares(y, HA_RowAt(rows, index[k])));
 }
@@ -69,7 +70,8 @@ template <HR_UINT32 kBlock, class Ops>
 __attribute__((always_inline)) inline void HA_ProjectBy(const HR_INT16 *x, HR_UINT32 nIn, HR_INT16 *out, HR_UINT32 nOut,
                                                         const HR_INT16 *matrix) {
     HR_UINT32 r = 0;
-    for (; r + kBlock <= nOut; r += kBlock) Ops::template Rows<kBlock>(matrix + static_cast<size_t>(r) * nIn, nIn, x, out + r);
+    for (; r + kBlock <= nOut; r += kBlock)
+        Ops::template Rows<kBlock>(matrix + static_cast<size_t>(r) * nIn, nIn, x, out + r);
     for (; r < nOut; ++r) Ops::template Rows<1>(matrix + static_cast<size_t>(r) * nIn, nIn, x, out + r);
 }
 

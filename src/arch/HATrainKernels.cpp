@@ -59,8 +59,7 @@ void AddElement(double &element, const double *a, const double *const *x, int co
 // element. Inlined into each version, so that it is compiled for that
 // version's vectors.
 template <int kLanes>
-__attribute__((always_inline)) inline void AddOuterBlockWith(double *__restrict packed, int dim,
-                                                             const double *const *x,
+__attribute__((always_inline)) inline void AddOuterBlockWith(double *__restrict packed, int dim, const double *const *x,
                                                              const double *weights) {
     using Vec = typename DoubleVec<kLanes>::Type;
     constexpr int kColTile = 2 * kLanes;
@@ -119,8 +118,8 @@ __attribute__((always_inline)) inline void AddOuterBlockWith(double *__restrict 
 // independent sums (four lanes) or kGroup (eight) keep the pipeline busy.
 constexpr int kGroup = 4;
 
-void LaneDistancesScalar(const float *x, int dim, const float *blocks, size_t blockFloats, int blockCount,
-                         float base, float *out) {
+void LaneDistancesScalar(const float *x, int dim, const float *blocks, size_t blockFloats, int blockCount, float base,
+                         float *out) {
     for (int b = 0; b < blockCount; ++b) {
         for (int l = 0; l < kHALanes; ++l) {
             const float *p = blocks + static_cast<size_t>(b) * blockFloats + l;
@@ -150,7 +149,8 @@ __attribute__((always_inline)) inline void GroupDistances(const float *x, int di
 #pragma GCC unroll 8
         for (int v = 0; v < V; ++v) {
             Vec p;
-            std::memcpy(&p, row + static_cast<size_t>(v / kPerBlock) * blockFloats + (v % kPerBlock) * kWidth, sizeof p);
+            std::memcpy(&p, row + static_cast<size_t>(v / kPerBlock) * blockFloats + (v % kPerBlock) * kWidth,
+                        sizeof p);
             const Vec d = xj - p;
             acc[v] += d * d;
         }
@@ -184,8 +184,8 @@ void AddOuterBlockVec128(double *packed, int dim, const double *const *x, const 
     AddOuterBlockWith<2>(packed, dim, x, weights);
 }
 
-void LaneDistancesVec128(const float *x, int dim, const float *blocks, size_t blockFloats, int blockCount,
-                         float base, float *out) {
+void LaneDistancesVec128(const float *x, int dim, const float *blocks, size_t blockFloats, int blockCount, float base,
+                         float *out) {
     LaneDistancesWith<Floats4>(x, dim, blocks, blockFloats, blockCount, base, out);
 }
 
@@ -200,9 +200,8 @@ __attribute__((target("avx2"))) void AddOuterBlockAvx2(double *packed, int dim, 
     AddOuterBlockWith<4>(packed, dim, x, weights);
 }
 
-__attribute__((target("avx2"))) void LaneDistancesAvx2(const float *x, int dim, const float *blocks,
-                                                       size_t blockFloats, int blockCount, float base,
-                                                       float *out) {
+__attribute__((target("avx2"))) void LaneDistancesAvx2(const float *x, int dim, const float *blocks, size_t blockFloats,
+                                                       int blockCount, float base, float *out) {
     LaneDistancesWith<Floats8>(x, dim, blocks, blockFloats, blockCount, base, out);
 }
 
@@ -214,16 +213,16 @@ const HATrainKernels kAvx2 = {AddOuterBlockAvx2, LaneDistancesAvx2};
 const HATrainKernels &HA_TrainKernelsFor(HAIsa isa) {
     switch (isa) {
 #if HA_HAVE_AVX2
-    case HAIsa::kAvx2:
-        return kAvx2;
+        case HAIsa::kAvx2:
+            return kAvx2;
 #endif
 #if HA_HAVE_VEC128
-    case HAIsa::kVec128:
-    case HAIsa::kSimd128:
-        return kVec128;
+        case HAIsa::kVec128:
+        case HAIsa::kSimd128:
+            return kVec128;
 #endif
-    default:
-        return kScalar;
+        default:
+            return kScalar;
     }
 }
 

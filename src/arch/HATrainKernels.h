@@ -39,8 +39,8 @@ using HAOuterBlockFn = void (*)(double *packed, int dim, const double *const *x,
  * lane-major blocks, blockFloats apart: component j of prototype l of
  * block b is blocks[b * blockFloats + j * kHALanes + l]. out[b * kHALanes
  * + l] = base + sum over j of (x[j] - p[j])², added in component order. */
-using HALaneDistancesFn = void (*)(const float *x, int dim, const float *blocks, size_t blockFloats,
-                                   int blockCount, float base, float *out);
+using HALaneDistancesFn = void (*)(const float *x, int dim, const float *blocks, size_t blockFloats, int blockCount,
+                                   float base, float *out);
 
 struct HATrainKernels {
     HAOuterBlockFn addOuterBlock;

@@ -63,8 +63,7 @@ constexpr int kPathCornerDistance = 7;
 constexpr HR_INT32 kMinStep = 1;
 constexpr HR_INT32 kMaxSpan = 255;
 constexpr HR_INT32 kMaxStep = kMaxSpan + 1;
-static_assert((kMaxSpan + kMinStep - 1) / kMinStep + 1 <= HR_FEATURE_SCRATCH_POINTS,
-              "scratch too small for a segment");
+static_assert((kMaxSpan + kMinStep - 1) / kMinStep + 1 <= HR_FEATURE_SCRATCH_POINTS, "scratch too small for a segment");
 
 bool IsMarker(_HR_POINT8 p) { return p.x == HR_MARKER8; }
 
@@ -143,9 +142,7 @@ constexpr HR_INT16 SlopeOf(int major, int minor) {
 }
 
 /* Weight of a slot at distance d degrees from the direction. */
-constexpr HR_UINT16 SlotWeight(HR_INT32 d) {
-    return d >= 0 && d <= kSlotReach ? kCos[(3 * d) / 2] : 0;
-}
+constexpr HR_UINT16 SlotWeight(HR_INT32 d) { return d >= 0 && d <= kSlotReach ? kCos[(3 * d) / 2] : 0; }
 
 /* Distance of the 0 degree slot: measured from 0 below 45 and from 360
  * above 315; between them the slot is out of reach. */
@@ -201,8 +198,8 @@ SlotVector DirectionWeights(HR_UINT16 angle) {
  * The quotient grows by floor(a / S) per step, plus one whenever the
  * remainder, growing by a mod S, reaches S: no division per sample. */
 template <bool kYMajor, typename Sink>
-constexpr void WalkInterior(int major, int minor, int delta, int sign, int samples, int quotientStep,
-                            int remainderStep, int divisor, Sink &sink) {
+constexpr void WalkInterior(int major, int minor, int delta, int sign, int samples, int quotientStep, int remainderStep,
+                            int divisor, Sink &sink) {
     const int minorStep = sign * quotientStep;
     int remainder = 0;
     for (int k = 0; k < samples; ++k) {
@@ -358,7 +355,7 @@ void SpreadAcross(const SlotVector *quarters, bool leftQuarters, SlotVector *cel
 void SpreadQuarters(const QuarterGrid &grid, HR_INT16 *plane) {
     constexpr int kFactor = 8;
     constexpr int kLowerLeftLastRow = kGrid / 2 - 1;
-    CellGrid across[2];  /* [0]: upper quarter rows, [1]: lower quarter rows */
+    CellGrid across[2];                /* [0]: upper quarter rows, [1]: lower quarter rows */
     SlotVector downward[kGrid][kGrid]; /* what each row's lower quarters pass below */
     for (int row = 0; row < kGrid; ++row) {
         SpreadAcross(grid.quarter[2 * row], true, across[0].cell[row]);
@@ -414,8 +411,7 @@ __attribute__((noinline)) void AddFarSegment(_HR_POINT8 p, _HR_POINT8 q, bool in
 
 /* Samples segment p -> q of a normalised character (both points in the
  * frame) at the extraction step into the grid. */
-__attribute__((always_inline)) inline void AddSegment(_HR_POINT8 p, _HR_POINT8 q, bool includeEnd,
-                                                      QuarterGrid &grid) {
+__attribute__((always_inline)) inline void AddSegment(_HR_POINT8 p, _HR_POINT8 q, bool includeEnd, QuarterGrid &grid) {
     const NearStep *near = NearStepOf(p, q);
     if (near == nullptr) {
         AddFarSegment(p, q, includeEnd, grid);
@@ -494,8 +490,8 @@ void HRFeature_EightDirectionMapping(HR_UINT16 angle, HR_UINT16 *weights) {
     memcpy(weights, &w, sizeof w);
 }
 
-void HRFeature_CountEightDirectionFeature(const _HR_POINT8 *samples, HR_INT32 count,
-                                          const HR_UINT16 *weights, HR_INT16 *plane) {
+void HRFeature_CountEightDirectionFeature(const _HR_POINT8 *samples, HR_INT32 count, const HR_UINT16 *weights,
+                                          HR_INT16 *plane) {
     QuarterGrid grid{};
     const SlotVector w = LoadSlots(weights);
     for (HR_INT32 i = 0; i < count; ++i) {
@@ -504,9 +500,8 @@ void HRFeature_CountEightDirectionFeature(const _HR_POINT8 *samples, HR_INT32 co
     SpreadQuarters(grid, plane);
 }
 
-void HRFeature_ExtractEightDirectionFeatureBetweenTwoPoint(_HR_POINT8 p, _HR_POINT8 q,
-                                                           HR_INT32 includeEnd, HR_INT32 step,
-                                                           _HR_POINT8 *scratch, HR_INT16 *plane) {
+void HRFeature_ExtractEightDirectionFeatureBetweenTwoPoint(_HR_POINT8 p, _HR_POINT8 q, HR_INT32 includeEnd,
+                                                           HR_INT32 step, _HR_POINT8 *scratch, HR_INT16 *plane) {
     if (step < kMinStep) step = kMinStep;
     if (step > kMaxStep) step = kMaxStep;
     QuarterGrid grid{};
@@ -533,8 +528,7 @@ int HRFeature_Extract1024DimFeature(_HR_POINT8 *points, HR_UINT16 n, HR_INT16 *v
     return 1;
 }
 
-void HRFeature_Transform(const HR_INT16 *x, HR_UINT16 nIn, HR_INT16 *out, HR_UINT16 nOut,
-                         const HR_INT16 *matrix) {
+void HRFeature_Transform(const HR_INT16 *x, HR_UINT16 nIn, HR_INT16 *out, HR_UINT16 nOut, const HR_INT16 *matrix) {
     penrune::HA_RecoKernels().project(x, nIn, out, nOut, matrix);
 }
 

@@ -16,19 +16,16 @@ namespace penrune {
  * with e < d, stays below 1 / d. A character's coordinates scale by at most
  * 255 from 16 bits, so every numerator is below 2^24. */
 class HRDivider {
-  public:
+public:
     static constexpr int kShift = 40;
     static constexpr HR_UINT32 kNumeratorLimit = 1u << 24;
     static constexpr HR_UINT32 kDivisorLimit = 1u << 16;
 
-    explicit HRDivider(HR_UINT32 divisor)
-        : multiplier_(((HR_UINT64{1} << kShift) + divisor - 1) / divisor) {}
+    explicit HRDivider(HR_UINT32 divisor) : multiplier_(((HR_UINT64{1} << kShift) + divisor - 1) / divisor) {}
 
-    HR_UINT32 Divide(HR_UINT32 numerator) const {
-        return static_cast<HR_UINT32>((numerator * multiplier_) >> kShift);
-    }
+    HR_UINT32 Divide(HR_UINT32 numerator) const { return static_cast<HR_UINT32>((numerator * multiplier_) >> kShift); }
 
-  private:
+private:
     HR_UINT64 multiplier_;
 };
 
@@ -43,8 +40,8 @@ struct HRFrame {
 /* Maps every point that is not a marker through (v - min) * scale / divisor
  * on both axes; markers are left to the caller's marker function. */
 template <typename In, typename Out, typename MarkerFn>
-void HRFrame_Scale(const HRFrame &frame, HR_UINT32 scale, const In *points, HR_UINT16 n,
-                   HR_UINT32 marker, Out *out, MarkerFn markerPoint) {
+void HRFrame_Scale(const HRFrame &frame, HR_UINT32 scale, const In *points, HR_UINT16 n, HR_UINT32 marker, Out *out,
+                   MarkerFn markerPoint) {
     const HRDivider xDivider(frame.xDivisor), yDivider(frame.yDivisor);
     for (HR_UINT32 i = 0; i < n; ++i) {
         /* Read the whole point before writing: out may overlay points. */

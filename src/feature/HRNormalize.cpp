@@ -176,8 +176,8 @@ void HRNormalize_SetInitialMappingValue(HR_UINT16 *xProfile, HR_UINT16 *yProfile
     for (int i = 0; i < kSize; ++i) xProfile[i] = yProfile[i] = value;
 }
 
-void HRNormalize_MappingInAscendOrder(_HR_POINT8 a, _HR_POINT8 b, HR_UINT16 xWeight,
-                                      HR_UINT16 yWeight, HR_UINT16 *xProfile, HR_UINT16 *yProfile) {
+void HRNormalize_MappingInAscendOrder(_HR_POINT8 a, _HR_POINT8 b, HR_UINT16 xWeight, HR_UINT16 yWeight,
+                                      HR_UINT16 *xProfile, HR_UINT16 *yProfile) {
     ProfileDifferences d{};
     AddRangeWithin(d.x, a.x, b.x, xWeight);
     AddRangeWithin(d.y, a.y, b.y, yWeight);
@@ -204,8 +204,7 @@ void HRNormalize_CalculateMapping(HR_UINT16 *xProfile, HR_UINT16 *yProfile) {
     ProfileToMap(yProfile);
 }
 
-void HRNormalize_Mapping(_HR_POINT8 *points, HR_UINT16 n, const HR_UINT16 *xMap,
-                         const HR_UINT16 *yMap) {
+void HRNormalize_Mapping(_HR_POINT8 *points, HR_UINT16 n, const HR_UINT16 *xMap, const HR_UINT16 *yMap) {
     for (HR_UINT32 i = 0; i < n; ++i) {
         _HR_POINT8 &p = points[i];
         if (IsMarker(p)) continue;

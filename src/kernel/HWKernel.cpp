@@ -343,8 +343,8 @@ _HW_KERNEL *HWKernel_InitializeImage(void *block, const HR_UINT8 *image, HR_UINT
     return HWKernel_InitializeImages(block, image, size, nullptr, 0);
 }
 
-_HW_KERNEL *HWKernel_InitializeImages(void *block, const HR_UINT8 *model, HR_UINT32 modelSize,
-                                      const HR_UINT8 *lexicon, HR_UINT32 lexiconSize) {
+_HW_KERNEL *HWKernel_InitializeImages(void *block, const HR_UINT8 *model, HR_UINT32 modelSize, const HR_UINT8 *lexicon,
+                                      HR_UINT32 lexiconSize) {
     if (block == nullptr || model == nullptr || reinterpret_cast<std::uintptr_t>(model) % 2 != 0) return nullptr;
     if (!HRReco_CheckModel(model, modelSize)) return nullptr;
     if (lexicon != nullptr && !PYLex_CheckLexicon(lexicon, lexiconSize)) return nullptr;

@@ -88,8 +88,7 @@ HR_INT32 InnerGap(const _HW_RECT *boxes, HR_UINT32 start, HR_UINT32 end) {
 }
 
 // Cost of the strokes start..end-1, whose union is box, as one character.
-HR_INT32 ShapeCost(const _HW_LINE *line, const _HW_RECT *boxes, HR_UINT32 start, HR_UINT32 end,
-                   const _HW_RECT &box) {
+HR_INT32 ShapeCost(const _HW_LINE *line, const _HW_RECT *boxes, HR_UINT32 start, HR_UINT32 end, const _HW_RECT &box) {
     const _HW_LINE_WEIGHTS &w = line->weights;
     HR_INT32 width = Ratio(line, box.right - box.left);
     HR_INT32 cost = w.perChar + w.innerGap * Ratio(line, InnerGap(boxes, start, end));
@@ -261,8 +260,8 @@ void OfferCandidate(_HW_LINE *line, const _HW_LINE_HYP &hyp, HR_UINT32 rank) {
         if (length == 1) {
             if (weight < alone) alone = weight;
         } else if (hyp.start >= length - 1) {
-            Word word = {PYLex_GetGroupRItemPhraseId(lex, group, p), 0, text, length,
-                         charCost + WordCost(line, weight, length), hyp.box, hyp.box};
+            Word word = {PYLex_GetGroupRItemPhraseId(lex, group, p), 0,       text,   length,
+                         charCost + WordCost(line, weight, length),  hyp.box, hyp.box};
             SpellBack(line, word, length - 2, hyp.start, hyp.box);
         }
     }

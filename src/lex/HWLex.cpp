@@ -60,9 +60,9 @@ constexpr HR_UINT32 kImageAlignment = 4;
 
 // The sections in the order they are listed and stored; the first one, the
 // description, is optional.
-constexpr HR_UINT32 kSectionTags[kSectionsWithDescription] = {
-    PYLEX_TAG_DESCRIPTION, PYLEX_TAG_FIRST_INDEX, PYLEX_TAG_FIRST_ITEMS,
-    PYLEX_TAG_LAST_INDEX,  PYLEX_TAG_LAST_ITEMS,  PYLEX_TAG_POOL};
+constexpr HR_UINT32 kSectionTags[kSectionsWithDescription] = {PYLEX_TAG_DESCRIPTION, PYLEX_TAG_FIRST_INDEX,
+                                                              PYLEX_TAG_FIRST_ITEMS, PYLEX_TAG_LAST_INDEX,
+                                                              PYLEX_TAG_LAST_ITEMS,  PYLEX_TAG_POOL};
 enum DataSection { kFirstIndex, kFirstItems, kLastIndex, kLastItems, kPool };
 
 // Where a section lies, in bytes from the start of the image.
@@ -102,8 +102,8 @@ bool CheckDirectory(const HR_UINT8 *image, HR_UINT32 limit, HR_UINT32 sections, 
         if (i + skipped > 0) ranges[i + skipped - 1] = Range{base + offset, bytes};
     }
     const HR_UINT32 itemBytes = ranges[kFirstItems].size;
-    return ranges[kFirstIndex].size == kIndexBytes && ranges[kLastIndex].size == kIndexBytes &&
-           itemBytes % 4 == 0 && ranges[kLastItems].size == itemBytes && ranges[kPool].size % 2 == 0;
+    return ranges[kFirstIndex].size == kIndexBytes && ranges[kLastIndex].size == kIndexBytes && itemBytes % 4 == 0 &&
+           ranges[kLastItems].size == itemBytes && ranges[kPool].size % 2 == 0;
 }
 
 // A phrase id of group `group`: its weight and text lie in the pool and its
@@ -118,8 +118,7 @@ bool CheckPhrase(const HR_UINT8 *pool, HR_UINT32 poolUnits, HR_UINT32 id, HR_UIN
 
 // One group index and its item list: the index starts at 0, never
 // decreases and ends at the item count; every item is a phrase of its group.
-bool CheckGroupList(const HR_UINT8 *image, const Range &index, const Range &items, const Range &pool,
-                    bool byFirst) {
+bool CheckGroupList(const HR_UINT8 *image, const Range &index, const Range &items, const Range &pool, bool byFirst) {
     const HR_UINT8 *at = image + index.at;
     const HR_UINT32 total = items.size / 4;
     if (LoadU32(at) != 0 || LoadU32(at + 4 * PYLEX_GROUP_TOTAL) != total) return false;
@@ -211,13 +210,9 @@ HR_UINT32 PYLex_GetTotal(const _PY_LEX *lex) { return lex->total; }
 
 HR_UINT32 PYLex_GetItemPhraseId(const _PY_LEX *lex, HR_INT32 index) { return ItemId(lex, index); }
 
-int PYLex_GetItemWeight(const _PY_LEX *lex, HR_INT32 index) {
-    return PYLex_GetPhraseWeight(lex, ItemId(lex, index));
-}
+int PYLex_GetItemWeight(const _PY_LEX *lex, HR_INT32 index) { return PYLex_GetPhraseWeight(lex, ItemId(lex, index)); }
 
-int PYLex_GetItemLength(const _PY_LEX *lex, HR_INT32 index) {
-    return PYLex_GetPhraseLength(lex, ItemId(lex, index));
-}
+int PYLex_GetItemLength(const _PY_LEX *lex, HR_INT32 index) { return PYLex_GetPhraseLength(lex, ItemId(lex, index)); }
 
 const HR_UINT16 *PYLex_GetItemDataPtr(const _PY_LEX *lex, HR_INT32 index) {
     return PYLex_GetPhraseDataPtr(lex, ItemId(lex, index));
@@ -232,9 +227,7 @@ HR_UINT32 PYLex_GetGroupId(const _PY_LEX *, HR_UINT16 code) {
     return 0;
 }
 
-HR_INT32 PYLex_GetGroupItemTotal(const _PY_LEX *lex, HR_UINT32 group) {
-    return GroupSize(FirstList(lex), group);
-}
+HR_INT32 PYLex_GetGroupItemTotal(const _PY_LEX *lex, HR_UINT32 group) { return GroupSize(FirstList(lex), group); }
 
 HR_UINT32 PYLex_GetGroupItemPhraseId(const _PY_LEX *lex, HR_UINT32 group, HR_INT32 index) {
     return GroupItemId(FirstList(lex), group, index);
@@ -252,9 +245,7 @@ const HR_UINT16 *PYLex_GetGroupItemDataPtr(const _PY_LEX *lex, HR_UINT32 group, 
     return PYLex_GetPhraseDataPtr(lex, GroupItemId(FirstList(lex), group, index));
 }
 
-HR_INT32 PYLex_GetGroupRItemTotal(const _PY_LEX *lex, HR_UINT32 group) {
-    return GroupSize(LastList(lex), group);
-}
+HR_INT32 PYLex_GetGroupRItemTotal(const _PY_LEX *lex, HR_UINT32 group) { return GroupSize(LastList(lex), group); }
 
 HR_UINT32 PYLex_GetGroupRItemPhraseId(const _PY_LEX *lex, HR_UINT32 group, HR_INT32 index) {
     return GroupItemId(LastList(lex), group, index);

@@ -277,7 +277,7 @@ int PYLex_LoadPhrase(PYLexGroups &firstGroups, PYLexGroups &lastGroups, std::vec
 
     pool.push_back(0);  // weight slot of the first phrase
     HR_INT64 total = ReadPhrases(ReadAll(input.get()), errors.get(), list, pool);
-    pool.pop_back();    // the weight slot after the last phrase
+    pool.pop_back();  // the weight slot after the last phrase
 
     ComputeWeights(list, pool, total);
     // Stable, so phrases of equal frequency keep their input order.
@@ -310,11 +310,8 @@ int PYLex_LoadDataFile(_HR_BLOCK *block, const char *path) {
 
 int PYLex_SaveToCpp(const char *imagePath, const char *cPath) {
     static const _HT_SOURCE_FORM kLexiconForm = {
-        "#include \"HWLexData.h\"\n",
-        "const HR_UINT8 g_lex_data[] = {\n",
-        "const HR_UINT8 * HWLex_GetDataPtr()\n",
-        "    return g_lex_data;\n",
-        "const HR_UINT32 HWLex_GetDataSize()\n",
+        "#include \"HWLexData.h\"\n", "const HR_UINT8 g_lex_data[] = {\n",     "const HR_UINT8 * HWLex_GetDataPtr()\n",
+        "    return g_lex_data;\n",   "const HR_UINT32 HWLex_GetDataSize()\n",
     };
     return HTStore_SaveImageSource(imagePath, cPath, &kLexiconForm);
 }

@@ -137,8 +137,7 @@ int CodePosition(const HR_UINT16 *codes, int n, HR_UINT16 code) {
 
 // Offers prototype f at distance d to the n-entry candidate list, which keeps
 // each character once with its best distance.
-void OfferCandidate(_HR_RECO *reco, int n, HR_UINT16 *codes, HR_UINT32 d, HR_UINT16 code,
-                    HR_UINT16 f) {
+void OfferCandidate(_HR_RECO *reco, int n, HR_UINT16 *codes, HR_UINT32 d, HR_UINT16 code, HR_UINT16 f) {
     HR_UINT16 *distances = reco->distances;
     const int i = InsertPosition(distances, n, d);
     const int m = CodePosition(codes, n, code);
@@ -240,8 +239,7 @@ int FormatCandidate(bool first, HR_UINT16 code, HR_UINT16 distance, char *piece)
 }
 
 // Writes the candidates that fit whole into capacity bytes with the NUL.
-int WriteCandidateText(const HR_UINT16 *codes, const HR_UINT16 *distances, int count, char *out,
-                       int capacity) {
+int WriteCandidateText(const HR_UINT16 *codes, const HR_UINT16 *distances, int count, char *out, int capacity) {
     int position = 0;
     for (int i = 0; i < count; ++i) {
         char piece[kPieceMax];
@@ -257,15 +255,14 @@ int WriteCandidateText(const HR_UINT16 *codes, const HR_UINT16 *distances, int c
 // Checks the header words and dimensions; on success stores where the tree
 // section starts and the prototype count.
 bool CheckSection1(const HR_UINT8 *image, HR_UINT32 size, HR_UINT32 *treeAt, HR_UINT16 *p) {
-    if (size < HR_MODEL_HEADER_SIZE + kSection1Head || LoadU32(image) != HR_MODEL_HEADER_SIZE)
-        return false;
+    if (size < HR_MODEL_HEADER_SIZE + kSection1Head || LoadU32(image) != HR_MODEL_HEADER_SIZE) return false;
     const HR_UINT8 *section = image + HR_MODEL_HEADER_SIZE;
     *p = LoadU16(section);
     if (static_cast<HR_INT16>(LoadU16(section + 4)) != kFeatureDim ||
         static_cast<HR_INT16>(LoadU16(section + 6)) != kDim)
         return false;
-    const HR_UINT64 end = static_cast<HR_UINT64>(HR_MODEL_HEADER_SIZE) + kSection1Head +
-                          kMatrixBytes + static_cast<HR_UINT64>(kDim) * *p;
+    const HR_UINT64 end =
+        static_cast<HR_UINT64>(HR_MODEL_HEADER_SIZE) + kSection1Head + kMatrixBytes + static_cast<HR_UINT64>(kDim) * *p;
     *treeAt = LoadU32(image + 4);
     return *treeAt == end;
 }
@@ -285,8 +282,7 @@ bool CheckSectionSums(const HR_UINT8 *image, HR_UINT32 size, HR_UINT64 treeSize,
 bool CheckMembers(const HR_UINT8 *offsets, HR_UINT16 t, const HR_UINT8 *members, HR_UINT16 p) {
     if (LoadU32(offsets) != 0) return false;
     for (HR_UINT32 c = 0; c < t; ++c) {
-        if (LoadU32(offsets + (c + 1) * kOffsetBytes) < LoadU32(offsets + c * kOffsetBytes))
-            return false;
+        if (LoadU32(offsets + (c + 1) * kOffsetBytes) < LoadU32(offsets + c * kOffsetBytes)) return false;
     }
     const HR_UINT32 total = LoadU32(offsets + t * kOffsetBytes);
     for (HR_UINT32 pos = 0; pos < total; ++pos) {
@@ -302,8 +298,7 @@ extern "C" {
 HR_UINT32 HRReco_GetInstanceSize(void) { return sizeof(_HR_RECO); }
 
 _HR_RECO *HRReco_Initialize(void *block, HR_UINT32 size, const HR_UINT8 *const *model) {
-    if (block == nullptr || size < sizeof(_HR_RECO) ||
-        reinterpret_cast<std::uintptr_t>(block) % alignof(_HR_RECO) != 0)
+    if (block == nullptr || size < sizeof(_HR_RECO) || reinterpret_cast<std::uintptr_t>(block) % alignof(_HR_RECO) != 0)
         return nullptr;
     const HR_UINT8 *image = (model != nullptr && *model != nullptr) ? *model : HRData_GetDataPtr();
     _HR_RECO *reco = static_cast<_HR_RECO *>(block);
@@ -318,8 +313,8 @@ _HR_RECO *HRReco_Initialize(void *block, HR_UINT32 size, const HR_UINT8 *const *
     reco->inputDim = static_cast<HR_INT16>(LoadU16(section1 + 4));
     reco->outputDim = static_cast<HR_INT16>(LoadU16(section1 + 6));
     reco->matrix = reinterpret_cast<const HR_INT16 *>(section1 + kSection1Head);
-    reco->prototypes = reinterpret_cast<const HR_INT8 *>(section1 + kSection1Head +
-                                                          2 * reco->inputDim * reco->outputDim);
+    reco->prototypes =
+        reinterpret_cast<const HR_INT8 *>(section1 + kSection1Head + 2 * reco->inputDim * reco->outputDim);
 
     const HR_UINT8 *section2 = image + LoadU32(image + 4);
     reco->centreCount = LoadU16(section2);
@@ -334,15 +329,15 @@ _HR_RECO *HRReco_Initialize(void *block, HR_UINT32 size, const HR_UINT8 *const *
 
 void HRReco_Terminate(_HR_RECO *) {}
 
-HR_UINT16 HRReco_RecognizeShort(_HR_RECO *reco, _HR_POINT16 *points, HR_UINT16 n,
-                                HR_UINT16 wanted, HR_UINT16 *codes, HR_UINT16 *distances) {
+HR_UINT16 HRReco_RecognizeShort(_HR_RECO *reco, _HR_POINT16 *points, HR_UINT16 n, HR_UINT16 wanted, HR_UINT16 *codes,
+                                HR_UINT16 *distances) {
     _HR_POINT8 *bytes = reinterpret_cast<_HR_POINT8 *>(points);
     HRFeature_Point16ToPoint8(points, n, bytes);
     return HRReco_RecognizeByte(reco, bytes, n, wanted, codes, distances);
 }
 
-HR_UINT16 HRReco_RecognizeByte(_HR_RECO *reco, _HR_POINT8 *points, HR_UINT16 n,
-                               HR_UINT16 wanted, HR_UINT16 *codes, HR_UINT16 *distances) {
+HR_UINT16 HRReco_RecognizeByte(_HR_RECO *reco, _HR_POINT8 *points, HR_UINT16 n, HR_UINT16 wanted, HR_UINT16 *codes,
+                               HR_UINT16 *distances) {
     if (wanted <= HR_RECO_MAX_WANTED) reco->candCount = static_cast<HR_INT16>(wanted);
     const int count = ActiveCount(reco);
     if (count == 0) return 0;
@@ -365,8 +360,7 @@ void HRReco_MatchProcess(_HR_RECO *reco, HR_UINT16 *codes) {
     HRReco_SortCands(reco->distances, codes, n);
 }
 
-HR_UINT32 HRReco_CountDistanceShortCutByMax(const HR_INT16 *q, const HR_INT8 *p, int length,
-                                            HR_UINT32 limit) {
+HR_UINT32 HRReco_CountDistanceShortCutByMax(const HR_INT16 *q, const HR_INT8 *p, int length, HR_UINT32 limit) {
     HR_UINT32 sum = 0;
     for (int d = 0; d < length; ++d) {
         sum += DimensionCost(q[d] - p[d]);
@@ -389,8 +383,7 @@ void HRReco_SortCands(HR_UINT16 *distances, HR_UINT16 *codes, int count) {
     }
 }
 
-int HRReco_GetNearestModelIndex(_HR_RECO *reco, const HR_INT16 *q, int count,
-                                const HR_UINT16 *indices) {
+int HRReco_GetNearestModelIndex(_HR_RECO *reco, const HR_INT16 *q, int count, const HR_UINT16 *indices) {
     if (count == 1) return indices[0];
     Query query;
     PrepareQuery(q, &query);
@@ -417,8 +410,8 @@ int HRReco_GetNearestModelIndex(_HR_RECO *reco, const HR_INT16 *q, int count,
     return result;
 }
 
-void HRReco_TreeProcess(_HR_RECO *reco, const HR_INT16 *q, int k, const HR_UINT32 *offsets,
-                        int branches, _HR_TREE_STAT *stats) {
+void HRReco_TreeProcess(_HR_RECO *reco, const HR_INT16 *q, int k, const HR_UINT32 *offsets, int branches,
+                        _HR_TREE_STAT *stats) {
     if (branches <= 0) return;
     if (branches > HR_RECO_MAX_CANDS) branches = HR_RECO_MAX_CANDS;
     Query query;
@@ -445,13 +438,12 @@ int HRReco_CheckModel(const HR_UINT8 *image, HR_UINT32 size) {
     if (image == nullptr || !CheckSection1(image, size, &treeAt, &p)) return 0;
     if (static_cast<HR_UINT64>(treeAt) + kCentreCountBytes > size) return 0;
     const HR_UINT16 t = LoadU16(image + treeAt);
-    const HR_UINT64 offsetsAt = static_cast<HR_UINT64>(treeAt) + kCentreCountBytes +
-                                static_cast<HR_UINT64>(kDim) * t;
+    const HR_UINT64 offsetsAt = static_cast<HR_UINT64>(treeAt) + kCentreCountBytes + static_cast<HR_UINT64>(kDim) * t;
     if (offsetsAt + kOffsetBytes * (t + 1ull) > size) return 0;
     const HR_UINT8 *offsets = image + offsetsAt;
     const HR_UINT32 total = LoadU32(offsets + t * kOffsetBytes);
-    const HR_UINT64 treeSize = kCentreCountBytes + (kDim + kOffsetBytes) * static_cast<HR_UINT64>(t) +
-                               kOffsetBytes + static_cast<HR_UINT64>(kIndexBytes) * total;
+    const HR_UINT64 treeSize = kCentreCountBytes + (kDim + kOffsetBytes) * static_cast<HR_UINT64>(t) + kOffsetBytes +
+                               static_cast<HR_UINT64>(kIndexBytes) * total;
     if (!CheckSectionSums(image, size, treeSize, p)) return 0;
     // The sums place the member list before header word 7, which lies within size.
     const HR_UINT8 *members = offsets + kOffsetBytes * (t + 1ull);
@@ -464,8 +456,8 @@ _HR_RECO *HRHan_New(void) {
     return HRReco_Initialize(block, sizeof(_HR_RECO), nullptr);
 }
 
-int HRHan_Recognize(_HR_RECO *handle, const HR_INT16 *points, HR_INT16 length, int wanted,
-                    char *out, HR_INT16 capacity) {
+int HRHan_Recognize(_HR_RECO *handle, const HR_INT16 *points, HR_INT16 length, int wanted, char *out,
+                    HR_INT16 capacity) {
     if (out == nullptr || capacity <= 0) return 0;
     out[0] = '\0';
     if (handle == nullptr || wanted <= 0) return 0;
@@ -475,10 +467,9 @@ int HRHan_Recognize(_HR_RECO *handle, const HR_INT16 *points, HR_INT16 length, i
     if (count > 0) std::memcpy(local, points, count * sizeof(_HR_POINT16));
     HR_UINT16 codes[HR_HAN_MAX_CANDS];
     HR_UINT16 distances[HR_HAN_MAX_CANDS];
-    const HR_UINT16 found =
-        HRReco_RecognizeShort(handle, local, static_cast<HR_UINT16>(count),
-                              static_cast<HR_UINT16>(wanted > HR_HAN_MAX_CANDS ? HR_HAN_MAX_CANDS : wanted),
-                              codes, distances);
+    const HR_UINT16 found = HRReco_RecognizeShort(
+        handle, local, static_cast<HR_UINT16>(count),
+        static_cast<HR_UINT16>(wanted > HR_HAN_MAX_CANDS ? HR_HAN_MAX_CANDS : wanted), codes, distances);
     return WriteCandidateText(codes, distances, found, out, capacity);
 }
 

@@ -12,8 +12,7 @@ constexpr int kFeatureDim = HR_FEATURE_DIM;
 
 // Reduces n 16-bit points (converted and normalised in place) to the
 // 64-value compressed feature under the context's matrix.
-void CompressCharacter(const _HR_ONLINE *context, _HR_POINT16 *points, HR_UINT16 n,
-                       HR_INT16 *out) {
+void CompressCharacter(const _HR_ONLINE *context, _HR_POINT16 *points, HR_UINT16 n, HR_INT16 *out) {
     _HR_POINT8 *bytes = reinterpret_cast<_HR_POINT8 *>(points);
     HRFeature_Point16ToPoint8(points, n, bytes);
     HRNormalize_Process(bytes, n);
@@ -32,8 +31,8 @@ int StoredCount(const _HR_ONLINE_STORE *store) {
 
 // Sum of the per-dimension costs, stopped as soon as it is no longer below
 // best; the 8-bit values keep every index within the 511-entry table.
-HR_UINT32 SampleCost(const HR_UINT16 *table, const HR_INT16 *stored, const HR_INT16 *query,
-                     HR_UINT32 best, bool *complete) {
+HR_UINT32 SampleCost(const HR_UINT16 *table, const HR_INT16 *stored, const HR_INT16 *query, HR_UINT32 best,
+                     bool *complete) {
     HR_UINT32 sum = 0;
     int d = 0;
     for (; d < HR_ONLINE_DIM && sum < best; ++d)
@@ -73,8 +72,8 @@ int HROnline_AddSample(_HR_ONLINE *context, HR_UINT32 code, _HR_POINT16 *points,
     return 1;
 }
 
-int HROnline_Recognize(_HR_ONLINE *context, _HR_POINT16 *points, HR_UINT16 n, int,
-                       HR_UINT16 *codeOut, HR_UINT16 *distOut) {
+int HROnline_Recognize(_HR_ONLINE *context, _HR_POINT16 *points, HR_UINT16 n, int, HR_UINT16 *codeOut,
+                       HR_UINT16 *distOut) {
     const _HR_ONLINE_STORE *store = context->store;
     const int count = StoredCount(store);
     if (count == 0) return 0;

@@ -22,12 +22,10 @@ constexpr HR_UINT32 kLargestCode = 0xFFFF;
 // Opens a UTF-8 text file and skips a byte-order mark at its very start.
 std::FILE *OpenText(const char *path) {
     std::FILE *fp = std::fopen(path, "r");
-    if (fp == nullptr)
-        return nullptr;
+    if (fp == nullptr) return nullptr;
     unsigned char head[3];
     size_t got = std::fread(head, 1, sizeof head, fp);
-    if (got != sizeof head || std::memcmp(head, kByteOrderMark, sizeof head) != 0)
-        std::rewind(fp);
+    if (got != sizeof head || std::memcmp(head, kByteOrderMark, sizeof head) != 0) std::rewind(fp);
     return fp;
 }
 
@@ -45,11 +43,9 @@ void ForEachWord(std::FILE *fp, Visit visit) {
     char line[HT_CODE_LINE_MAX];
     char word[HT_CODE_LINE_MAX];
     while (std::fgets(line, sizeof line, fp) != nullptr) {
-        if (std::sscanf(line, "%1023s", word) != 1)
-            continue;
+        if (std::sscanf(line, "%1023s", word) != 1) continue;
         HR_UINT16 code = FirstCharacter(word);
-        if (code != 0)
-            visit(code, line);
+        if (code != 0) visit(code, line);
     }
 }
 
@@ -57,8 +53,7 @@ void ForEachWord(std::FILE *fp, Visit visit) {
 // how many of them are usable.
 int ReadCharset(const char *dir, int charset, HR_UINT16 *codes) {
     char path[HT_PATH_MAX];
-    if (!HT_FormatPath(path, "%s/char_bit%d.txt", dir, charset))
-        return 0;
+    if (!HT_FormatPath(path, "%s/char_bit%d.txt", dir, charset)) return 0;
     int count = HTCode_ReadCodeCharsetBit(path, codes, HT_CODE_COUNT);
     return count < HT_CODE_COUNT ? count : HT_CODE_COUNT;
 }
@@ -72,10 +67,8 @@ extern "C" int HTCode_Initialize(const char *dir, HR_UINT32 mask) {
     g_stCode.charsetFlags = static_cast<HR_UINT16>(mask);
     HTLog_Print("code initialize begin.\n");
     char path[HT_PATH_MAX];
-    bool ok = HT_FormatPath(path, "%s/char_number.txt", dir) &&
-              HTCode_ReadCodeIndexAndNodeNum(&g_stCode, path) &&
-              HTCode_ReadCodeExist(&g_stCode, dir, mask) &&
-              HTCode_ReadCodeCharset(&g_stCode, dir, mask);
+    bool ok = HT_FormatPath(path, "%s/char_number.txt", dir) && HTCode_ReadCodeIndexAndNodeNum(&g_stCode, path) &&
+              HTCode_ReadCodeExist(&g_stCode, dir, mask) && HTCode_ReadCodeCharset(&g_stCode, dir, mask);
     HTLog_Print(ok ? "code initialize finished.\n" : "code initialize fail.\n");
     return ok ? 1 : 0;
 }
@@ -89,8 +82,7 @@ extern "C" const _CODE_ITEM *HTCode_GetItemPtr(void) { return g_stCode.items; }
 extern "C" HR_UINT16 HTCode_GetCodeMaxVal(void) {
     HR_UINT16 largest = 0;
     for (int i = 0; i < g_stCode.itemTotal; ++i)
-        if (g_stCode.items[i].code > largest)
-            largest = g_stCode.items[i].code;
+        if (g_stCode.items[i].code > largest) largest = g_stCode.items[i].code;
     return largest;
 }
 
@@ -99,16 +91,14 @@ extern "C" HR_UINT16 HTCode_GetCharsetFlags(void) { return g_stCode.charsetFlags
 extern "C" int HTCode_ReadCodeIndexAndNodeNum(_CODE_TABLE *table, const char *path) {
     table->itemTotal = 0;
     std::FILE *fp = OpenText(path);
-    if (fp == nullptr)
-        return 0;
+    if (fp == nullptr) return 0;
     // Node number per code; a later line for the same code replaces an
     // earlier one, and the number is kept as a 16-bit value.
     std::unique_ptr<HR_UINT16[]> nodeNum(new HR_UINT16[HT_CODE_COUNT]());
     char word[HT_CODE_LINE_MAX];
     ForEachWord(fp, [&](HR_UINT16 code, const char *line) {
         int number;
-        if (std::sscanf(line, "%1023s %d", word, &number) == 2)
-            nodeNum[code] = static_cast<HR_UINT16>(number);
+        if (std::sscanf(line, "%1023s %d", word, &number) == 2) nodeNum[code] = static_cast<HR_UINT16>(number);
     });
     std::fclose(fp);
     for (HR_UINT32 code = 0; code < HT_CODE_COUNT; ++code) {
@@ -130,11 +120,9 @@ extern "C" int HTCode_ReadCodeExist(_CODE_TABLE *table, const char *dir, HR_UINT
     std::memset(table->codeExist, 0, sizeof table->codeExist);
     std::unique_ptr<HR_UINT16[]> codes(new HR_UINT16[HT_CODE_COUNT]);
     for (int charset = 0; charset < HT_CODE_CHARSETS; ++charset) {
-        if ((mask & (1u << charset)) == 0)
-            continue;
+        if ((mask & (1u << charset)) == 0) continue;
         int count = ReadCharset(dir, charset, codes.get());
-        for (int i = 0; i < count; ++i)
-            table->codeExist[codes[i]] = 1;
+        for (int i = 0; i < count; ++i) table->codeExist[codes[i]] = 1;
     }
     return 1;
 }
@@ -146,8 +134,7 @@ extern "C" int HTCode_ReadCodeCharset(_CODE_TABLE *table, const char *dir, HR_UI
         int count = ReadCharset(dir, charset, codes.get());
         for (int i = 0; i < count; ++i) {
             HR_UINT16 index = table->codeIndex[codes[i]];
-            if (index < table->itemTotal)
-                table->items[index].charset |= bit;
+            if (index < table->itemTotal) table->items[index].charset |= bit;
         }
     }
     return 1;
@@ -155,12 +142,10 @@ extern "C" int HTCode_ReadCodeCharset(_CODE_TABLE *table, const char *dir, HR_UI
 
 extern "C" int HTCode_ReadCodeCharsetBit(const char *path, HR_UINT16 *codes, int capacity) {
     std::FILE *fp = OpenText(path);
-    if (fp == nullptr)
-        return 0;
+    if (fp == nullptr) return 0;
     int count = 0;
     ForEachWord(fp, [&](HR_UINT16 code, const char *) {
-        if (count < capacity)
-            codes[count] = code;
+        if (count < capacity) codes[count] = code;
         ++count;
     });
     std::fclose(fp);

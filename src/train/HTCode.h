@@ -34,11 +34,11 @@ typedef struct _CODE_ITEM {
 
 /* The whole table; g_stCode is one of these. */
 typedef struct _CODE_TABLE {
-    HR_INT32 codeExist[HT_CODE_COUNT];   /* nonzero: listed in a masked charset */
-    HR_UINT16 codeIndex[HT_CODE_COUNT];  /* item number or HT_CODE_NO_ITEM */
-    _CODE_ITEM items[HT_CODE_COUNT];     /* ascending code order */
+    HR_INT32 codeExist[HT_CODE_COUNT];  /* nonzero: listed in a masked charset */
+    HR_UINT16 codeIndex[HT_CODE_COUNT]; /* item number or HT_CODE_NO_ITEM */
+    _CODE_ITEM items[HT_CODE_COUNT];    /* ascending code order */
     HR_INT32 itemTotal;
-    HR_UINT16 charsetFlags;              /* the mask given to HTCode_Initialize */
+    HR_UINT16 charsetFlags; /* the mask given to HTCode_Initialize */
 } _CODE_TABLE;
 
 /* Exist flags and code index of the process-wide table, both indexed by

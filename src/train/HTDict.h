@@ -24,8 +24,8 @@ PENRUNE_EXTERN_C_BEGIN
 
 #define HT_DICT_INPUT_DIM HR_FEATURE_DIM            /* Din: length of the direction feature */
 #define HT_DICT_OUTPUT_DIM HR_FEATURE_PROJECTED_DIM /* Dout: length of a compressed feature */
-#define HT_DICT_HEADER_SIZE 32  /* eight uint32 section offsets */
-#define HT_DICT_MAX_COUNT 65535 /* P, K and T are stored as uint16 */
+#define HT_DICT_HEADER_SIZE 32                      /* eight uint32 section offsets */
+#define HT_DICT_MAX_COUNT 65535                     /* P, K and T are stored as uint16 */
 
 /* One class slot: count prototypes of 64 signed bytes each. Slot arrays are
  * indexed by character code, so a slot's index is its prototypes' class. */
@@ -68,8 +68,7 @@ int HTDict_SetTreeCenter(const float *centres, int T, const HR_UINT16 *assign, i
  * (modulo 65536, as 16-bit values wrap). Returns 1; 0 (builder unchanged)
  * when T differs from the stored centre count, offsets32 decreases, or
  * offsets16 disagrees with the running sums. */
-int HTDict_UpdateTree(int T, const HR_UINT16 *offsets16, const HR_UINT16 *const *lists,
-                      const HR_UINT32 *offsets32);
+int HTDict_UpdateTree(int T, const HR_UINT16 *offsets16, const HR_UINT16 *const *lists, const HR_UINT32 *offsets32);
 
 /* Byte size of image section 1..4 for the current counts; 0 for any other
  * section number. */

@@ -33,10 +33,10 @@
 namespace {
 
 constexpr float kProtoDistanceBase = 36.9f;
-constexpr float kNoDistance = 1e36f;          // class without prototypes, empty slot
-constexpr float kFilledLimit = 9.9e35f;       // entries at or above are unfilled
-constexpr int kCandMin = 100;                 // candidates kept at least
-constexpr double kCandGap = 0.23;             // relative gap that ends the list
+constexpr float kNoDistance = 1e36f;     // class without prototypes, empty slot
+constexpr float kFilledLimit = 9.9e35f;  // entries at or above are unfilled
+constexpr int kCandMin = 100;            // candidates kept at least
+constexpr double kCandGap = 0.23;        // relative gap that ends the list
 // Exponent of the generalized means of MCE training: a class is measured by
 // the mean of its prototype distances, the competitors by the mean of their
 // class distances, each as (sum of d^-kMceExponent / n)^(-1 / kMceExponent).
@@ -106,7 +106,8 @@ int MakeClassPrototypes(MdcWork &w, int read, int nodeNum) {
     if (n == 1) {
         std::fill(w.protos, w.protos + HT_DISC_DIM, 0.0f);
         for (int i = 0; i < read; ++i)
-            for (int j = 0; j < HT_DISC_DIM; ++j) w.protos[j] += static_cast<float>(w.samples[static_cast<size_t>(i) * HT_DISC_DIM + j]);
+            for (int j = 0; j < HT_DISC_DIM; ++j)
+                w.protos[j] += static_cast<float>(w.samples[static_cast<size_t>(i) * HT_DISC_DIM + j]);
         for (int j = 0; j < HT_DISC_DIM; ++j) w.protos[j] /= static_cast<float>(read);
         return 1;
     }
@@ -141,7 +142,8 @@ bool RunMdc(const char *sortDir, FILE *out) {
         int read = static_cast<int>(std::fread(w.records.data(), HT_DISC_RECORD, HT_DISC_MDC_SAMPLES, fp));
         std::fclose(fp);
         for (int r = 0; r < read; ++r)
-            std::memcpy(&w.samples[static_cast<size_t>(r) * HT_DISC_DIM], &w.records[static_cast<size_t>(r) * HT_DISC_RECORD + 2], HT_DISC_DIM);
+            std::memcpy(&w.samples[static_cast<size_t>(r) * HT_DISC_DIM],
+                        &w.records[static_cast<size_t>(r) * HT_DISC_RECORD + 2], HT_DISC_DIM);
         int made = MakeClassPrototypes(w, read, items[i].nodeNum);
         if (made < 1) continue;
         if (!WriteClassPrototypes(out, items[i].code, w.protos, made)) return false;
@@ -192,14 +194,16 @@ struct ClassWalker {
 float ClassFactor(const _HT_PROTO_SET *set, int c, int t, int n) {
     if (c == t) return 1.0f;
     float g = set->competitorMean;
-    return static_cast<float>(std::pow(static_cast<double>(g / set->classDistSingle[c]), kCompetitorPower)) / static_cast<float>(n - 1);
+    return static_cast<float>(std::pow(static_cast<double>(g / set->classDistSingle[c]), kCompetitorPower)) /
+           static_cast<float>(n - 1);
 }
 
 // pow(q, 1 / kMceExponent) for the prototype counts 0 .. 16.
 struct CountPowers {
     float value[HT_DISC_PROTO_MAX + 1];
     CountPowers() {
-        for (int q = 0; q <= HT_DISC_PROTO_MAX; ++q) value[q] = static_cast<float>(std::pow(static_cast<double>(q), kMceRoot));
+        for (int q = 0; q <= HT_DISC_PROTO_MAX; ++q)
+            value[q] = static_cast<float>(std::pow(static_cast<double>(q), kMceRoot));
     }
 };
 
@@ -211,7 +215,8 @@ float ProtoWeight(const _HT_PROTO_SET *set, int c, int k, int q) {
     if (q == 1) return 1.0f;
     const double *dist = set->protoDist[c];
     float sum = 0.0f;
-    for (int k2 = 0; k2 < q; ++k2) sum += k2 == k - 1 ? 1.0f : static_cast<float>(std::pow(dist[k - 1] / dist[k2], kMceExponent));
+    for (int k2 = 0; k2 < q; ++k2)
+        sum += k2 == k - 1 ? 1.0f : static_cast<float>(std::pow(dist[k - 1] / dist[k2], kMceExponent));
     return static_cast<float>(std::pow(static_cast<double>(sum), kWeightPower)) * powers.value[q];
 }
 
@@ -235,7 +240,8 @@ void ComputeLoss(_HT_PROTO_SET *set, int t) {
         if (static_cast<double>(g) > kCompetitorMeanLimit)
             g = m / static_cast<float>(std::pow(static_cast<double>(competitors), -kMceRoot));
     }
-    double s = 1.0 / (1.0 + std::exp(kLossScale * (static_cast<double>(set->classDistSingle[t]) - static_cast<double>(m))));
+    double s =
+        1.0 / (1.0 + std::exp(kLossScale * (static_cast<double>(set->classDistSingle[t]) - static_cast<double>(m))));
     set->competitorMean = g;
     set->nearestCompetitor = m;
     set->lossSlope = static_cast<float>((1.0 - s) * s);
@@ -316,8 +322,7 @@ extern "C" HR_UINT32 HTDisc_CountDistanceShort(const HR_INT16 *a, const HR_INT16
     return sum;
 }
 
-extern "C" HR_INT32 HTDisc_CountDistanceShortCutByMax(const HR_INT16 *a, const HR_INT16 *b, int n,
-                                                      HR_INT32 limit) {
+extern "C" HR_INT32 HTDisc_CountDistanceShortCutByMax(const HR_INT16 *a, const HR_INT16 *b, int n, HR_INT32 limit) {
     HR_UINT32 sum = 0;
     for (int i = 0; i < n; ++i) {
         HR_UINT32 d = static_cast<HR_UINT32>(static_cast<HR_INT32>(a[i]) - static_cast<HR_INT32>(b[i]));
@@ -327,7 +332,8 @@ extern "C" HR_INT32 HTDisc_CountDistanceShortCutByMax(const HR_INT16 *a, const H
     return static_cast<HR_INT32>(sum);
 }
 
-extern "C" HT_NO_CONTRACT float HTDisc_CountDistanceFloatCutByMax(const HR_INT16 *a, const float *b, int n, float limit) {
+extern "C" HT_NO_CONTRACT float HTDisc_CountDistanceFloatCutByMax(const HR_INT16 *a, const float *b, int n,
+                                                                  float limit) {
     float sum = 0.0f;
     for (int i = 0; i < n; ++i) {
         float d = static_cast<float>(a[i]) - b[i];
@@ -418,7 +424,8 @@ extern "C" int HTDisc_LoadMdcFile(_HT_PROTO_SET *set, const char *path) {
     std::vector<int> next(set->classTotal, 1);
     for (const Loaded &one : loaded) {
         int k = next[one.c]++;
-        for (int j = 0; j < HT_DISC_DIM; ++j) *HTDisc_ProtoAt(set, one.c, k, j) = static_cast<float>(static_cast<HR_INT8>(one.body[j]));
+        for (int j = 0; j < HT_DISC_DIM; ++j)
+            *HTDisc_ProtoAt(set, one.c, k, j) = static_cast<float>(static_cast<HR_INT8>(one.body[j]));
     }
     return 1;
 }
@@ -453,9 +460,8 @@ extern "C" int HTDisc_SaveMdcFile(_HT_PROTO_SET *set, const char *path) {
 // ---- discriminative training ----------------------------------------------
 
 extern "C" void HTDisc_GetCandidateInRange(const float *x, int dim, int firstClass, int endClass,
-                                           const float *prototypes, const HR_INT8 *counts,
-                                           double *classDistance, double *prototypeDistance,
-                                           _HT_CAND_LIST *list) {
+                                           const float *prototypes, const HR_INT8 *counts, double *classDistance,
+                                           double *prototypeDistance, _HT_CAND_LIST *list) {
     for (int e = 0; e < HT_DISC_CAND_MAX; ++e) list->item[e] = _HT_CAND{0, kNoDistance};
     list->count = 0;
     dim = std::min(std::max(dim, 0), HT_DISC_DIM);

@@ -27,16 +27,16 @@
 PENRUNE_EXTERN_C_BEGIN
 
 #define HT_DISC_DIM HR_FEATURE_PROJECTED_DIM /* components of a sample or prototype */
-#define HT_DISC_CLASS_MAX 65534      /* class indices 0 .. 65533 */
-#define HT_DISC_PROTO_MAX 16         /* prototypes per class */
-#define HT_DISC_CAND_MAX 128         /* candidates compared per sample */
-#define HT_DISC_RECORD (2 + HT_DISC_DIM) /* bytes of a .fec / .mdc record: u16 code, values */
-#define HT_DISC_READ_BLOCK 10000     /* records read at once */
-#define HT_DISC_MDC_SAMPLES 10000    /* samples of one class the MDC stage uses */
-#define HT_DISC_KMEAN_ATTEMPTS 10    /* seeding attempts of HTCluster_KMean */
-#define HT_DISC_KMEAN_ITERATIONS 100 /* iterations of one attempt */
-#define HT_DISC_MCE_FILES 50         /* training files rand_001 .. rand_050 */
-#define HT_DISC_LANES 8              /* prototypes per lane-major block */
+#define HT_DISC_CLASS_MAX 65534              /* class indices 0 .. 65533 */
+#define HT_DISC_PROTO_MAX 16                 /* prototypes per class */
+#define HT_DISC_CAND_MAX 128                 /* candidates compared per sample */
+#define HT_DISC_RECORD (2 + HT_DISC_DIM)     /* bytes of a .fec / .mdc record: u16 code, values */
+#define HT_DISC_READ_BLOCK 10000             /* records read at once */
+#define HT_DISC_MDC_SAMPLES 10000            /* samples of one class the MDC stage uses */
+#define HT_DISC_KMEAN_ATTEMPTS 10            /* seeding attempts of HTCluster_KMean */
+#define HT_DISC_KMEAN_ITERATIONS 100         /* iterations of one attempt */
+#define HT_DISC_MCE_FILES 50                 /* training files rand_001 .. rand_050 */
+#define HT_DISC_LANES 8                      /* prototypes per lane-major block */
 
 /* One entry of the candidate list of a sample. */
 typedef struct _HT_CAND {
@@ -60,18 +60,18 @@ typedef struct _HT_CAND_LIST {
  * that one distance pass compares a sample with eight prototypes at once.
  * The storage holds 16 prototypes for every class of the set. */
 typedef struct _HT_PROTO_SET {
-    HR_INT32 classTotal;                     /* classes with storage */
-    HR_INT8 count[HT_DISC_CLASS_MAX];        /* prototypes per class, 0 .. 16 */
-    HR_UINT32 first[HT_DISC_CLASS_MAX];      /* flat number of a class's first prototype */
-    float *proto;                            /* lane-major prototype storage */
-    float classDistSingle[HT_DISC_CLASS_MAX]; /* single-precision copy for the candidates */
-    double classDist[HT_DISC_CLASS_MAX];      /* least prototype distance per class */
+    HR_INT32 classTotal;                                    /* classes with storage */
+    HR_INT8 count[HT_DISC_CLASS_MAX];                       /* prototypes per class, 0 .. 16 */
+    HR_UINT32 first[HT_DISC_CLASS_MAX];                     /* flat number of a class's first prototype */
+    float *proto;                                           /* lane-major prototype storage */
+    float classDistSingle[HT_DISC_CLASS_MAX];               /* single-precision copy for the candidates */
+    double classDist[HT_DISC_CLASS_MAX];                    /* least prototype distance per class */
     double protoDist[HT_DISC_CLASS_MAX][HT_DISC_PROTO_MAX]; /* per prototype (k - 1) */
-    _HT_CAND_LIST cand;                      /* candidates of the current sample */
-    float competitorMean;                    /* generalized mean distance g */
-    float lossSlope;                         /* derivative of the sigmoid loss */
-    float nearestCompetitor;                 /* least competing class distance m */
-    float learningRate;                      /* step size for the current sample */
+    _HT_CAND_LIST cand;                                     /* candidates of the current sample */
+    float competitorMean;                                   /* generalized mean distance g */
+    float lossSlope;                                        /* derivative of the sigmoid loss */
+    float nearestCompetitor;                                /* least competing class distance m */
+    float learningRate;                                     /* step size for the current sample */
 } _HT_PROTO_SET;
 
 /* ---- Distances and clustering ----------------------------------------- */
@@ -82,8 +82,7 @@ HR_UINT32 HTDisc_CountDistanceShort(const HR_INT16 *a, const HR_INT16 *b, int n)
 
 /* The same sum, stopping right after the first component at which the
  * running sum exceeds limit; that partial sum is returned. */
-HR_INT32 HTDisc_CountDistanceShortCutByMax(const HR_INT16 *a, const HR_INT16 *b, int n,
-                                           HR_INT32 limit);
+HR_INT32 HTDisc_CountDistanceShortCutByMax(const HR_INT16 *a, const HR_INT16 *b, int n, HR_INT32 limit);
 
 /* Sum of (a[i] - b[i])^2 in single precision, stopping right after the first
  * component at which it exceeds limit. */
@@ -98,8 +97,7 @@ float HTDisc_CountDistanceFloatCutByMax(const HR_INT16 *a, const float *b, int n
  * the nearest remaining centre, so every returned centre is the mean of at
  * least one sample. Deterministic. Returns 0 when k or count is not
  * positive. */
-int HTCluster_KMean(const HR_INT8 *samples, int count, int stride, int dim, int k, float *centres,
-                    HR_UINT16 *assign);
+int HTCluster_KMean(const HR_INT8 *samples, int count, int stride, int dim, int k, float *centres, HR_UINT16 *assign);
 
 /* ---- MDC prototypes and .mdc files ------------------------------------ */
 
@@ -159,16 +157,14 @@ int HTDisc_GPD(_HT_PROTO_SET *set, int trueClass, const float *x, int dim, int c
  * Fills classDistance[c] (1e36 for a class without prototypes),
  * prototypeDistance[c * 16 + k - 1] and list (128 entries, ascending; on
  * equal distance the later class comes first). */
-void HTDisc_GetCandidateInRange(const float *x, int dim, int firstClass, int endClass,
-                                const float *prototypes, const HR_INT8 *counts,
-                                double *classDistance, double *prototypeDistance,
+void HTDisc_GetCandidateInRange(const float *x, int dim, int firstClass, int endClass, const float *prototypes,
+                                const HR_INT8 *counts, double *classDistance, double *prototypeDistance,
                                 _HT_CAND_LIST *list);
 
 /* Fills the set's candidate list for x over classes 0 .. classCount - 1 and
  * returns the position of trueClass in it (appended when it is not among
  * the candidates). */
-int HTDisc_GetCandidate(_HT_PROTO_SET *set, int trueClass, const float *x, int dim,
-                        int classCount);
+int HTDisc_GetCandidate(_HT_PROTO_SET *set, int trueClass, const float *x, int dim, int classCount);
 
 /* Moves the prototypes of the candidates: the true class toward x, the
  * competitors away, weighted by the sigmoid loss slope and the set's

@@ -83,7 +83,8 @@ bool EvaluateModel(const char *modelPath, const char (*files)[HT_PATH_MAX], int 
     }
     std::vector<HR_UINT64> block(HRReco_GetInstanceSize() / sizeof(HR_UINT64) + 1);
     const HR_UINT8 *image = model.data();
-    _HR_RECO *instance = HRReco_Initialize(block.data(), static_cast<HR_UINT32>(block.size() * sizeof(HR_UINT64)), &image);
+    _HR_RECO *instance =
+        HRReco_Initialize(block.data(), static_cast<HR_UINT32>(block.size() * sizeof(HR_UINT64)), &image);
     if (!instance) return false;
     for (int f = 0; f < count; ++f) HTTest_RecoFile(files[f], instance);
     PrintCandidateShares();

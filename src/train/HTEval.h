@@ -17,8 +17,8 @@
 
 PENRUNE_EXTERN_C_BEGIN
 
-#define HT_EVAL_CODES 65536      /* one result entry per character code */
-#define HT_EVAL_CANDS 5          /* candidates asked per sample */
+#define HT_EVAL_CODES 65536 /* one result entry per character code */
+#define HT_EVAL_CANDS 5     /* candidates asked per sample */
 
 /* Result of one character code. */
 typedef struct _HT_RESULT {

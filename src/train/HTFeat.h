@@ -97,12 +97,12 @@ typedef struct _HT_COARSE_CLASS {
  * upper triangles: row i holds columns i..D-1, rows one after another,
  * D (D + 1) / 2 values. */
 typedef struct _HT_COARSE {
-    HR_INT32 dim;               /* D */
-    HR_INT32 classNum;          /* M: codes with at least one wanted sample */
-    double *sw;                 /* within-class scatter */
-    double *sb;                 /* between-class scatter */
-    _HT_COARSE_CLASS *classes;  /* HT_FEAT_CODE_SLOTS records, indexed by code */
-    double *meanStore;          /* M x D, given to the classes in code order */
+    HR_INT32 dim;              /* D */
+    HR_INT32 classNum;         /* M: codes with at least one wanted sample */
+    double *sw;                /* within-class scatter */
+    double *sb;                /* between-class scatter */
+    _HT_COARSE_CLASS *classes; /* HT_FEAT_CODE_SLOTS records, indexed by code */
+    double *meanStore;         /* M x D, given to the classes in code order */
 } _HT_COARSE;
 
 /* Stage entry: statistics, transform and .coa file; the three temporary
@@ -114,8 +114,7 @@ int HTFeat_Coarse(const char *origDir, const char *coarseDir, const char *coaPat
  * mean, covariance and LDA files. Returns 0 when a file cannot be opened in
  * the counting pass, no class has samples, memory is short, an output cannot
  * be written or the eigenproblem cannot be solved. */
-int HTFeat_CoarseStatisClassInfo(const char *origDir, const char *meanPath, const char *covPath,
-                                 const char *ldaPath);
+int HTFeat_CoarseStatisClassInfo(const char *origDir, const char *meanPath, const char *covPath, const char *ldaPath);
 
 /* Allocates the accumulators and class records of state (dim is set to
  * HT_FEAT_DIM when it is not positive). Returns 0 without memory. */
@@ -123,8 +122,7 @@ int HTFeat_CoarseAllocMemory(_HT_COARSE *state);
 
 /* Counts the wanted samples per code over the .ori files of the list.
  * Returns 0 when a file cannot be opened or memory is short. */
-int HTFeat_CoarseStatisSampleNumber(_HT_COARSE_CLASS *classes, const char (*files)[HT_PATH_MAX],
-                                    int count);
+int HTFeat_CoarseStatisSampleNumber(_HT_COARSE_CLASS *classes, const char (*files)[HT_PATH_MAX], int count);
 
 /* Sets the reciprocals and the class number and hands out the mean storage
  * (zeroed) in ascending code order. Returns 0 without memory. */
@@ -146,8 +144,8 @@ void HTFeat_CoarseFreeMemory(_HT_COARSE *state);
  * samples s = 0..count-1 added in order; row s starts at rows + s * stride.
  * The results equal those of adding one sample at a time. A stride that is
  * not a multiple of 512 avoids cache conflicts between the rows. */
-void HTFeat_CoarseAddOuterProducts(double *packed, int dim, const double *rows, int stride,
-                                   const double *weights, int count);
+void HTFeat_CoarseAddOuterProducts(double *packed, int dim, const double *rows, int stride, const double *weights,
+                                   int count);
 
 /* Writes the mean file: per code with samples, ascending, the u16 code and
  * its mean as dim f32. Returns 0 when the file cannot be written. */
@@ -176,8 +174,7 @@ int HTFeat_CoarseSaveLdaFile(const float *values, const float *vectors, int dim,
  * HT_FEAT_COA_MAX_PROTOS per code; records of codes 0xFFFE and 0xFFFF, which
  * mark empty slots elsewhere, are left out). Returns 0 when an input cannot
  * be read, holds no wanted mean, or the output cannot be written. */
-int HTFeat_CoarseSaveCoaFile(const char *ldaPath, const char *meanPath, int dim, int k,
-                             const char *coaPath);
+int HTFeat_CoarseSaveCoaFile(const char *ldaPath, const char *meanPath, int dim, int k, const char *coaPath);
 
 /* Number of code slots S of a .coa file: the smallest even number above the
  * largest code. */
@@ -203,8 +200,7 @@ HR_INT8 HTFeat_CompFeatureQuantize(float y);
  * transform of coaPath. Returns 1 when every file was done (also for none);
  * 0 when the transform cannot be read or a file cannot be opened, read or
  * written (no further files are done). */
-int HTFeat_CompFeatureByFileList(const char (*files)[HT_PATH_MAX], int count, const char *coaPath,
-                                 const char *compDir);
+int HTFeat_CompFeatureByFileList(const char (*files)[HT_PATH_MAX], int count, const char *coaPath, const char *compDir);
 
 /* Stage entry: compresses every file of origDir. */
 int HTFeat_CompFeature(const char *origDir, const char *coaPath, const char *compDir);
@@ -214,8 +210,7 @@ int HTFeat_CompFeature(const char *origDir, const char *coaPath, const char *com
  * The sorted files of all wanted codes are deleted first, so a rerun does not
  * append to old data. Returns 0 when a listed file cannot be opened or read
  * or a sorted file cannot be written. */
-int HTFeat_SortFeatureByFileList(const char (*files)[HT_PATH_MAX], int count, int k,
-                                 const char *sortDir);
+int HTFeat_SortFeatureByFileList(const char (*files)[HT_PATH_MAX], int count, int k, const char *sortDir);
 
 /* Stage entry: sorts every file of compDir. */
 int HTFeat_SortFeature(const char *compDir, const char *sortDir);
@@ -232,8 +227,7 @@ int HTFeat_RandFeatureTries(HR_UINT32 length);
  * the buckets are written one after another. Logs randPath and uses rand().
  * Only items whose exist flag is set are drawn. Returns 0 when memory is
  * short or a file cannot be read or written. */
-int HTFeat_RandFeatureMakeSet(const char *sortDir, int set, HR_UINT32 bucketCapacity,
-                              const char *randPath);
+int HTFeat_RandFeatureMakeSet(const char *sortDir, int set, HR_UINT32 bucketCapacity, const char *randPath);
 
 /* Stage entry: seeds rand() with the time, or with the seed that
  * HTFeat_SetRandSeed fixed, and writes the sets randDir/rand_001.fec ..

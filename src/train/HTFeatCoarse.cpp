@@ -137,8 +137,7 @@ struct CoaPrototypes {
 };
 
 // Projects the wanted records of the mean file with t (k x dim).
-bool ProjectMeans(const char *meanPath, const std::vector<float> &t, int dim, int k,
-                  CoaPrototypes &protos) {
+bool ProjectMeans(const char *meanPath, const std::vector<float> &t, int dim, int k, CoaPrototypes &protos) {
     File in = Open(meanPath, "rb");
     if (!in) return false;
     std::vector<HR_UINT8> record(2 + sizeof(float) * dim);
@@ -165,8 +164,7 @@ bool ProjectMeans(const char *meanPath, const std::vector<float> &t, int dim, in
 
 // Writes the .coa file: header, t scaled by s, prototype counts per slot and
 // the scaled prototypes truncated to int16.
-int WriteCoa(const char *coaPath, std::vector<float> &t, int dim, int k, const CoaPrototypes &protos,
-             float s) {
+int WriteCoa(const char *coaPath, std::vector<float> &t, int dim, int k, const CoaPrototypes &protos, float s) {
     const HR_INT32 slots = HTFeat_CoarseCodeSlots(protos.largestCode);
     HR_UINT8 header[HT_FEAT_COA_HEADER];
     const HR_INT32 fields[4] = {protos.records, slots, dim, k};
@@ -182,8 +180,7 @@ int WriteCoa(const char *coaPath, std::vector<float> &t, int dim, int k, const C
     return out && WriteAll(out.get(), header, sizeof header, 1) &&
            WriteAll(out.get(), t.data(), sizeof(float), t.size()) &&
            WriteAll(out.get(), counts.data(), 1, counts.size()) &&
-           WriteAll(out.get(), values.data(), sizeof(HR_INT16), values.size()) &&
-           std::fflush(out.get()) == 0;
+           WriteAll(out.get(), values.data(), sizeof(HR_INT16), values.size()) && std::fflush(out.get()) == 0;
 }
 
 }  // namespace
@@ -194,15 +191,13 @@ extern "C" int HTFeat_CoarseAllocMemory(_HT_COARSE *state) {
     state->meanStore = nullptr;
     state->sw = static_cast<double *>(std::calloc(penrune::HA_PackedSize(state->dim), sizeof(double)));
     state->sb = static_cast<double *>(std::calloc(penrune::HA_PackedSize(state->dim), sizeof(double)));
-    state->classes =
-        static_cast<_HT_COARSE_CLASS *>(std::calloc(HT_FEAT_CODE_SLOTS, sizeof(_HT_COARSE_CLASS)));
+    state->classes = static_cast<_HT_COARSE_CLASS *>(std::calloc(HT_FEAT_CODE_SLOTS, sizeof(_HT_COARSE_CLASS)));
     return state->sw != nullptr && state->sb != nullptr && state->classes != nullptr;
 }
 
-extern "C" int HTFeat_CoarseStatisSampleNumber(_HT_COARSE_CLASS *classes,
-                                               const char (*files)[HT_PATH_MAX], int count) {
-    std::unique_ptr<HR_UINT8[]> block(
-        new (std::nothrow) HR_UINT8[static_cast<size_t>(HT_FEAT_ORI_RECORD) * HT_FEAT_READ_BLOCK]);
+extern "C" int HTFeat_CoarseStatisSampleNumber(_HT_COARSE_CLASS *classes, const char (*files)[HT_PATH_MAX], int count) {
+    std::unique_ptr<HR_UINT8[]> block(new (std::nothrow)
+                                          HR_UINT8[static_cast<size_t>(HT_FEAT_ORI_RECORD) * HT_FEAT_READ_BLOCK]);
     if (!block) return 0;
     for (int f = 0; f < count; ++f) {
         File in = Open(files[f], "rb");
@@ -233,8 +228,7 @@ extern "C" int HTFeat_CoarseInitMemory(_HT_COARSE *state) {
     }
     state->classNum = classes;
     if (classes == 0) return 1;
-    state->meanStore =
-        static_cast<double *>(std::calloc(static_cast<size_t>(classes) * state->dim, sizeof(double)));
+    state->meanStore = static_cast<double *>(std::calloc(static_cast<size_t>(classes) * state->dim, sizeof(double)));
     if (state->meanStore == nullptr) return 0;
     double *next = state->meanStore;
     for (int code = 0; code < HT_FEAT_CODE_SLOTS; ++code) {
@@ -339,8 +333,7 @@ extern "C" int HTFeat_CoarseSaveCovToLdaFile(const char *covPath, int dim, const
     });
 }
 
-extern "C" int HTFeat_CoarseSaveLdaFile(const float *values, const float *vectors, int dim,
-                                        const char *path) {
+extern "C" int HTFeat_CoarseSaveLdaFile(const float *values, const float *vectors, int dim, const char *path) {
     return CatchNoMemory([&]() -> int {
         const size_t square = static_cast<size_t>(dim) * dim;
         std::vector<float> unit(vectors, vectors + square);
@@ -356,8 +349,7 @@ extern "C" int HTFeat_CoarseSaveLdaFile(const float *values, const float *vector
         File out = Open(path, "wb");
         return out && WriteAll(out.get(), values, sizeof(float), dim) &&
                        WriteAll(out.get(), vectors, sizeof(float), square) &&
-                       WriteAll(out.get(), unit.data(), sizeof(float), square) &&
-                       std::fflush(out.get()) == 0
+                       WriteAll(out.get(), unit.data(), sizeof(float), square) && std::fflush(out.get()) == 0
                    ? 1
                    : 0;
     });
@@ -393,16 +385,15 @@ extern "C" int HTFeat_CoarseSaveCoaFile(const char *ldaPath, const char *meanPat
     });
 }
 
-extern "C" int HTFeat_CoarseStatisClassInfo(const char *origDir, const char *meanPath,
-                                            const char *covPath, const char *ldaPath) {
+extern "C" int HTFeat_CoarseStatisClassInfo(const char *origDir, const char *meanPath, const char *covPath,
+                                            const char *ldaPath) {
     FileList list;
     const int count = ListFiles(origDir, list);
     if (count < 0) return 0;
     _HT_COARSE state{};
     state.dim = HT_FEAT_DIM;
     int ok = CatchNoMemory([&]() -> int {
-        if (!HTFeat_CoarseAllocMemory(&state) ||
-            !HTFeat_CoarseStatisSampleNumber(state.classes, list.get(), count) ||
+        if (!HTFeat_CoarseAllocMemory(&state) || !HTFeat_CoarseStatisSampleNumber(state.classes, list.get(), count) ||
             !HTFeat_CoarseInitMemory(&state)) {
             return 0;
         }

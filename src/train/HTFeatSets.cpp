@@ -61,8 +61,7 @@ int AppendSorted(const char *sortDir, unsigned code, std::vector<HR_UINT8> &reco
     if (!SortedPath(path, sortDir, code)) return 0;
     HTLog_Print(" %s\n", path);
     File out = Open(path, "ab");
-    const bool ok = out && WriteAll(out.get(), records.data(), 1, records.size()) &&
-                    std::fflush(out.get()) == 0;
+    const bool ok = out && WriteAll(out.get(), records.data(), 1, records.size()) && std::fflush(out.get()) == 0;
     if (!ok) HTLog_Print("  cannot append to %s\n", path);
     records.clear();
     return ok;
@@ -152,8 +151,7 @@ extern "C" float *HTFeat_CompFeatureReadTranVector(const char *coaPath) {
     return tran.release();
 }
 
-extern "C" void HTFeat_CompFeatureTran(const float *tran, const HR_INT16 *vector, int dim, float *out,
-                                       int k) {
+extern "C" void HTFeat_CompFeatureTran(const float *tran, const HR_INT16 *vector, int dim, float *out, int k) {
     // kTranRows sums advance side by side so that they do not wait on each
     // other; each still adds its terms in ascending j. A last, partial group
     // repeats the last row and keeps only the sums it needs.
@@ -177,8 +175,8 @@ extern "C" HR_INT8 HTFeat_CompFeatureQuantize(float y) {
     return static_cast<HR_INT8>(static_cast<int>(rounded));
 }
 
-extern "C" int HTFeat_CompFeatureByFileList(const char (*files)[HT_PATH_MAX], int count,
-                                            const char *coaPath, const char *compDir) {
+extern "C" int HTFeat_CompFeatureByFileList(const char (*files)[HT_PATH_MAX], int count, const char *coaPath,
+                                            const char *compDir) {
     std::unique_ptr<float, FreeDeleter> tran(HTFeat_CompFeatureReadTranVector(coaPath));
     if (!tran) {
         HTLog_Print("  cannot read the transform of %s\n", coaPath);
@@ -203,8 +201,7 @@ extern "C" int HTFeat_CompFeature(const char *origDir, const char *coaPath, cons
 
 // ---- Stage 4 --------------------------------------------------------------
 
-extern "C" int HTFeat_SortFeatureByFileList(const char (*files)[HT_PATH_MAX], int count, int k,
-                                            const char *sortDir) {
+extern "C" int HTFeat_SortFeatureByFileList(const char (*files)[HT_PATH_MAX], int count, int k, const char *sortDir) {
     return CatchNoMemory([&]() -> int {
         for (unsigned code = 0; code < HT_FEAT_CODE_SLOTS; ++code) {
             char path[HT_PATH_MAX];
@@ -242,8 +239,7 @@ extern "C" int HTFeat_RandFeatureTries(HR_UINT32 length) {
     return length < medium ? 2 : 1;
 }
 
-extern "C" int HTFeat_RandFeatureMakeSet(const char *sortDir, int set, HR_UINT32 bucketCapacity,
-                                         const char *randPath) {
+extern "C" int HTFeat_RandFeatureMakeSet(const char *sortDir, int set, HR_UINT32 bucketCapacity, const char *randPath) {
     return CatchNoMemory([&]() -> int {
         std::vector<HR_UINT8> block(static_cast<size_t>(HT_FEAT_FEC_RECORD) * HT_FEAT_READ_BLOCK);
         RandBuckets buckets(bucketCapacity);

@@ -22,8 +22,8 @@ struct KMean {
     std::vector<char> valid;        // still taking part in seeding and means
     std::vector<HR_INT32> minDist;  // least distance to a seed so far
     std::vector<int> seed;
-    std::vector<int> members;       // valid members per centre at the last update
-    std::vector<char> live;         // centre had a valid member at every update
+    std::vector<int> members;  // valid members per centre at the last update
+    std::vector<char> live;    // centre had a valid member at every update
     std::vector<float> sums;
 
     const HR_INT16 *Sample(int i) const { return &wide[static_cast<size_t>(i) * stride]; }
@@ -54,8 +54,7 @@ void FarthestPair(KMean &km) {
 }
 
 void LowerSeedDistance(KMean &km, int i, int s) {
-    HR_INT32 d = HTDisc_CountDistanceShortCutByMax(km.Sample(i), km.Sample(km.seed[s]), km.dim,
-                                                   km.minDist[i]);
+    HR_INT32 d = HTDisc_CountDistanceShortCutByMax(km.Sample(i), km.Sample(km.seed[s]), km.dim, km.minDist[i]);
     if (d < km.minDist[i]) km.minDist[i] = d;
 }
 

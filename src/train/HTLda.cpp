@@ -12,9 +12,8 @@
 
 #include "train/HTLog.h"
 
-extern "C" void ssygv_(const int *itype, const char *jobz, const char *uplo, const int *n, float *a,
-                       const int *lda, float *b, const int *ldb, float *w, float *work,
-                       const int *lwork, int *info);
+extern "C" void ssygv_(const int *itype, const char *jobz, const char *uplo, const int *n, float *a, const int *lda,
+                       float *b, const int *ldb, float *w, float *work, const int *lwork, int *info);
 
 namespace {
 
@@ -64,8 +63,7 @@ void CopyWithRidge(const float *from, float *to, int dim, float ridge) {
 void ReverseOrder(float *values, float *vectors, int dim) {
     for (int lo = 0, hi = dim - 1; lo < hi; ++lo, --hi) {
         std::swap(values[lo], values[hi]);
-        std::swap_ranges(vectors + static_cast<size_t>(lo) * dim,
-                         vectors + static_cast<size_t>(lo + 1) * dim,
+        std::swap_ranges(vectors + static_cast<size_t>(lo) * dim, vectors + static_cast<size_t>(lo + 1) * dim,
                          vectors + static_cast<size_t>(hi) * dim);
     }
 }
@@ -88,9 +86,10 @@ extern "C" int HTLda_Ssygv(const float *b, const float *a, int dim, float *value
     if (info > dim) {
         const float ridge = Ridge(b, a, dim);
         if (ridge > 0.0f && std::isfinite(ridge)) {
-            HTLog_Print("  within-class scatter is not positive definite; "
-                        "solving again with %g added to its diagonal\n",
-                        ridge);
+            HTLog_Print(
+                "  within-class scatter is not positive definite; "
+                "solving again with %g added to its diagonal\n",
+                ridge);
             CopyWithRidge(a, vectors, dim, ridge);
             CopyWithRidge(b, bWork.get(), dim, ridge);
             info = Solve(vectors, bWork.get(), dim, values, work.get(), lwork);

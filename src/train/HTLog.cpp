@@ -26,8 +26,7 @@ void Emit(const char *text) {
 
 // Emits format with the minutes and seconds of a whole-second duration.
 void EmitDuration(const char *format, HR_INT64 seconds) {
-    HTLog_Print(format, static_cast<int>(seconds / kSecondsPerMinute),
-                static_cast<int>(seconds % kSecondsPerMinute));
+    HTLog_Print(format, static_cast<int>(seconds / kSecondsPerMinute), static_cast<int>(seconds % kSecondsPerMinute));
 }
 
 HR_INT64 SecondsSince(time_t begin) {
@@ -40,8 +39,7 @@ bool ValidSlot(int slot) { return slot >= 0 && slot < HT_LOG_TIMER_SLOTS; }
 }  // namespace
 
 extern "C" int HTLog_Initialize(const char *path) {
-    if (g_fpLog != nullptr)
-        std::fclose(g_fpLog);
+    if (g_fpLog != nullptr) std::fclose(g_fpLog);
     g_fpLog = path != nullptr ? std::fopen(path, "w") : nullptr;
     g_startTime = std::time(nullptr);
     return 1;
@@ -68,23 +66,18 @@ extern "C" void HTLog_Print(const char *format, ...) {
 
 extern "C" time_t HTLog_TimeBegin(int slot) {
     time_t now = std::time(nullptr);
-    if (ValidSlot(slot))
-        g_beginTime[slot] = now;
+    if (ValidSlot(slot)) g_beginTime[slot] = now;
     return now;
 }
 
 extern "C" void HTLog_TimeStop(int slot) {
-    if (ValidSlot(slot))
-        HTLog_PrintElapsed(SecondsSince(g_beginTime[slot]));
+    if (ValidSlot(slot)) HTLog_PrintElapsed(SecondsSince(g_beginTime[slot]));
 }
 
-extern "C" void HTLog_PrintElapsed(HR_INT64 seconds) {
-    EmitDuration("time = %d:%d(s)\n\n", seconds);
-}
+extern "C" void HTLog_PrintElapsed(HR_INT64 seconds) { EmitDuration("time = %d:%d(s)\n\n", seconds); }
 
 extern "C" void HTLog_Terminate(void) {
-    if (g_fpLog == nullptr)
-        return;
+    if (g_fpLog == nullptr) return;
     EmitDuration("\ntotal time = %d:%d(s)\n", SecondsSince(g_startTime));
     std::fclose(g_fpLog);
     g_fpLog = nullptr;

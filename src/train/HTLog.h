@@ -18,7 +18,7 @@
 
 PENRUNE_EXTERN_C_BEGIN
 
-#define HT_LOG_TIMER_SLOTS 10     /* timer slots 0..9 */
+#define HT_LOG_TIMER_SLOTS 10      /* timer slots 0..9 */
 #define HT_LOG_MESSAGE_BUFFER 4096 /* messages up to 4095 characters need no allocation */
 
 extern FILE *g_fpLog;                          /* null while no log file is open */

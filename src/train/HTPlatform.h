@@ -13,10 +13,10 @@
 
 PENRUNE_EXTERN_C_BEGIN
 
-#define HT_PATH_MAX 260       /* one path slot, terminator included */
-#define HT_DIR_PATH_MAX 1024  /* longest path the directory creators accept */
-#define HT_COPY_BLOCK 16384   /* block size of HT_CopyFile */
-#define HT_DIR_MODE 0775      /* permission bits of created directories */
+#define HT_PATH_MAX 260      /* one path slot, terminator included */
+#define HT_DIR_PATH_MAX 1024 /* longest path the directory creators accept */
+#define HT_COPY_BLOCK 16384  /* block size of HT_CopyFile */
+#define HT_DIR_MODE 0775     /* permission bits of created directories */
 
 /* Formats a path printf-style into out (HT_PATH_MAX bytes). Returns 1 when
  * it fits; otherwise out is left empty and 0 is returned, so a cut path

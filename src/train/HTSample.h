@@ -18,8 +18,8 @@
 
 #include "penrune/HRTypes.h"
 
-#define HT_SAMPLE_HEAD 6           /* length, code and reserved bytes */
-#define HT_SAMPLE_MIN_LENGTH 10    /* the head and the two end markers */
+#define HT_SAMPLE_HEAD 6            /* length, code and reserved bytes */
+#define HT_SAMPLE_MIN_LENGTH 10     /* the head and the two end markers */
 #define HT_SAMPLE_MAX_LENGTH 0xBFFF /* longest record the feature stage takes */
 
 namespace penrune {

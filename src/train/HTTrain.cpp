@@ -39,8 +39,8 @@ bool TrimDirectory(char *out, const char *dir) {
     return n > 0;
 }
 
-bool BuildPaths(TrainPaths &p, const char *charsetDir, const char *sampleDir, const char *testDir,
-                const char *workDir, const char *outDir, const char *name) {
+bool BuildPaths(TrainPaths &p, const char *charsetDir, const char *sampleDir, const char *testDir, const char *workDir,
+                const char *outDir, const char *name) {
     char trimmedWork[HT_PATH_MAX];
     if (!TrimDirectory(p.sampleDir, sampleDir) || !TrimDirectory(p.testDir, testDir) ||
         !TrimDirectory(p.charsetDir, charsetDir) || !TrimDirectory(trimmedWork, workDir))
@@ -50,10 +50,8 @@ bool BuildPaths(TrainPaths &p, const char *charsetDir, const char *sampleDir, co
     return HT_FormatPath(p.stepLog, "%s/train_step.log", workDir) &&
            HT_FormatPath(p.featOrig, "%s/feat_orig", workDir) &&
            HT_FormatPath(p.featCoarse, "%s/feat_coarse", workDir) &&
-           HT_FormatPath(p.featComp, "%s/feat_comp", workDir) &&
-           HT_FormatPath(p.featSort, "%s/feat_sort", workDir) &&
-           HT_FormatPath(p.featRand, "%s/feat_rand", workDir) &&
-           HT_FormatPath(p.discMdc, "%s/disc_mdc", workDir) &&
+           HT_FormatPath(p.featComp, "%s/feat_comp", workDir) && HT_FormatPath(p.featSort, "%s/feat_sort", workDir) &&
+           HT_FormatPath(p.featRand, "%s/feat_rand", workDir) && HT_FormatPath(p.discMdc, "%s/disc_mdc", workDir) &&
            HT_FormatPath(p.discTree, "%s/disc_tree", workDir) &&
            HT_FormatPath(p.coaPath, "%s/coarse_training.coa", p.featCoarse) &&
            HT_FormatPath(p.mdcPath, "%s/class_%03d.mdc", p.discMdc, kLastSnapshot) &&
@@ -76,15 +74,24 @@ const char *const kSkipMessage[HT_TRAIN_STAGES] = {
 
 int RunStage(const TrainPaths &p, int stage) {
     switch (stage) {
-    case 1: return HTFeat_OrigFeature(p.sampleDir, p.featOrig);
-    case 2: return HTFeat_Coarse(p.featOrig, p.featCoarse, p.coaPath);
-    case 3: return HTFeat_CompFeature(p.featOrig, p.coaPath, p.featComp);
-    case 4: return HTFeat_SortFeature(p.featComp, p.featSort);
-    case 5: return HTFeat_RandFeature(p.featSort, p.featRand);
-    case 6: return HTDisc_Process(p.featSort, p.featRand, p.discMdc);
-    case 7: return HTTree_Process(p.coaPath, p.mdcPath, p.modelPath, p.featSort, p.discTree);
-    case 8: return HTEval_Reco(p.modelPath, p.testDir);
-    default: return 0;
+        case 1:
+            return HTFeat_OrigFeature(p.sampleDir, p.featOrig);
+        case 2:
+            return HTFeat_Coarse(p.featOrig, p.featCoarse, p.coaPath);
+        case 3:
+            return HTFeat_CompFeature(p.featOrig, p.coaPath, p.featComp);
+        case 4:
+            return HTFeat_SortFeature(p.featComp, p.featSort);
+        case 5:
+            return HTFeat_RandFeature(p.featSort, p.featRand);
+        case 6:
+            return HTDisc_Process(p.featSort, p.featRand, p.discMdc);
+        case 7:
+            return HTTree_Process(p.coaPath, p.mdcPath, p.modelPath, p.featSort, p.discTree);
+        case 8:
+            return HTEval_Reco(p.modelPath, p.testDir);
+        default:
+            return 0;
     }
 }
 
@@ -95,8 +102,7 @@ void RunStages(const TrainPaths &p, int start) {
     for (int stage = 1; stage < start && stage <= HT_TRAIN_STAGES; ++stage) HTLog_Print("%s", kSkipMessage[stage - 1]);
     for (int stage = start; stage <= HT_TRAIN_STAGES; ++stage) {
         if (!RunStage(p, stage)) return;
-        if (!HTTrain_SetStepFinish(p.stepLog, stage))
-            HTLog_Print("  cannot write the step log %s\n", p.stepLog);
+        if (!HTTrain_SetStepFinish(p.stepLog, stage)) HTLog_Print("  cannot write the step log %s\n", p.stepLog);
     }
 }
 
@@ -126,8 +132,8 @@ extern "C" int HTTrain_SetStepFinish(const char *path, int stage) {
 }
 
 extern "C" int HTTrain_Process(const char *charsetDir, const char *sampleDir, const char *testDir,
-                               const char *modelPath, const char *logPath, const char *workDir,
-                               const char *outDir, const char *name, int retrain) {
+                               const char *modelPath, const char *logPath, const char *workDir, const char *outDir,
+                               const char *name, int retrain) {
     TrainPaths p;
     if (!modelPath || !logPath || !BuildPaths(p, charsetDir, sampleDir, testDir, workDir, outDir, name)) return 0;
     p.modelPath = modelPath;

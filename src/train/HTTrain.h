@@ -18,8 +18,8 @@
 
 PENRUNE_EXTERN_C_BEGIN
 
-#define HT_TRAIN_STAGES 8        /* stages 1 .. 8 */
-#define HT_TRAIN_STEP_DONE 9     /* step log value after a complete run */
+#define HT_TRAIN_STAGES 8    /* stages 1 .. 8 */
+#define HT_TRAIN_STEP_DONE 9 /* step log value after a complete run */
 
 /* The number in the step log; 0 when it cannot be opened or holds none. */
 int HTTrain_GetStep(const char *path);

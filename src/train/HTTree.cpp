@@ -51,8 +51,7 @@ struct ClassSlots {
     void Add(HR_UINT16 code, const HR_UINT8 *body) {
         std::vector<HR_INT8> &slot = protos[code];
         if (slot.size() == static_cast<size_t>(HT_TREE_CLASS_PROTOS) * kDim) {
-            if (!overflow[code])
-                HTLog_Print("  class %x: prototypes beyond %d ignored\n", code, HT_TREE_CLASS_PROTOS);
+            if (!overflow[code]) HTLog_Print("  class %x: prototypes beyond %d ignored\n", code, HT_TREE_CLASS_PROTOS);
             overflow[code] = 1;
         } else if (total == HT_TREE_PROTO_MAX) {
             if (!full) HTLog_Print("  prototype limit %d reached, further prototypes ignored\n", HT_TREE_PROTO_MAX);
@@ -131,9 +130,12 @@ struct PassResult {
 class Optimizer {
 public:
     Optimizer(const char *sortDir, const char *treeDir)
-        : sortDir_(sortDir), treeDir_(treeDir), image_(HT_TREE_IMAGE_MAX),
+        : sortDir_(sortDir),
+          treeDir_(treeDir),
+          image_(HT_TREE_IMAGE_MAX),
           block_(HRReco_GetInstanceSize() / sizeof(HR_UINT64) + 1),
-          mapIndex_(static_cast<size_t>(HT_CODE_COUNT) * HT_TREE_CLASS_PROTOS), mapCount_(HT_CODE_COUNT),
+          mapIndex_(static_cast<size_t>(HT_CODE_COUNT) * HT_TREE_CLASS_PROTOS),
+          mapCount_(HT_CODE_COUNT),
           mapOverflow_(HT_CODE_COUNT) {}
 
     void ListFiles();
@@ -239,9 +241,9 @@ bool Optimizer::CollectFile(const char *path, std::vector<HR_UINT8> &buffer) {
             int count = mapCount_[code];
             if (count == 0) continue;
             for (int j = 0; j < kDim; ++j) q[j] = static_cast<HR_INT16>(static_cast<HR_INT8>(record[2 + j]) + 128);
-            int own = HRReco_GetNearestModelIndex(reco_, q, count, &mapIndex_[static_cast<size_t>(code) * HT_TREE_CLASS_PROTOS]);
-            if (own >= 0)
-                HRReco_TreeProcess(reco_, q, own, offsets_.data(), HT_TREE_BRANCHES, stats_.data());
+            int own = HRReco_GetNearestModelIndex(reco_, q, count,
+                                                  &mapIndex_[static_cast<size_t>(code) * HT_TREE_CLASS_PROTOS]);
+            if (own >= 0) HRReco_TreeProcess(reco_, q, own, offsets_.data(), HT_TREE_BRANCHES, stats_.data());
         }
     }
     bool ok = !std::ferror(fp);
@@ -289,7 +291,8 @@ void Optimizer::BuildMemberLists(float delta, PassResult &result) {
     std::vector<std::vector<HR_UINT16>> centresOf(view_.P);
     HR_UINT32 memberships = offsets_[view_.T];
     for (int c = 0; c < view_.T; ++c)
-        for (HR_UINT32 m = offsets_[c]; m < offsets_[c + 1]; ++m) centresOf[view_.Member(m)].push_back(static_cast<HR_UINT16>(c));
+        for (HR_UINT32 m = offsets_[c]; m < offsets_[c + 1]; ++m)
+            centresOf[view_.Member(m)].push_back(static_cast<HR_UINT16>(c));
     lists_.assign(view_.T, {});
     int listFull = 0, budgetOut = 0;
     for (int j = 0; j < view_.P; ++j) {
@@ -432,8 +435,7 @@ extern "C" int HTTree_Merge(const char *coaPath, const char *mdcPath, const char
     return ok ? 1 : 0;
 }
 
-extern "C" int HTTree_Optimize(const char *firstTree, const char *modelPath, const char *sortDir,
-                               const char *treeDir) {
+extern "C" int HTTree_Optimize(const char *firstTree, const char *modelPath, const char *sortDir, const char *treeDir) {
     try {
         return Optimize(firstTree, modelPath, sortDir, treeDir) ? 1 : 0;
     } catch (const std::bad_alloc &) {
@@ -442,13 +444,12 @@ extern "C" int HTTree_Optimize(const char *firstTree, const char *modelPath, con
     }
 }
 
-extern "C" int HTTree_Process(const char *coaPath, const char *mdcPath, const char *modelPath,
-                              const char *sortDir, const char *treeDir) {
+extern "C" int HTTree_Process(const char *coaPath, const char *mdcPath, const char *modelPath, const char *sortDir,
+                              const char *treeDir) {
     HTLog_TimeBegin(1);
     HTLog_Print("allocate tree begin.\n");
     char firstTree[HT_PATH_MAX];
-    bool ok = HT_FormatPath(firstTree, "%s/tree_%03d.tdb", treeDir, 0) &&
-              HTTree_Merge(coaPath, mdcPath, firstTree) &&
+    bool ok = HT_FormatPath(firstTree, "%s/tree_%03d.tdb", treeDir, 0) && HTTree_Merge(coaPath, mdcPath, firstTree) &&
               HTTree_Optimize(firstTree, modelPath, sortDir, treeDir);
     HTLog_Print(ok ? "allocate tree finished.\n" : "allocate tree fail.\n");
     HTLog_TimeStop(1);

@@ -17,18 +17,18 @@
 
 PENRUNE_EXTERN_C_BEGIN
 
-#define HT_TREE_CLASS_SLOTS 65534      /* character codes 0 .. 0xFFFD */
-#define HT_TREE_CLASS_PROTOS 10        /* prototypes of one class */
-#define HT_TREE_CENTRE_MAX 800         /* tree centres at most */
-#define HT_TREE_LIST_MAX 30000         /* members of one centre list */
-#define HT_TREE_MEMBERSHIP_MAX 65535   /* memberships in all (16-bit offsets) */
-#define HT_TREE_PROTO_MAX 65535        /* prototypes of an image (16-bit count) */
-#define HT_TREE_BRANCHES 6             /* centres a sample visits */
-#define HT_TREE_MIN_SAMPLES 5          /* samples a prototype needs to be moved */
-#define HT_TREE_LAST_PASS 99           /* last pass number */
-#define HT_TREE_MIN_ADDED 50           /* additions that make a pass adopted */
-#define HT_TREE_IMAGE_MAX (10u << 20)  /* largest tree file, 10 MiB */
-#define HT_TREE_READ_BLOCK 3000        /* records read at once */
+#define HT_TREE_CLASS_SLOTS 65534     /* character codes 0 .. 0xFFFD */
+#define HT_TREE_CLASS_PROTOS 10       /* prototypes of one class */
+#define HT_TREE_CENTRE_MAX 800        /* tree centres at most */
+#define HT_TREE_LIST_MAX 30000        /* members of one centre list */
+#define HT_TREE_MEMBERSHIP_MAX 65535  /* memberships in all (16-bit offsets) */
+#define HT_TREE_PROTO_MAX 65535       /* prototypes of an image (16-bit count) */
+#define HT_TREE_BRANCHES 6            /* centres a sample visits */
+#define HT_TREE_MIN_SAMPLES 5         /* samples a prototype needs to be moved */
+#define HT_TREE_LAST_PASS 99          /* last pass number */
+#define HT_TREE_MIN_ADDED 50          /* additions that make a pass adopted */
+#define HT_TREE_IMAGE_MAX (10u << 20) /* largest tree file, 10 MiB */
+#define HT_TREE_READ_BLOCK 3000       /* records read at once */
 
 /* Builds the first image: the transform of coaPath, the prototypes of
  * mdcPath whose code is wanted (at most 10 per class, at most 65535 in all;
@@ -41,8 +41,7 @@ int HTTree_Merge(const char *coaPath, const char *mdcPath, const char *outPath);
  * sortDir, writing treeDir/tree_NNN.tdb, and copies the last file written to
  * modelPath. Returns 0 when a tree file cannot be loaded or is not a
  * well-formed image, or a feature file cannot be opened. */
-int HTTree_Optimize(const char *firstTree, const char *modelPath, const char *sortDir,
-                    const char *treeDir);
+int HTTree_Optimize(const char *firstTree, const char *modelPath, const char *sortDir, const char *treeDir);
 
 /* Centres asked of the clustering for P prototypes: min(floor(sqrt(12 P)),
  * 800). */

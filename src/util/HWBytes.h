@@ -20,8 +20,8 @@ inline HR_UINT16 LoadU16(const void *p) {
 inline HR_UINT32 LoadU32(const void *p) {
     HR_UINT8 b[4];
     std::memcpy(b, p, sizeof b);
-    return static_cast<HR_UINT32>(b[0]) | (static_cast<HR_UINT32>(b[1]) << 8) |
-           (static_cast<HR_UINT32>(b[2]) << 16) | (static_cast<HR_UINT32>(b[3]) << 24);
+    return static_cast<HR_UINT32>(b[0]) | (static_cast<HR_UINT32>(b[1]) << 8) | (static_cast<HR_UINT32>(b[2]) << 16) |
+           (static_cast<HR_UINT32>(b[3]) << 24);
 }
 
 inline HR_INT32 LoadI32(const void *p) { return static_cast<HR_INT32>(LoadU32(p)); }

@@ -32,8 +32,8 @@ std::string ScratchPath(const char *name) {
 
 std::string WriteScratch(const char *name, const std::uint8_t *data, std::size_t size) {
     const std::string path = ScratchPath(name);
-    std::ofstream(path, std::ios::binary | std::ios::trunc).write(reinterpret_cast<const char *>(data),
-                                                                  static_cast<std::streamsize>(size));
+    std::ofstream(path, std::ios::binary | std::ios::trunc)
+        .write(reinterpret_cast<const char *>(data), static_cast<std::streamsize>(size));
     return path;
 }
 

@@ -70,17 +70,29 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     FuzzInput in(data, size);
     while (!in.empty()) {
         switch (in.Byte() % 7) {
-            case 0: AddStroke(kernel, in); break;
+            case 0:
+                AddStroke(kernel, in);
+                break;
             case 6: {  // either mode, or an unknown one that must be refused
                 const HR_INT32 mode = in.Byte() % 3;
                 if (HWKernel_SetMode(kernel, mode) != (mode != 2)) Fail("mode refusal");
                 break;
             }
-            case 1: HWKernel_DelStroke(kernel); break;
-            case 2: HWKernel_Reset(kernel); break;
-            case 3: ReadCandidate(kernel, in, false); break;
-            case 4: ReadCandidate(kernel, in, true); break;
-            default: ReadStrokes(kernel, in); break;
+            case 1:
+                HWKernel_DelStroke(kernel);
+                break;
+            case 2:
+                HWKernel_Reset(kernel);
+                break;
+            case 3:
+                ReadCandidate(kernel, in, false);
+                break;
+            case 4:
+                ReadCandidate(kernel, in, true);
+                break;
+            default:
+                ReadStrokes(kernel, in);
+                break;
         }
     }
     HWKernel_Terminate(kernel);

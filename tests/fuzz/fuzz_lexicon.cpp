@@ -59,8 +59,8 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***) {
     const std::string path = penrune_fuzz::WriteScratch(
         "phrases.txt", reinterpret_cast<const std::uint8_t *>(phrases.data()), phrases.size());
     const std::string image = penrune_fuzz::ScratchPath("lex.dat");
-    const std::string description = penrune_fuzz::WriteScratch("description.txt",
-                                                               reinterpret_cast<const std::uint8_t *>("base"), 4);
+    const std::string description =
+        penrune_fuzz::WriteScratch("description.txt", reinterpret_cast<const std::uint8_t *>("base"), 4);
     if (PYLex_CreateSysLex(description.c_str(), path.c_str(), image.c_str(),
                            penrune_fuzz::ScratchPath("errors.txt").c_str()) != PYLEX_BUILD_OK)
         Fail("base lexicon not built");
@@ -74,11 +74,11 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
     FuzzInput in(data, size);
     const std::uint8_t *base = reinterpret_cast<const std::uint8_t *>(g_base.data());
-    std::vector<std::uint8_t> image = in.Byte() % 2 == 0 ? penrune_fuzz::Bytes(data, size)
-                                                         : penrune_fuzz::Mutate(base, g_base.size(), in);
+    std::vector<std::uint8_t> image =
+        in.Byte() % 2 == 0 ? penrune_fuzz::Bytes(data, size) : penrune_fuzz::Mutate(base, g_base.size(), in);
     _PY_LEX lex;
-    const int accepted = PYLex_InitializeImage(&lex, image.empty() ? nullptr : image.data(),
-                                               static_cast<HR_UINT32>(image.size()));
+    const int accepted =
+        PYLex_InitializeImage(&lex, image.empty() ? nullptr : image.data(), static_cast<HR_UINT32>(image.size()));
     if (accepted != PYLex_CheckLexicon(image.empty() ? nullptr : image.data(), static_cast<HR_UINT32>(image.size())))
         Fail("view and check disagree");
     if (!accepted) return 0;

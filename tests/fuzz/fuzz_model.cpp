@@ -18,7 +18,7 @@ namespace {
 void Recognise(const std::uint8_t *image) {
     static std::vector<std::uint64_t> block((HRReco_GetInstanceSize() + 7) / 8);
     _HR_RECO *reco = HRReco_Initialize(block.data(), HRReco_GetInstanceSize(), &image);
-    _HR_POINT16 points[] = {{100, 100}, {900, 120}, {HR_MARKER16, 0}, {500, 0},
+    _HR_POINT16 points[] = {{100, 100},  {900, 120},       {HR_MARKER16, 0},          {500, 0},
                             {520, 1000}, {HR_MARKER16, 0}, {HR_MARKER16, HR_MARKER16}};
     HR_UINT16 codes[HR_RECO_MAX_CANDS], distances[HR_RECO_MAX_CANDS];
     HRReco_RecognizeShort(reco, points, sizeof points / sizeof points[0], 127, codes, distances);

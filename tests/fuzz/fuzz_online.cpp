@@ -33,7 +33,8 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***) {
     _HR_ONLINE context;
     HROnline_Initialize(&context, g_reco->matrix, g_table, &g_full);
     for (int i = 0; i < HR_ONLINE_CAPACITY; ++i) {
-        _HR_POINT16 stroke[] = {{static_cast<HR_UINT16>(64 * i), 0}, {1000, static_cast<HR_UINT16>(i)}, {HR_MARKER16, 0}};
+        _HR_POINT16 stroke[] = {
+            {static_cast<HR_UINT16>(64 * i), 0}, {1000, static_cast<HR_UINT16>(i)}, {HR_MARKER16, 0}};
         if (!HROnline_AddSample(&context, static_cast<HR_UINT32>(i), stroke, 3)) Fail("store full too early");
     }
     return 0;

@@ -25,8 +25,8 @@ void CheckGroups(const PYLexGroups &groups, const std::vector<_PHRASE_ITEM> &lis
 
 void Build(const std::string &phrases) {
     const std::string image = penrune_fuzz::ScratchPath("lex.dat");
-    const int result = PYLex_CreateSysLex(penrune_fuzz::ScratchPath("none").c_str(), phrases.c_str(),
-                                          image.c_str(), penrune_fuzz::ScratchPath("build-errors.txt").c_str());
+    const int result = PYLex_CreateSysLex(penrune_fuzz::ScratchPath("none").c_str(), phrases.c_str(), image.c_str(),
+                                          penrune_fuzz::ScratchPath("build-errors.txt").c_str());
     if (result != PYLEX_BUILD_OK) return;
     const std::string bytes = penrune_fuzz::ReadWhole(image);
     const std::vector<std::uint8_t> copy =

@@ -79,15 +79,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     std::vector<char> text(in.remaining());
     for (char &c : text) c = static_cast<char>(in.Byte());
     switch (op % 4) {
-        case 0: Utf8ToUtf16(text, capacity); break;
+        case 0:
+            Utf8ToUtf16(text, capacity);
+            break;
         case 1: {
             std::vector<HR_UINT16> units(text.size() / 2);
             if (!units.empty()) std::memcpy(units.data(), text.data(), units.size() * 2);
             Utf16ToUtf8(units, capacity);
             break;
         }
-        case 2: OneSequence(text); break;
-        default: Sort(text); break;
+        case 2:
+            OneSequence(text);
+            break;
+        default:
+            Sort(text);
+            break;
     }
     return 0;
 }

@@ -108,8 +108,8 @@ std::vector<uint8_t> BuildModelImage(const ModelLayout &layout) {
     if (!layout.matrix.empty() && layout.matrix.size() != size_t{kModelDim} * kModelFeatureDim)
         throw std::invalid_argument("matrix must hold 64 x 1024 elements");
 
-    const uint32_t sizes[7] = {8 + 2u * kModelFeatureDim * kModelDim + kModelDim * p,
-                               68 * t + 2 * m + 6, 2 * p, 2 * p, 0, 0, 0};
+    const uint32_t sizes[7] = {
+        8 + 2u * kModelFeatureDim * kModelDim + kModelDim * p, 68 * t + 2 * m + 6, 2 * p, 2 * p, 0, 0, 0};
     ByteWriter out;
     uint32_t word = kHeaderSize;
     out.U32(word);
@@ -186,8 +186,8 @@ ModelLayout RandomModelLayout(uint32_t seed, const ModelScale &scale) {
     return layout;
 }
 
-std::vector<_HR_POINT16> RandomCharacter(std::mt19937 &rng, int strokes, int pointsPerStroke, int left,
-                                         int top, int size) {
+std::vector<_HR_POINT16> RandomCharacter(std::mt19937 &rng, int strokes, int pointsPerStroke, int left, int top,
+                                         int size) {
     const double kPi = 3.14159265358979323846;
     std::uniform_real_distribution<double> unit(0.0, 1.0);
     const double step = size / 40.0;

@@ -32,8 +32,8 @@ struct ModelPrototype {
 };
 
 struct ModelLayout {
-    uint16_t classSlots = 0;        // K; 0 stores the largest code + 1
-    std::vector<int16_t> matrix;    // 64 x 1024, row-major; empty means all zero
+    uint16_t classSlots = 0;      // K; 0 stores the largest code + 1
+    std::vector<int16_t> matrix;  // 64 x 1024, row-major; empty means all zero
     std::vector<ModelPrototype> prototypes;
     std::vector<ModelVector> centres;
     std::vector<std::vector<uint16_t>> members;  // prototype indices per centre; missing lists are empty
@@ -55,7 +55,7 @@ std::vector<int16_t> RandomMatrix(uint32_t seed);
 // Size of a random model; the defaults are the shipped model's scale.
 struct ModelScale {
     int characters = 3800;
-    int prototypes = 7500;    // at least characters, at most 10 per character
+    int prototypes = 7500;  // at least characters, at most 10 per character
     int centres = 300;
     int memberships = 15000;  // member-list entries, at least one per prototype, at most centres per prototype
 };
@@ -71,8 +71,8 @@ ModelLayout RandomModelLayout(uint32_t seed, const ModelScale &scale = ModelScal
 // A random character of 16-bit points inside the square [left, left + size)
 // x [top, top + size): `strokes` smooth strokes of `pointsPerStroke` points,
 // each ended by (0xFFFF, 0), the whole ended by (0xFFFF, 0xFFFF).
-std::vector<_HR_POINT16> RandomCharacter(std::mt19937 &rng, int strokes, int pointsPerStroke,
-                                         int left = 0, int top = 0, int size = 1000);
+std::vector<_HR_POINT16> RandomCharacter(std::mt19937 &rng, int strokes, int pointsPerStroke, int left = 0, int top = 0,
+                                         int size = 1000);
 
 }  // namespace penrune::test
 

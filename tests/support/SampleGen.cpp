@@ -22,7 +22,7 @@ constexpr double kControlJitter = 5.0;    // per-sample move of a control point
 constexpr double kPointJitter = 1.0;      // per-point noise
 constexpr double kMaxScaleChange = 0.12;  // relative, per axis
 constexpr double kMaxShear = 0.10;
-constexpr double kMaxRotation = 0.10;     // radians, about 6 degrees
+constexpr double kMaxRotation = 0.10;  // radians, about 6 degrees
 constexpr double kMaxShift = 15.0;
 
 struct Vec {
@@ -51,7 +51,9 @@ std::vector<std::vector<Vec>> MakeTemplate(const SampleSetPlan &plan, int classI
     return strokes;
 }
 
-std::uint8_t ToCanvas(double v) { return static_cast<std::uint8_t>(std::lround(std::fmin(std::fmax(v, 0.0), kCanvasMax))); }
+std::uint8_t ToCanvas(double v) {
+    return static_cast<std::uint8_t>(std::lround(std::fmin(std::fmax(v, 0.0), kCanvasMax)));
+}
 
 // Points every kInkStep units along the polyline, both ends included.
 SampleStroke Trace(const std::vector<Vec> &controls, std::mt19937 &rng) {

@@ -26,12 +26,12 @@ struct SamplePoint {
 using SampleStroke = std::vector<SamplePoint>;
 
 struct SampleSetPlan {
-    int classes = 10;                 // number of characters
-    int samplesPerClass = 20;         // samples written per character
-    int files = 1;                    // sample s goes to file s % files
-    std::uint16_t firstCode = 0x4E00; // class c has code firstCode + c
-    std::uint32_t templateSeed = 1;   // chooses the class shapes
-    std::uint32_t noiseSeed = 1;      // chooses the per-sample distortions
+    int classes = 10;                  // number of characters
+    int samplesPerClass = 20;          // samples written per character
+    int files = 1;                     // sample s goes to file s % files
+    std::uint16_t firstCode = 0x4E00;  // class c has code firstCode + c
+    std::uint32_t templateSeed = 1;    // chooses the class shapes
+    std::uint32_t noiseSeed = 1;       // chooses the per-sample distortions
 };
 
 // One record of a sample file (train/HTSample.h) holding the strokes.
