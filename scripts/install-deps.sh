@@ -16,7 +16,7 @@ if [ "${#packages[@]}" -eq 0 ]; then
     liblapack-dev libblas-dev libopenblas-dev
     nlohmann-json3-dev
     python3-cffi python3-pytest python3-setuptools python3-pip
-    clang libclang-rt-14-dev
+    clang libclang-rt-14-dev clang-format
   )
 fi
 

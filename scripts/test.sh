@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: MIT
-# Builds libpenrune and runs the whole test suite twice: once in the normal
+# Checks the sources' layout (scripts/check-format.sh), then builds
+# libpenrune and runs the whole test suite twice: once in the normal
 # optimised build, once under AddressSanitizer and UndefinedBehaviorSanitizer;
 # then runs every fuzz target for 20 seconds. Between the two builds it
 # checks the staged installation and the recognition-only library
@@ -14,6 +15,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 jobs=$(nproc 2>/dev/null || echo 2)
+
+scripts/check-format.sh
 
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release
 cmake --build build -j "$jobs"
