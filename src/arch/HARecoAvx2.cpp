@@ -2,6 +2,8 @@
 // The AVX2 versions of the recognition kernels. The library is built for
 // any x86-64, so this code is compiled per function (target attribute) and
 // used only where the processor has AVX2 (HA_Isa).
+// The drivers of HARecoVariants.h pass AVX2 vectors between their steps.
+#define HA_DRIVER_TARGET __attribute__((target("avx2")))
 #include "arch/HARecoVariants.h"
 
 #if HA_HAVE_AVX2

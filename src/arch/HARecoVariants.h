@@ -40,7 +40,13 @@ inline HR_UINT32 HA_AddProducts(HR_UINT32 sum, const HR_INT16 *row, const HR_INT
 
 /* The drivers below are always inlined into a function compiled for the
  * version's instruction set, so its vectors never cross a call whose
- * convention GCC warns about. */
+ * convention GCC warns about. Clang checks the vector arguments before it
+ * inlines: a version that passes vectors of a wider instruction set
+ * defines HA_DRIVER_TARGET as that set's target attribute before it
+ * includes this header. */
+#ifndef HA_DRIVER_TARGET
+#define HA_DRIVER_TARGET
+#endif
 #if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wpsabi"
@@ -52,8 +58,9 @@ inline HR_UINT32 HA_AddProducts(HR_UINT32 sum, const HR_INT16 *row, const HR_INT
  * sum, Ops::StoreTotals4 the sums of four such vectors. Inlined into each
  * version, so that it is compiled for that version's instruction set. */
 template <class Ops>
-__attribute__((always_inline)) inline void HA_RowDistancesBy(const HR_INT16 *y, const HR_INT8 *rows,
-                                                             const HR_UINT16 *index, int count, HR_UINT32 *out) {
+HA_DRIVER_TARGET __attribute__((always_inline)) inline void HA_RowDistancesBy(const HR_INT16 *y, const HR_INT8 *rows,
+                                                                              const HR_UINT16 *index, int count,
+                                                                              HR_UINT32 *out) {
     constexpr int kGroup = 4;
     int k = 0;
     for (; k + kGroup <= count; k += kGroup) {
@@ -67,8 +74,9 @@ __attribute__((always_inline)) inline void HA_RowDistancesBy(const HR_INT16 *y, 
 /* The projection kernel: kBlock rows at a time with Ops::Rows<kBlock>, the
  * rest one by one. Inlined into each version as HA_RowDistancesBy. */
 template <HR_UINT32 kBlock, class Ops>
-__attribute__((always_inline)) inline void HA_ProjectBy(const HR_INT16 *x, HR_UINT32 nIn, HR_INT16 *out, HR_UINT32 nOut,
-                                                        const HR_INT16 *matrix) {
+HA_DRIVER_TARGET __attribute__((always_inline)) inline void HA_ProjectBy(const HR_INT16 *x, HR_UINT32 nIn,
+                                                                         HR_INT16 *out, HR_UINT32 nOut,
+                                                                         const HR_INT16 *matrix) {
     HR_UINT32 r = 0;
     for (; r + kBlock <= nOut; r += kBlock)
         Ops::template Rows<kBlock>(matrix + static_cast<size_t>(r) * nIn, nIn, x, out + r);
