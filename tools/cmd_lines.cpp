@@ -326,11 +326,17 @@ private:
     _HR_RECO *reco_ = nullptr;
 };
 
-// Characters recognised right alone at their true strokes.
-long OracleHits(Recognizer &reco, const ComposedLine &line, const Text &text) {
+// The characters recognised alone at their true strokes.
+Text OracleText(Recognizer &reco, const ComposedLine &line) {
+    Text text;
+    for (std::size_t c = 0; c < line.charEnds.size(); ++c)
+        text.push_back(reco.Best(line, c == 0 ? 0 : line.charEnds[c - 1], line.charEnds[c]));
+    return text;
+}
+
+long Hits(const Text &ref, const Text &read) {
     long hits = 0;
-    for (std::size_t c = 0; c < text.size(); ++c)
-        hits += reco.Best(line, c == 0 ? 0 : line.charEnds[c - 1], line.charEnds[c]) == text[c];
+    for (std::size_t c = 0; c < ref.size(); ++c) hits += read[c] == ref[c];
     return hits;
 }
 
@@ -354,8 +360,9 @@ public:
                         Compose(texts[t], static_cast<std::uint32_t>(t), spacing, source, options_.seed);
                     Key3 key = Key(modeName, spacing.name, texts[t]);
                     Tally &tally = tallies_[key];
-                    Feed(kernel, line, texts[t].text, key, &tally);
-                    tally.oracle += OracleHits(oracle, line, texts[t].text);
+                    const Text alone = OracleText(oracle, line);
+                    Feed(kernel, line, texts[t].text, alone, key, &tally);
+                    tally.oracle += Hits(texts[t].text, alone);
                 }
         }
     }
@@ -392,7 +399,10 @@ private:
         return {mode, std::string(spacing) + " / " + text.kind + " " + length};
     }
 
-    void Feed(KernelSession &kernel, const ComposedLine &line, const Text &ref, const Key3 &key, Tally *tally) {
+    // Recognises the line and counts it; a miss is printed with what the
+    // characters alone read.
+    void Feed(KernelSession &kernel, const ComposedLine &line, const Text &ref, const Text &alone, const Key3 &key,
+              Tally *tally) {
         const char *mode = key[0].c_str();
         kernel.Reset();
         for (std::size_t s = 0; s < line.strokes.size(); ++s) {
@@ -412,7 +422,8 @@ private:
                 break;
             }
         if (options_.errors && best != ref)
-            std::printf("miss\t%s\t%s\t%s\t%s\n", mode, key[1].c_str(), Encode(ref).c_str(), Encode(best).c_str());
+            std::printf("miss\t%s\t%s\t%s\t%s\t%s\n", mode, key[1].c_str(), Encode(ref).c_str(), Encode(best).c_str(),
+                        Encode(alone).c_str());
     }
 
     const Options &options_;
@@ -466,7 +477,8 @@ void PrintDetails(std::FILE *out) {
                  "                         widest-run, small-below, letter-case)\n"
                  "  --synth=NAME=V,...     synthesiser parameters (penrune synth --help names them)\n"
                  "  --careless             a careless writer's synthesis\n"
-                 "  --errors               print every line whose candidate 1 is wrong\n"
+                 "  --errors               print every line whose candidate 1 is wrong, with what its\n"
+                 "                         characters read alone at their true strokes\n"
                  "  --no-latency           leave out the AddStroke time table\n");
 }
 
