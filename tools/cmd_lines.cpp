@@ -29,6 +29,7 @@
 #include "Args.h"
 #include "Command.h"
 #include "penrune/HWUtils.h"
+#include "util/HWBytes.h"
 #include "KernelSession.h"
 #include "LineScore.h"
 #include "SynthParams.h"
@@ -101,7 +102,20 @@ std::string Encode(const Text &t) {
     return s;
 }
 
-// Where the characters of a line come from.
+// The characters the embedded model can name: a line of others would
+// measure the stroke source's breadth, not the kernel.
+std::set<std::uint16_t> ModelCodes() {
+    std::vector<HR_UINT64> block((HRReco_GetInstanceSize() + sizeof(HR_UINT64) - 1) / sizeof(HR_UINT64));
+    const _HR_RECO *reco = HRReco_Initialize(block.data(), HRReco_GetInstanceSize(), nullptr);
+    if (reco == nullptr) throw std::runtime_error("recognizer initialisation failed");
+    std::set<std::uint16_t> codes;
+    for (HR_UINT32 p = 0; p < reco->prototypeCount; ++p) codes.insert(penrune::LoadU16(reco->codes + 2 * p));
+    codes.erase(0);
+    return codes;
+}
+
+// Where the characters of a line come from: those of the source that the
+// model can name.
 class CharacterSource {
 public:
     explicit CharacterSource(const Options &options)
@@ -112,11 +126,17 @@ public:
             for (const std::string &path : options.sources) library_.Add(ReadHands(path), 1.0);
         }
     }
-    bool Has(std::uint16_t code) const { return real_ ? samples_.count(code) != 0 : library_.HandCount(code) != 0; }
+    bool Has(std::uint16_t code) const {
+        return named_.count(code) != 0 && (real_ ? samples_.count(code) != 0 : library_.HandCount(code) != 0);
+    }
     std::vector<std::uint16_t> Codes() const {
-        if (!real_) return library_.Codes();
         std::vector<std::uint16_t> codes;
-        for (const auto &entry : samples_) codes.push_back(entry.first);
+        if (real_) {
+            for (const auto &entry : samples_) codes.push_back(entry.first);
+        } else {
+            codes = library_.Codes();
+        }
+        codes.erase(std::remove_if(codes.begin(), codes.end(), [&](std::uint16_t c) { return !Has(c); }), codes.end());
         return codes;
     }
     std::size_t SampleCount(std::uint16_t code) const { return real_ ? samples_.at(code).size() : 0; }
@@ -135,6 +155,7 @@ public:
 private:
     std::uint64_t seed_;
     bool real_;
+    std::set<std::uint16_t> named_ = ModelCodes();
     SynthParams params_;
     std::map<std::uint16_t, std::vector<Ink>> samples_;
     HandLibrary library_;
