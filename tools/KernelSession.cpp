@@ -47,6 +47,8 @@ KernelSession::KernelSession(HR_INT32 mode, const std::string &modelPath, const 
 
 KernelSession::~KernelSession() { HWKernel_Terminate(kernel_); }
 
+const HR_UINT8 *KernelSession::Model() const { return model_.empty() ? HRData_GetDataPtr() : Bytes(model_); }
+
 bool KernelSession::Add(const KernelStroke &stroke) {
     return HWKernel_AddStroke(kernel_, stroke.data(), static_cast<HR_UINT32>(stroke.size())) != 0;
 }

@@ -31,6 +31,8 @@ public:
     std::string Text(HR_UINT32 index) const;
     long long Score(HR_UINT32 index) const;
     _HW_KERNEL *Get() { return kernel_; }
+    // The model image the kernel recognises with.
+    const HR_UINT8 *Model() const;
 
 private:
     std::vector<HR_UINT64> model_;  // file images, 8-byte aligned

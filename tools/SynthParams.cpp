@@ -19,6 +19,22 @@ SynthParams NeutralParams() {
     return p;
 }
 
+SynthParams CarelessParams() {
+    SynthParams p;
+    p.strokeShift = 18;
+    p.strokeRotate = 0.28;
+    p.strokeScale = 0.11;
+    p.warp = 18;
+    p.slant = 0.14;
+    p.rotate = 0.07;
+    p.aspect = 0.14;
+    p.swapRate = 0.45;
+    p.joinRate = 0.45;
+    p.messMin = 0.45;
+    p.componentGap = 0.25;
+    return p;
+}
+
 const std::vector<ParamInfo> &ParamTable() {
     static const std::vector<ParamInfo> table = {
         {"rotate", &SynthParams::rotate, "sd of the character's rotation (radians)"},

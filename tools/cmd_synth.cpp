@@ -63,6 +63,7 @@ SynthOptions ParseOptions(int argc, char **argv) {
     args.Text("charset", options.charsetDir);
     args.Text("prefix", options.prefix);
     args.Number("thin", options.thin, 0, HUGE_VAL);
+    if (args.Flag("careless")) options.params = CarelessParams();  // the options below refine it
     for (const auto &[name, value] : args.Rest()) {
         double number = 0;
         if (!ParseNumber(value, number) || !SetParam(options.params, name, number))
@@ -149,7 +150,8 @@ void PrintSynthOptions(std::FILE *out) {
     std::fprintf(out,
                  "options:\n"
                  "  --samples=40 --hand-samples=0 --seed=1 --chars-per-file=100 --charset=DIR --prefix=synth\n"
-                 "  (a character gets max(samples, hand-samples x its number of hands) samples)\n");
+                 "  (a character gets max(samples, hand-samples x its number of hands) samples)\n"
+                 "  --careless  a careless writer's parameters, which the options below refine\n");
     for (const ParamInfo &info : ParamTable())
         std::fprintf(out, "  --%s=%g  %s\n", KebabCase(info.name).c_str(), SynthParams().*info.field, info.help);
 }
