@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <functional>
+#include <map>
 #include <cstring>
 #include <fstream>
 #include <memory>
@@ -14,6 +17,7 @@
 
 #include "penrune/HWKernel.h"
 #include "penrune/HWUtils.h"
+#include "kernel/HWAspect.h"
 #include "kernel/HWLineSearch.h"
 
 namespace {
@@ -124,6 +128,59 @@ TEST_F(LineSearch, TheLineSettlesTheCaseOfLettersOfOneShape) {
         Pass(line.get(), {hanzi, c.box}, {{c.codes, same}});
         EXPECT_EQ(LineItem(line.get(), 0), Utf16(c.best)) << c.codes;
     }
+}
+
+TEST(ShapeTable, KnowsTheUsualAspectsOfFlatTallAndSquareCharacters) {
+    ASSERT_GT(g_hw_aspectCount, 3800u);
+    EXPECT_TRUE(std::is_sorted(g_hw_aspectCodes, g_hw_aspectCodes + g_hw_aspectCount, std::less_equal<HR_UINT16>()))
+        << "codes must ascend strictly, or the lookup misses";
+    HR_INT32 flat = 0, tall = 0, square = 0, unknown = 7;
+    ASSERT_TRUE(HWAspect_Find(0x4E00, &flat));  // 一
+    ASSERT_TRUE(HWAspect_Find('1', &tall));
+    ASSERT_TRUE(HWAspect_Find(0x56FD, &square));  // 国
+    EXPECT_GT(flat, 2 * HW_ASPECT_SCALE);
+    EXPECT_LT(tall, -HW_ASPECT_SCALE / 2);
+    EXPECT_LT(std::abs(square), HW_ASPECT_SCALE / 4);
+    EXPECT_FALSE(HWAspect_Find(0xE000, &unknown));  // private use: no shape
+    EXPECT_EQ(unknown, 7);
+
+    EXPECT_EQ(HWAspect_OfBox(1000, 1000), 0);
+    EXPECT_EQ(HWAspect_OfBox(2718, 1000), HW_ASPECT_SCALE);
+    EXPECT_EQ(HWAspect_OfBox(1000, 2718), -HW_ASPECT_SCALE);
+    EXPECT_EQ(HWAspect_OfBox(60000, 1), HW_ASPECT_LIMIT);
+    EXPECT_EQ(HWAspect_OfBox(0, 60000), -HW_ASPECT_LIMIT);  // an empty side counts as one unit
+}
+
+TEST_F(LineSearch, ARunFarNarrowerThanItsCharacterReadsAsAPartOfAWiderOne) {
+    // 坊 written wide: its parts 土 and 方, each half as wide as they are
+    // usually written, spell the word 土方. Read as 坊, the two strokes have
+    // its usual shape.
+    const std::vector<_HW_RECT> boxes = {{0, 0, 450, 1000}, {550, 0, 1150, 1000}};
+    const auto costs = [&](HR_INT32 aspect, HR_UINT16 whole) {
+        line->weights.aspect = aspect;
+        Pass(line.get(), {boxes[0]}, {{"土", {1500}}});
+        Pass(line.get(), boxes, {{"方", {1500}}, {"坊", {whole}}});
+        std::map<std::u16string, HR_INT32> cost;
+        for (HR_UINT32 i = 0; i < HWLine_GetTotal(line.get()); ++i)
+            cost[LineItem(line.get(), i)] = HWLine_GetItemScore(line.get(), i);
+        return std::make_pair(cost.at(Utf16("土方")), cost.at(Utf16("坊")));
+    };
+    const auto [split, whole] = costs(0, 1500);
+    // 坊 so far from the ink that without the shape term 土方 wins by 500.
+    const HR_UINT16 far = static_cast<HR_UINT16>(1500 + split - whole + 500);
+    const auto [plainSplit, plainWhole] = costs(0, far);
+    ASSERT_EQ(plainSplit + 500, plainWhole);
+    const auto [narrowSplit, usualWhole] = costs(100, far);
+    EXPECT_EQ(LineItem(line.get(), 0), Utf16("坊"));
+    EXPECT_EQ(usualWhole, plainWhole) << "坊 at its usual shape pays nothing";
+    EXPECT_GT(narrowSplit, plainSplit + 500) << "土 and 方 at half their width pay";
+
+    // A character the shape table does not know costs nothing for its shape.
+    Pass(line.get(), {boxes[0]}, {{"\xee\x80\x80", {1500}}});
+    const HR_INT32 unknown = HWLine_GetItemScore(line.get(), 0);
+    line->weights.aspect = 0;
+    Pass(line.get(), {boxes[0]}, {{"\xee\x80\x80", {1500}}});
+    EXPECT_EQ(HWLine_GetItemScore(line.get(), 0), unknown);
 }
 
 TEST_F(LineSearch, ItemsAreCutToTheBuffer) {

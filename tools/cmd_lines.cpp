@@ -53,14 +53,6 @@ constexpr double kMargin = 200;
 // Phrases among the most frequent this many of the list count as frequent.
 constexpr std::size_t kFrequentRank = 5000;
 
-// A careless writer's synthesis: stroke and character distortions well
-// beyond the training synthesis, so that characters alone are recognised
-// about as often as real writers' are (95-97 %) and a line's costs must
-// settle real confusions of segmentation and recognition.
-const char kCareless[] =
-    "stroke-shift=18,stroke-rotate=0.28,stroke-scale=0.11,warp=18,slant=0.14,rotate=0.07,aspect=0.14,"
-    "swap-rate=0.45,join-rate=0.45,mess-min=0.45,component-gap=0.25";
-
 struct Spacing {
     const char *name;
     double low, high;  // ink-to-ink gap as a fraction of the character size
@@ -86,6 +78,8 @@ struct Options {
     SynthParams synth;  // the synthesiser's parameters, --synth=NAME=V,... changes them
     bool errors = false;
     bool latency = true;
+    std::string model;    // empty: the embedded model
+    std::string lexicon;  // empty: the embedded lexicon
 };
 
 Text Decode(const std::string &s) {
@@ -102,12 +96,35 @@ std::string Encode(const Text &t) {
     return s;
 }
 
-// The characters the embedded model can name: a line of others would
-// measure the stroke source's breadth, not the kernel.
-std::set<std::uint16_t> ModelCodes() {
-    std::vector<HR_UINT64> block((HRReco_GetInstanceSize() + sizeof(HR_UINT64) - 1) / sizeof(HR_UINT64));
-    const _HR_RECO *reco = HRReco_Initialize(block.data(), HRReco_GetInstanceSize(), nullptr);
-    if (reco == nullptr) throw std::runtime_error("recognizer initialisation failed");
+// A recognizer over the kernel's model (null: the embedded one).
+class Recognizer {
+public:
+    explicit Recognizer(const HR_UINT8 *model)
+        : block_((HRReco_GetInstanceSize() + sizeof(HR_UINT64) - 1) / sizeof(HR_UINT64)) {
+        reco_ = HRReco_Initialize(block_.data(), HRReco_GetInstanceSize(), &model);
+        if (reco_ == nullptr) throw std::runtime_error("recognizer initialisation failed");
+    }
+    const _HR_RECO *Get() const { return reco_; }
+    // Best candidate of the strokes [first, end).
+    std::uint16_t Best(const std::vector<KernelStroke> &strokes, std::size_t first, std::size_t end) {
+        std::vector<_HR_POINT16> points;
+        for (std::size_t s = first; s < end; ++s) points.insert(points.end(), strokes[s].begin(), strokes[s].end());
+        points.push_back({HR_MARKER16, 0xFFFF});
+        HR_UINT16 codes[HW_RECO_CANDIDATES], distances[HW_RECO_CANDIDATES];
+        HRReco_RecognizeShort(reco_, points.data(), static_cast<HR_UINT16>(points.size()), HW_RECO_CANDIDATES, codes,
+                              distances);
+        return codes[0];
+    }
+
+private:
+    std::vector<HR_UINT64> block_;
+    _HR_RECO *reco_ = nullptr;
+};
+
+// The characters the model can name: a line of others would measure the
+// stroke source's breadth, not the kernel.
+std::set<std::uint16_t> ModelCodes(const Recognizer &recognizer) {
+    const _HR_RECO *reco = recognizer.Get();
     std::set<std::uint16_t> codes;
     for (HR_UINT32 p = 0; p < reco->prototypeCount; ++p) codes.insert(penrune::LoadU16(reco->codes + 2 * p));
     codes.erase(0);
@@ -118,8 +135,8 @@ std::set<std::uint16_t> ModelCodes() {
 // model can name.
 class CharacterSource {
 public:
-    explicit CharacterSource(const Options &options)
-        : seed_(options.seed), real_(!options.samples.empty()), params_(options.synth) {
+    CharacterSource(const Options &options, std::set<std::uint16_t> named)
+        : seed_(options.seed), real_(!options.samples.empty()), named_(std::move(named)), params_(options.synth) {
         if (real_) {
             for (Hand &hand : ReadHands(options.samples)) samples_[hand.code].push_back(std::move(hand.ink));
         } else {
@@ -155,7 +172,7 @@ public:
 private:
     std::uint64_t seed_;
     bool real_;
-    std::set<std::uint16_t> named_ = ModelCodes();
+    std::set<std::uint16_t> named_;
     SynthParams params_;
     std::map<std::uint16_t, std::vector<Ink>> samples_;
     HandLibrary library_;
@@ -315,7 +332,9 @@ void SetWeights(_HW_LINE_WEIGHTS *w, const std::string &settings) {
                                                       {"overlap", &w->overlap},
                                                       {"widest-run", &w->widestRun},
                                                       {"small-below", &w->smallBelow},
-                                                      {"letter-case", &w->letterCase}};
+                                                      {"letter-case", &w->letterCase},
+                                                      {"aspect-free", &w->aspectFree},
+                                                      {"aspect", &w->aspect}};
     ForEachSetting(settings, [&](const std::string &name, const std::string &value) {
         auto field = fields.find(name);
         if (field == fields.end()) throw std::runtime_error("unknown weight: " + name);
@@ -323,35 +342,11 @@ void SetWeights(_HW_LINE_WEIGHTS *w, const std::string &settings) {
     });
 }
 
-// The recognizer over the embedded model, for the characters alone.
-class Recognizer {
-public:
-    Recognizer() : block_((HRReco_GetInstanceSize() + sizeof(HR_UINT64) - 1) / sizeof(HR_UINT64)) {
-        reco_ = HRReco_Initialize(block_.data(), HRReco_GetInstanceSize(), nullptr);
-        if (reco_ == nullptr) throw std::runtime_error("recognizer initialisation failed");
-    }
-    // Best candidate of the strokes [first, end) of the line.
-    std::uint16_t Best(const ComposedLine &line, std::size_t first, std::size_t end) {
-        std::vector<_HR_POINT16> points;
-        for (std::size_t s = first; s < end; ++s)
-            points.insert(points.end(), line.strokes[s].begin(), line.strokes[s].end());
-        points.push_back({HR_MARKER16, 0xFFFF});
-        HR_UINT16 codes[HW_RECO_CANDIDATES], distances[HW_RECO_CANDIDATES];
-        HRReco_RecognizeShort(reco_, points.data(), static_cast<HR_UINT16>(points.size()), HW_RECO_CANDIDATES, codes,
-                              distances);
-        return codes[0];
-    }
-
-private:
-    std::vector<HR_UINT64> block_;
-    _HR_RECO *reco_ = nullptr;
-};
-
 // The characters recognised alone at their true strokes.
 Text OracleText(Recognizer &reco, const ComposedLine &line) {
     Text text;
     for (std::size_t c = 0; c < line.charEnds.size(); ++c)
-        text.push_back(reco.Best(line, c == 0 ? 0 : line.charEnds[c - 1], line.charEnds[c]));
+        text.push_back(reco.Best(line.strokes, c == 0 ? 0 : line.charEnds[c - 1], line.charEnds[c]));
     return text;
 }
 
@@ -363,15 +358,14 @@ long Hits(const Text &ref, const Text &read) {
 
 class Benchmark {
 public:
-    explicit Benchmark(const Options &options) : options_(options) {}
+    Benchmark(const Options &options, Recognizer &oracle) : options_(options), oracle_(oracle) {}
 
     void Run(const std::vector<LineText> &texts, const CharacterSource &source) {
         std::vector<HR_INT32> modes;
         if (options_.modes.find("classic") != std::string::npos) modes.push_back(HW_MODE_CLASSIC);
         if (options_.modes.find("line") != std::string::npos) modes.push_back(HW_MODE_LINE);
-        Recognizer oracle;
         for (HR_INT32 mode : modes) {
-            KernelSession kernel(mode);
+            KernelSession kernel(mode, options_.model, options_.lexicon);
             if (!options_.weights.empty()) SetWeights(&kernel.Get()->line.weights, options_.weights);
             const char *modeName = mode == HW_MODE_LINE ? "line" : "classic";
             for (const Spacing &spacing : kSpacings)
@@ -381,7 +375,7 @@ public:
                         Compose(texts[t], static_cast<std::uint32_t>(t), spacing, source, options_.seed);
                     Key3 key = Key(modeName, spacing.name, texts[t]);
                     Tally &tally = tallies_[key];
-                    const Text alone = OracleText(oracle, line);
+                    const Text alone = OracleText(oracle_, line);
                     Feed(kernel, line, texts[t].text, alone, key, &tally);
                     tally.oracle += Hits(texts[t].text, alone);
                 }
@@ -448,6 +442,7 @@ private:
     }
 
     const Options &options_;
+    Recognizer &oracle_;
     std::map<Key3, Tally> tallies_;
     std::map<std::pair<std::string, std::string>, Latency> latency_;
 };
@@ -467,6 +462,8 @@ bool ParseOptions(int argc, char **argv, Options *o) {
     long long number = 0;
     args.Text("samples", o->samples);
     o->sources = args.Texts("source");
+    args.Text("model", o->model);
+    args.Text("lexicon", o->lexicon);
     args.Text("phrases", o->phrases);
     args.Text("name", o->name);
     if (args.Integer("seed", number, 0, std::numeric_limits<long long>::max()))
@@ -475,7 +472,7 @@ bool ParseOptions(int argc, char **argv, Options *o) {
     if (args.Integer("long", number, 0, std::numeric_limits<int>::max())) o->longCount = static_cast<int>(number);
     args.Text("modes", o->modes);
     args.Text("weights", o->weights);
-    if (args.Flag("careless")) SetSynthParams(&o->synth, kCareless);
+    if (args.Flag("careless")) o->synth = CarelessParams();
     for (const std::string &settings : args.Texts("synth")) SetSynthParams(&o->synth, settings);
     o->errors = args.Flag("errors");
     if (args.Flag("no-latency")) o->latency = false;
@@ -495,20 +492,25 @@ void PrintDetails(std::FILE *out) {
                  "  --modes=classic,line   the kernel modes to run\n"
                  "  --weights=NAME=V,...   line mode weights (margin, word, single, char-weight-cap, in-word,\n"
                  "                         per-char, narrow-below, narrow, wide-above, wide, inner-gap, overlap,\n"
-                 "                         widest-run, small-below, letter-case)\n"
+                 "                         widest-run, small-below, letter-case, aspect-free, aspect)\n"
                  "  --synth=NAME=V,...     synthesiser parameters (penrune synth --help names them)\n"
                  "  --careless             a careless writer's synthesis\n"
                  "  --errors               print every line whose candidate 1 is wrong, with what its\n"
                  "                         characters read alone at their true strokes\n"
-                 "  --no-latency           leave out the AddStroke time table\n");
+                 "  --no-latency           leave out the AddStroke time table\n"
+                 "  --model=FILE           a model image in place of the embedded model\n"
+                 "  --lexicon=FILE         a lexicon image in place of the embedded lexicon\n");
 }
 
 int Main(int argc, char **argv) {
     Options options;
     if (!ParseOptions(argc, argv, &options)) return penrune::UsageError("lines");
-    CharacterSource source(options);
+    // The kernel checks the images; the oracle and the texts use its model.
+    KernelSession probe(HW_MODE_LINE, options.model, options.lexicon);
+    Recognizer oracle(probe.Model());
+    CharacterSource source(options, ModelCodes(oracle));
     std::vector<LineText> texts = ChooseTexts(options, source);
-    Benchmark bench(options);
+    Benchmark bench(options, oracle);
     bench.Run(texts, source);
     bench.Print();
     return 0;

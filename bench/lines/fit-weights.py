@@ -5,10 +5,14 @@
 Coordinate search: each weight in turn is scaled up and down, and a change is
 kept when the character correct rate of candidate 1 over every synthetic
 line (all kinds and spacings, long lines included) rises. The lines are
-synthesised with a seed of their own, neither the training seeds nor the
+synthesised with seeds of their own, neither the training seeds nor the
 benchmark's, and no real handwriting is used.
 
-usage: bench/lines/fit-weights.py [--rounds=N] [--seed=N] [--start=NAME=V,...]
+One seed's lines hold about 1,700 characters, few enough that a weight
+moves the rate by chance; the rate is pooled over several seeds (--seeds,
+default 9001,9002,9003).
+
+usage: bench/lines/fit-weights.py [--rounds=N] [--seeds=N,...] [--start=NAME=V,...] [--tool=PENRUNE]
 """
 import re
 import subprocess
@@ -16,18 +20,27 @@ import sys
 from pathlib import Path
 
 ROOT = Path(__file__).resolve().parents[2]
-TOOL = ROOT / "build" / "penrune"
+tool = ROOT / "build" / "penrune"
 # The lines are those of `penrune lines --careless`: a careless writer's
 # synthesis, whose characters alone are recognised about as often as real
 # writers' are.
 START = {"margin": 0, "word": 4, "single": 4, "char-weight-cap": 14000, "in-word": 0, "per-char": 0, "narrow-below": 500,
-         "narrow": 4, "wide-above": 1300, "wide": 4, "inner-gap": 3, "overlap": 3, "widest-run": 1800}
+         "narrow": 4, "wide-above": 1300, "wide": 4, "inner-gap": 3, "overlap": 3, "widest-run": 1800,
+         "aspect-free": 8, "aspect": 20}
 ROW = re.compile(r"^\| \S+ \| [^|]+ \| (\d+) \| (\d+) \| line \| ([\d.]+) %")
 
 
-def rate(weights, seed):
+def rate(weights, seeds):
+    right = chars = 0
+    for seed in seeds:
+        r, n = rate_one(weights, seed)
+        right, chars = right + r, chars + n
+    return right / chars
+
+
+def rate_one(weights, seed):
     settings = ",".join(f"{k}={v}" for k, v in weights.items())
-    out = subprocess.run([str(TOOL), "lines", f"--source={ROOT}/third_party_data/strokes/hanzi-main.jsonl",
+    out = subprocess.run([str(tool), "lines", f"--source={ROOT}/third_party_data/strokes/hanzi-main.jsonl",
                           f"--phrases={ROOT}/data/lexicon/phrases.txt", f"--seed={seed}", "--count=40",
                           "--long=20", "--modes=line", "--no-latency", "--careless",
                           f"--weights={settings}"],
@@ -39,22 +52,25 @@ def rate(weights, seed):
             n = int(m.group(2))
             chars += n
             right += float(m.group(3)) * n / 100
-    return right / chars
+    return right, chars
 
 
 def main():
-    rounds, seed = 2, 9001
+    global tool
+    rounds, seeds = 2, [9001, 9002, 9003]
     weights = dict(START)
     for arg in sys.argv[1:]:
         if arg.startswith("--rounds="):
             rounds = int(arg[9:])
-        elif arg.startswith("--seed="):
-            seed = int(arg[7:])
+        elif arg.startswith("--tool="):
+            tool = Path(arg[7:])
+        elif arg.startswith("--seeds="):
+            seeds = [int(x) for x in arg[8:].split(",")]
         elif arg.startswith("--start="):
             for item in arg[8:].split(","):
                 k, v = item.split("=")
                 weights[k] = int(v)
-    best = rate(weights, seed)
+    best = rate(weights, seeds)
     print(f"start {best:.4f} {weights}", flush=True)
     for _ in range(rounds):
         for name in START:
@@ -67,7 +83,7 @@ def main():
                 if trial == value:
                     continue
                 candidate = dict(weights, **{name: trial})
-                r = rate(candidate, seed)
+                r = rate(candidate, seeds)
                 if r > best:
                     best, weights = r, candidate
                     print(f"{name}={trial} {best:.4f}", flush=True)

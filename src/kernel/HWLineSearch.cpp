@@ -17,6 +17,7 @@
 // the search is a beam of that width over segmentation paths.
 #include "kernel/HWLineSearch.h"
 
+#include "kernel/HWAspect.h"
 #include "penrune/HRKernel.h"
 #include "penrune/HWUtils.h"
 #include "util/HWText.h"
@@ -122,9 +123,19 @@ HR_INT32 CaseCost(const _HW_LINE *line, const _HW_LINE_HYP &hyp, HR_UINT16 code)
     return 0;
 }
 
+// A run far narrower or wider than its character is usually written is
+// more likely a part of it, or it and a neighbour (土 and 方 of 坊).
+HR_INT32 AspectCost(const _HW_LINE *line, const _HW_LINE_HYP &hyp, HR_UINT32 rank) {
+    if (hyp.usual[rank] == HW_LINE_NO_ASPECT) return 0;
+    HR_INT32 off = hyp.aspect - hyp.usual[rank];
+    HR_INT32 beyond = (off < 0 ? -off : off) - line->weights.aspectFree;
+    return beyond > 0 ? line->weights.aspect * beyond : 0;
+}
+
 HR_INT32 CharCost(const _HW_LINE *line, const _HW_LINE_HYP &hyp, HR_UINT32 rank) {
     HR_INT32 behind = hyp.distance[rank] - hyp.distance[0];
-    return hyp.distance[rank] + line->weights.margin * behind / 16 + hyp.shape + CaseCost(line, hyp, hyp.code[rank]);
+    return hyp.distance[rank] + line->weights.margin * behind / 16 + hyp.shape + CaseCost(line, hyp, hyp.code[rank]) +
+           AspectCost(line, hyp, rank);
 }
 
 HR_INT32 WordCost(const _HW_LINE *line, HR_INT32 weight, HR_UINT32 length) {
@@ -335,16 +346,18 @@ _HW_LINE_WEIGHTS HWLine_DefaultWeights(void) {
     w.single = 2;
     w.charWeightCap = 22400;
     w.inWord = 0;
-    w.perChar = 0;
+    w.perChar = 51;
     w.narrowBelow = 625;
     w.narrow = 8;
-    w.wideAbove = 650;
+    w.wideAbove = 1015;
     w.wide = 4;
-    w.innerGap = 3;
-    w.overlap = 3;
+    w.innerGap = 2;
+    w.overlap = 6;
     w.widestRun = 1800;
     w.smallBelow = 600;
     w.letterCase = 2000;
+    w.aspectFree = 4;
+    w.aspect = 12;
     return w;
 }
 
@@ -384,6 +397,8 @@ int HWLine_OpenRun(_HW_LINE *line, const _HW_RECT *boxes, HR_UINT32 start) {
     if (slot > 0 && Ratio(line, hyp.box.right - hyp.box.left) > line->weights.widestRun) return 0;
     hyp.start = static_cast<HR_UINT16>(start);
     hyp.shape = ShapeCost(line, boxes, start, line->strokes, hyp.box);
+    hyp.aspect =
+        static_cast<HR_INT8>(HWAspect_OfBox(hyp.box.right - hyp.box.left + 1, hyp.box.bottom - hyp.box.top + 1));
     return 1;
 }
 
@@ -393,7 +408,10 @@ void HWLine_AddRun(_HW_LINE *line, HR_UINT32 start, const HR_UINT16 *codes, cons
     HR_UINT32 kept = 0;
     for (HR_UINT32 j = 0; j < count && kept < HW_LINE_CANDS; ++j) {
         if (codes[j] == HR_RECO_EMPTY_CODE) continue;
+        HR_INT32 usual = HW_LINE_NO_ASPECT;
+        HWAspect_Find(codes[j], &usual);
         hyp.code[kept] = codes[j];
+        hyp.usual[kept] = static_cast<HR_INT8>(usual);
         hyp.distance[kept++] = distances[j];
     }
     hyp.count = static_cast<HR_UINT16>(kept);
