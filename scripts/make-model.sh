@@ -12,7 +12,7 @@
 #
 # Usage: scripts/make-model.sh [--samples=N] [--hand-samples=N] [--test-samples=N] [--seed=N]
 #            [--work=DIR] [--name=NAME] [--retrain=K] [--no-publish]
-#            [--charset=DIR] [--output=FILE] [--synth=--OPTION=VALUE]...
+#            [--charset=DIR] [--output=FILE] [--tree-branches=N] [--synth=--OPTION=VALUE]...
 #   --samples       synthetic samples per character for training (50). The
 #                   discriminative stage costs about samples x prototypes x 64
 #                   per pass: 50 per character keeps the run well within two hours
@@ -32,6 +32,10 @@
 #   --charset       charset directory of the model (data/charset)
 #   --output        copy the model image to FILE instead of publishing it as
 #                   src/reco/HRData.c (the models/*.dat files)
+#   --tree-branches tree centres a training sample may reach its prototype
+#                   through (penrune train --tree-branches, default 6); the
+#                   larger models take 3, so that their trees stay full
+#                   enough for real ink
 #   --synth         one more option for penrune synth (see `penrune synth`)
 set -euo pipefail
 
@@ -46,6 +50,7 @@ RETRAIN=1
 PUBLISH=1
 CHARSET="$ROOT/data/charset"
 OUTPUT=
+TREE_BRANCHES=6
 SYNTH_OPTIONS=()
 # Share of the samples of a character taken from each source that has it:
 # hanzi half from the main source and half from KanjiVG where its strokes
@@ -67,6 +72,7 @@ for arg in "$@"; do
         --no-publish) PUBLISH=0 ;;
         --charset=*) CHARSET="$(realpath "${arg#*=}")" ;;
         --output=*) OUTPUT="$(realpath -m "${arg#*=}")"; PUBLISH=0 ;;
+        --tree-branches=*) TREE_BRANCHES="${arg#*=}" ;;
         --synth=*) SYNTH_OPTIONS+=("${arg#*=}") ;;
         *) sed -n '2,/^set -euo/p' "$0" | sed '$d' >&2; exit 2 ;;
     esac
@@ -106,7 +112,7 @@ step "training"
 [ "$RETRAIN" != 1 ] || rm -rf "$WORK/train"
 # The random feature sets are seeded from SEED, not the clock, so the same
 # inputs give the same model.
-"$PENRUNE" train --seed="$SEED" "$CHARSET" "$WORK/samples" "$WORK/test" "$WORK/model/hrec.dat" \
+"$PENRUNE" train --seed="$SEED" --tree-branches="$TREE_BRANCHES" "$CHARSET" "$WORK/samples" "$WORK/test" "$WORK/model/hrec.dat" \
     "$WORK/train.log" "$WORK/train" "$WORK/out" "$NAME" "$RETRAIN"
 
 if [ "$PUBLISH" = 1 ]; then

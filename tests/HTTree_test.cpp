@@ -93,6 +93,40 @@ TEST_F(HTTreeStage, FewAdditionsRepeatThePassWithALowerThreshold) {
     EXPECT_EQ(member[1], 1);
 }
 
+TEST_F(HTTreeStage, FewerBranchesWidenTheListsForSamplesFoundOnlyFartherOut) {
+    EXPECT_EQ(HTTree_SetBranches(0), 0);
+    EXPECT_EQ(HTTree_SetBranches(HR_RECO_MAX_CANDS + 1), 0);
+    // Twelve prototypes on a line; half of class 0 is written at class 2,
+    // so those samples meet their prototype's centre third nearest.
+    std::vector<std::vector<int>> protos;
+    for (int c = 0; c < 12; ++c) protos.push_back({c * 10 - 55});
+    Prototypes(protos);
+    std::map<int, std::string> sorted;
+    for (int c = 0; c < 12; ++c)
+        for (int i = 0; i < 10; ++i) sorted[c] += FeatureRecord((uint16_t)(0x4E00 + c), protos[c]);
+    for (int i = 0; i < 10; ++i) sorted[0] += FeatureRecord(0x4E00, protos[2]);
+    for (const auto &[c, bytes] : sorted) dir.Write("sort/" + std::to_string(c) + ".fec", bytes);
+    // Memberships of prototype 0 in the model's centre lists.
+    const auto memberships = [&](int branches) {
+        EXPECT_EQ(HTTree_SetBranches(branches), 1);
+        std::filesystem::remove_all(dir.File("tree"));
+        std::filesystem::create_directories(dir.File("tree"));
+        HTLog_Initialize(dir.File("tree.log").c_str());
+        EXPECT_EQ(HTTree_Process(dir.File("t.coa").c_str(), dir.File("p.mdc").c_str(), dir.File("model.dat").c_str(),
+                                 dir.File("sort").c_str(), dir.File("tree").c_str()),
+                  1);
+        HTLog_Terminate();
+        const std::string model = ReadFile(dir.File("model.dat"));
+        const size_t tree = LoadU32(model, 4), T = LoadU16(model, tree), lists = LoadU32(model, tree + 2 + 68 * T);
+        int count = 0;
+        for (size_t m = 0; m < lists; ++m) count += LoadU16(model, tree + 6 + 68 * T + 2 * m) == 0;
+        return count;
+    };
+    EXPECT_EQ(memberships(HT_TREE_BRANCHES), 1);  // six centres reach it: nothing to add
+    EXPECT_EQ(memberships(2), 2);                 // two do not: it joins class 2's centre
+    EXPECT_EQ(memberships(HT_TREE_BRANCHES), 1);  // and six again add nothing
+}
+
 TEST_F(HTTreeStage, MergeKeepsTenPrototypesPerWantedClass) {
     Prototypes({{}, {}});
     std::string bytes;

@@ -15,6 +15,7 @@
 #include "train/HTFeat.h"
 #include "train/HTPlatform.h"
 #include "train/HTTrain.h"
+#include "train/HTTree.h"
 
 namespace {
 
@@ -22,6 +23,8 @@ int TrainMain(int argc, char **argv) {
     penrune::Args args(argc, argv);
     long long seed = 0;
     if (args.Integer("seed", seed, 0, 0xFFFFFFFFll)) HTFeat_SetRandSeed(1, static_cast<HR_UINT32>(seed));
+    long long branches = HT_TREE_BRANCHES;
+    if (args.Integer("tree-branches", branches, 1, HR_RECO_MAX_CANDS)) HTTree_SetBranches(static_cast<int>(branches));
     args.Finish();
     std::vector<const char *> arg;
     for (const std::string &text : args.Positional()) arg.push_back(text.c_str());
@@ -58,10 +61,12 @@ int TrainMain(int argc, char **argv) {
 }
 
 penrune::RegisterCommand reg("train", &TrainMain,
-                             "[--seed=N] CHARSET_DIR SAMPLE_DIR TEST_DIR MODEL_FILE LOG_FILE WORK_DIR OUT_DIR NAME "
-                             "[RETRAIN]",
+                             "[--seed=N] [--tree-branches=N] CHARSET_DIR SAMPLE_DIR TEST_DIR MODEL_FILE LOG_FILE "
+                             "WORK_DIR OUT_DIR NAME [RETRAIN]",
                              "Run the eight-stage training pipeline (RETRAIN: 0 resumes from the step log, k "
                              "starts at stage k; --seed fixes the seed of the random feature sets, which "
-                             "the clock gives otherwise); exits non-zero unless the run reached its end.");
+                             "the clock gives otherwise; --tree-branches sets the tree centres a training sample "
+                             "may reach its prototype through, 6 by default, fewer giving a fuller tree); exits "
+                             "non-zero unless the run reached its end.");
 
 }  // namespace

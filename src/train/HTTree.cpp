@@ -37,6 +37,8 @@ enum { kBelow98 = 4, kBelow99 = 5, kAbove99 = 6 };
 using penrune::LoadU16;
 using penrune::LoadU32;
 
+int g_branches = HT_TREE_BRANCHES;
+
 // ---- merge ------------------------------------------------------------------
 
 // Prototypes of the .mdc file grouped by code, within the image's limits:
@@ -243,7 +245,7 @@ bool Optimizer::CollectFile(const char *path, std::vector<HR_UINT8> &buffer) {
             for (int j = 0; j < kDim; ++j) q[j] = static_cast<HR_INT16>(static_cast<HR_INT8>(record[2 + j]) + 128);
             int own = HRReco_GetNearestModelIndex(reco_, q, count,
                                                   &mapIndex_[static_cast<size_t>(code) * HT_TREE_CLASS_PROTOS]);
-            if (own >= 0) HRReco_TreeProcess(reco_, q, own, offsets_.data(), HT_TREE_BRANCHES, stats_.data());
+            if (own >= 0) HRReco_TreeProcess(reco_, q, own, offsets_.data(), g_branches, stats_.data());
         }
     }
     bool ok = !std::ferror(fp);
@@ -258,14 +260,14 @@ bool Optimizer::CollectStatistics() {
     return true;
 }
 
-// H_c: visits of centre c per sample processed (L = all visits / 6).
+// H_c: visits of centre c per sample processed (L = all visits / branches).
 void Optimizer::ComputeCentreLoad() {
     std::vector<HR_UINT64> visits(view_.T, 0);
     HR_UINT64 all = 0;
     for (int p = 0; p < view_.P; ++p)
         for (int c = 0; c < view_.T; ++c) visits[c] += stats_[p].visit[c];
     for (int c = 0; c < view_.T; ++c) all += visits[c];
-    samples_ = static_cast<float>(all) / static_cast<float>(HT_TREE_BRANCHES);
+    samples_ = static_cast<float>(all) / static_cast<float>(g_branches);
     load_.assign(view_.T, 0.0f);
     if (samples_ > 0.0f)
         for (int c = 0; c < view_.T; ++c) load_[c] = static_cast<float>(visits[c]) / samples_;
@@ -386,6 +388,12 @@ bool Optimize(const char *firstTree, const char *modelPath, const char *sortDir,
 }
 
 }  // namespace
+
+extern "C" int HTTree_SetBranches(int branches) {
+    if (branches < 1 || branches > HR_RECO_MAX_CANDS) return 0;
+    g_branches = branches;
+    return 1;
+}
 
 extern "C" int HTTree_GetCentreCount(int prototypes) {
     if (prototypes <= 0) return 0;

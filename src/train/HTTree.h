@@ -23,7 +23,7 @@ PENRUNE_EXTERN_C_BEGIN
 #define HT_TREE_LIST_MAX 30000        /* members of one centre list */
 #define HT_TREE_MEMBERSHIP_MAX 65535  /* memberships in all (16-bit offsets) */
 #define HT_TREE_PROTO_MAX 65535       /* prototypes of an image (16-bit count) */
-#define HT_TREE_BRANCHES 6            /* centres a sample visits */
+#define HT_TREE_BRANCHES 6            /* centres a sample visits, unless set */
 #define HT_TREE_MIN_SAMPLES 5         /* samples a prototype needs to be moved */
 #define HT_TREE_LAST_PASS 99          /* last pass number */
 #define HT_TREE_MIN_ADDED 50          /* additions that make a pass adopted */
@@ -42,6 +42,14 @@ int HTTree_Merge(const char *coaPath, const char *mdcPath, const char *outPath);
  * modelPath. Returns 0 when a tree file cannot be loaded or is not a
  * well-formed image, or a feature file cannot be opened. */
 int HTTree_Optimize(const char *firstTree, const char *modelPath, const char *sortDir, const char *treeDir);
+
+/* Sets the centres a training sample visits while the member lists are
+ * widened (HT_TREE_BRANCHES until set; 1 to HR_RECO_MAX_CANDS). The
+ * recognizer keeps as many centres as it is asked candidates (8 to 10 in
+ * use): fewer branches here leave room for ink that lies farther from its
+ * prototypes than the training samples, at the cost of more memberships.
+ * Returns 0, changing nothing, for a count out of range. */
+int HTTree_SetBranches(int branches);
 
 /* Centres asked of the clustering for P prototypes: min(floor(sqrt(12 P)),
  * 800). */
