@@ -11,7 +11,7 @@
 extern "C" {
 #endif
 
-#define HW_ASPECT_SCALE 32 /* aspect units per unit of natural log */
+#define HW_ASPECT_SCALE 32  /* aspect units per unit of natural log */
 #define HW_ASPECT_LIMIT 127 /* largest |aspect| the table holds */
 
 extern const HR_UINT32 g_hw_aspectCount;
