@@ -273,6 +273,16 @@ TEST(SynthCommand, WritesReproducibleChunkedSampleFilesThatTheFeatureStageReads)
     HTCode_Terminate();
 
     EXPECT_NE(RunTool("synth --joinRate=2 " + dir.File("e") + " " + source), 0);
+
+    // --careless writes other samples than the training synthesis: those of
+    // its parameters given one by one.
+    ASSERT_EQ(RunTool(run + "--careless " + dir.File("c") + sources), 0);
+    EXPECT_NE(ReadFile(dir.File("c/t_000.smp")), first);
+    std::string spelled = run;
+    for (const ParamInfo &info : ParamTable())
+        spelled += "--" + std::string(info.name) + "=" + std::to_string(CarelessParams().*info.field) + " ";
+    ASSERT_EQ(RunTool(spelled + dir.File("s") + sources), 0);
+    EXPECT_EQ(ReadFile(dir.File("s/t_000.smp")), ReadFile(dir.File("c/t_000.smp")));
 }
 
 TEST(SynthCommand, ToSamplesKeepsEveryPointOfRealInk) {
