@@ -7,8 +7,9 @@
 //   per character: the candidate's distance (plus a margin behind the run's
 //     best candidate), the run's shape against the line's character size
 //     (too narrow, too wide, an empty column inside it), how far it reaches
-//     back over the character before it, a constant, and for letters of
-//     one shape in both cases whether the case fits the run's height;
+//     back over the character before it, how far its aspect is from the
+//     candidate's usual one (the shape table), a constant, and for letters
+//     of one shape in both cases whether the case fits the run's height;
 //   per word: the lexicon's frequency cost of the word; a character no
 //     word covers costs its weight alone, or, when less, the weight of the
 //     most frequent word it begins or ends (many characters are seldom
