@@ -200,7 +200,8 @@ std::vector<HR_UINT8> BuildImage(const _HR_BLOCK &description, const PYLexGroups
     }
     PadTo4(data);
 
-    std::vector<HR_UINT8> image(PYLEX_MAGIC, PYLEX_MAGIC + 4);
+    const char magic[] = PYLEX_MAGIC;
+    std::vector<HR_UINT8> image(magic, magic + 4);
     PutU32(image, PYLEX_VERSION);
     PutU32(image, static_cast<HR_UINT32>(base + data.size()));
     PutBuildDate(image);
