@@ -27,10 +27,12 @@ and lets the rarer ones in with bits 0x0010 and 0x0020.
 
 Three prototypes per hanzi keep the model image under 1 MB (each prototype
 costs 68 bytes); letters and digits get eight, since writers form them in
-many more distinct ways.
+many more distinct ways. The largest model gives the level-1 hanzi four
+(--level1-nodes 4): its projection and tree serve 8,603 characters, and
+the common ones need the room so as not to pay for the rare ones.
 
 Usage: make-charset.py [OUT_DIR] [--hanzi level1|gb2312|gb2312-big5]
-                       [--stroke-data DIR] [--hanzi-nodes N]
+                       [--stroke-data DIR] [--hanzi-nodes N] [--level1-nodes N]
                        [--latin-nodes N] [--stop-nodes N]
 """
 import argparse
@@ -118,6 +120,8 @@ def main():
     parser.add_argument('--hanzi', choices=('level1', 'gb2312', 'gb2312-big5'), default='level1')
     parser.add_argument('--stroke-data', help='the hanzi-writer-data package directory')
     parser.add_argument('--hanzi-nodes', type=lambda s: node_count(int(s)), default=3)
+    parser.add_argument('--level1-nodes', type=lambda s: node_count(int(s)),
+                        help='node number of the GB2312 level-1 hanzi (default: --hanzi-nodes)')
     parser.add_argument('--latin-nodes', type=lambda s: node_count(int(s)), default=8)
     parser.add_argument('--stop-nodes', type=lambda s: node_count(int(s)), default=4)
     args = parser.parse_args()
@@ -129,7 +133,8 @@ def main():
     os.makedirs(args.out_dir, exist_ok=True)
     numbered = [(c, args.latin_nodes) for c in latin]
     numbered += [(c, args.stop_nodes) for c in stop]
-    numbered += [(c, args.hanzi_nodes) for chars, _ in hanzi for c in chars]
+    level1_nodes = args.level1_nodes or args.hanzi_nodes
+    numbered += [(c, level1_nodes if 2 in bits else args.hanzi_nodes) for chars, bits in hanzi for c in chars]
     numbered.sort(key=lambda item: ord(item[0]))
     write_lines(os.path.join(args.out_dir, 'char_number.txt'),
                 ['%s %d' % item for item in numbered])
