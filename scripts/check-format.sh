@@ -8,7 +8,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 mapfile -t files < <(git ls-files '*.c' '*.cpp' '*.h' |
-  grep -v -e '^src/reco/HRData\.c$' -e '^src/lex/HWLexData\.c$' -e '^src/kernel/HWAspectData\.c$' -e '^src/feature/HRTableData\.h$')
+  grep -v -e '^src/reco/HRData\.c$' -e '^src/lex/HWLexData\.c$' -e '^src/kernel/HWShapeData\.c$' -e '^src/feature/HRTableData\.h$')
 if [ "${1:-}" = "--fix" ]; then
   clang-format -i "${files[@]}"
 else

@@ -17,7 +17,7 @@
 
 #include "penrune/HWKernel.h"
 #include "penrune/HWUtils.h"
-#include "kernel/HWAspect.h"
+#include "kernel/HWShape.h"
 #include "kernel/HWLineSearch.h"
 
 namespace {

@@ -12,7 +12,7 @@ cd "$(dirname "$0")/.."
 
 command -v emcc >/dev/null || scripts/install-deps.sh emscripten
 sources=(src/util/*.cpp src/arch/HAIsa.cpp src/arch/HAReco*.cpp src/feature/*.cpp src/reco/*.cpp
-         src/kernel/*.cpp src/kernel/HWAspectData.c src/lex/HWCand.cpp src/lex/HWLex.cpp src/reco/HRData.c
+         src/kernel/*.cpp src/kernel/HWShapeData.c src/lex/HWCand.cpp src/lex/HWLex.cpp src/reco/HRData.c
          src/lex/HWLexData.c)
 exports=HWKernel_GetInstanceSize,HWKernel_Initialize,HWKernel_SetMode,HWKernel_Reset,HWKernel_AddStroke,HWKernel_DelStroke,HWKernel_GetStrokeTotal,HWKernel_GetCandTotal,HWKernel_GetCandItemUtf8,malloc,free
 exports="_${exports//,/,_}"

@@ -18,7 +18,7 @@
 // the search is a beam of that width over segmentation paths.
 #include "kernel/HWLineSearch.h"
 
-#include "kernel/HWAspect.h"
+#include "kernel/HWShape.h"
 #include "penrune/HRKernel.h"
 #include "penrune/HWUtils.h"
 #include "util/HWText.h"

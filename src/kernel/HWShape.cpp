@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "kernel/HWAspect.h"
+#include "kernel/HWShape.h"
 
 #include <algorithm>
 #include <cmath>

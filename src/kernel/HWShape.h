@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
 // The usual shape of each character, for the line mode: the log of its
 // ink's width over height, in 32nds, as the stroke sources write it
-// (src/kernel/HWAspectData.c, made by scripts/make-aspects.py).
-#ifndef HW_ASPECT_H
-#define HW_ASPECT_H
+// (src/kernel/HWShapeData.c, made by scripts/make-shapes.py).
+#ifndef HW_SHAPE_H
+#define HW_SHAPE_H
 
 #include "penrune/HRTypes.h"
 
@@ -29,4 +29,4 @@ int HWAspect_Find(HR_UINT16 code, HR_INT32 *aspect);
 // the table's range.
 HR_INT32 HWAspect_OfBox(HR_INT32 width, HR_INT32 height);
 
-#endif  // HW_ASPECT_H
+#endif  // HW_SHAPE_H
