@@ -130,25 +130,25 @@ TEST_F(LineSearch, TheLineSettlesTheCaseOfLettersOfOneShape) {
     }
 }
 
-TEST(ShapeTable, KnowsTheUsualAspectsOfFlatTallAndSquareCharacters) {
-    ASSERT_GT(g_hw_aspectCount, 3800u);
-    EXPECT_TRUE(std::is_sorted(g_hw_aspectCodes, g_hw_aspectCodes + g_hw_aspectCount, std::less_equal<HR_UINT16>()))
+TEST(ShapeTable, KnowsTheUsualRatiosOfFlatTallAndSquareCharacters) {
+    ASSERT_GT(g_hw_shapeCount, 3800u);
+    EXPECT_TRUE(std::is_sorted(g_hw_shapeCodes, g_hw_shapeCodes + g_hw_shapeCount, std::less_equal<HR_UINT16>()))
         << "codes must ascend strictly, or the lookup misses";
     HR_INT32 flat = 0, tall = 0, square = 0, unknown = 7;
-    ASSERT_TRUE(HWAspect_Find(0x4E00, &flat));  // 一
-    ASSERT_TRUE(HWAspect_Find('1', &tall));
-    ASSERT_TRUE(HWAspect_Find(0x56FD, &square));  // 国
-    EXPECT_GT(flat, 2 * HW_ASPECT_SCALE);
-    EXPECT_LT(tall, -HW_ASPECT_SCALE / 2);
-    EXPECT_LT(std::abs(square), HW_ASPECT_SCALE / 4);
-    EXPECT_FALSE(HWAspect_Find(0xE000, &unknown));  // private use: no shape
+    ASSERT_TRUE(HWShape_Find(0x4E00, &flat));  // 一
+    ASSERT_TRUE(HWShape_Find('1', &tall));
+    ASSERT_TRUE(HWShape_Find(0x56FD, &square));  // 国
+    EXPECT_GT(flat, 2 * HW_SHAPE_SCALE);
+    EXPECT_LT(tall, -HW_SHAPE_SCALE / 2);
+    EXPECT_LT(std::abs(square), HW_SHAPE_SCALE / 4);
+    EXPECT_FALSE(HWShape_Find(0xE000, &unknown));  // private use: no shape
     EXPECT_EQ(unknown, 7);
 
-    EXPECT_EQ(HWAspect_OfBox(1000, 1000), 0);
-    EXPECT_EQ(HWAspect_OfBox(2718, 1000), HW_ASPECT_SCALE);
-    EXPECT_EQ(HWAspect_OfBox(1000, 2718), -HW_ASPECT_SCALE);
-    EXPECT_EQ(HWAspect_OfBox(60000, 1), HW_ASPECT_LIMIT);
-    EXPECT_EQ(HWAspect_OfBox(0, 60000), -HW_ASPECT_LIMIT);  // an empty side counts as one unit
+    EXPECT_EQ(HWShape_OfBox(1000, 1000), 0);
+    EXPECT_EQ(HWShape_OfBox(2718, 1000), HW_SHAPE_SCALE);
+    EXPECT_EQ(HWShape_OfBox(1000, 2718), -HW_SHAPE_SCALE);
+    EXPECT_EQ(HWShape_OfBox(60000, 1), HW_SHAPE_LIMIT);
+    EXPECT_EQ(HWShape_OfBox(0, 60000), -HW_SHAPE_LIMIT);  // an empty side counts as one unit
 }
 
 TEST_F(LineSearch, ARunFarNarrowerThanItsCharacterReadsAsAPartOfAWiderOne) {
@@ -156,8 +156,8 @@ TEST_F(LineSearch, ARunFarNarrowerThanItsCharacterReadsAsAPartOfAWiderOne) {
     // usually written, spell the word 土方. Read as 坊, the two strokes have
     // its usual shape.
     const std::vector<_HW_RECT> boxes = {{0, 0, 450, 1000}, {550, 0, 1150, 1000}};
-    const auto costs = [&](HR_INT32 aspect, HR_UINT16 whole) {
-        line->weights.aspect = aspect;
+    const auto costs = [&](HR_INT32 weight, HR_UINT16 whole) {
+        line->weights.ratio = weight;
         Pass(line.get(), {boxes[0]}, {{"土", {1500}}});
         Pass(line.get(), boxes, {{"方", {1500}}, {"坊", {whole}}});
         std::map<std::u16string, HR_INT32> cost;
@@ -178,7 +178,7 @@ TEST_F(LineSearch, ARunFarNarrowerThanItsCharacterReadsAsAPartOfAWiderOne) {
     // A character the shape table does not know costs nothing for its shape.
     Pass(line.get(), {boxes[0]}, {{"\xee\x80\x80", {1500}}});
     const HR_INT32 unknown = HWLine_GetItemScore(line.get(), 0);
-    line->weights.aspect = 0;
+    line->weights.ratio = 0;
     Pass(line.get(), {boxes[0]}, {{"\xee\x80\x80", {1500}}});
     EXPECT_EQ(HWLine_GetItemScore(line.get(), 0), unknown);
 }

@@ -333,8 +333,8 @@ void SetWeights(_HW_LINE_WEIGHTS *w, const std::string &settings) {
                                                       {"widest-run", &w->widestRun},
                                                       {"small-below", &w->smallBelow},
                                                       {"letter-case", &w->letterCase},
-                                                      {"aspect-free", &w->aspectFree},
-                                                      {"aspect", &w->aspect}};
+                                                      {"ratio-free", &w->ratioFree},
+                                                      {"ratio", &w->ratio}};
     ForEachSetting(settings, [&](const std::string &name, const std::string &value) {
         auto field = fields.find(name);
         if (field == fields.end()) throw std::runtime_error("unknown weight: " + name);
@@ -492,7 +492,7 @@ void PrintDetails(std::FILE *out) {
                  "  --modes=classic,line   the kernel modes to run\n"
                  "  --weights=NAME=V,...   line mode weights (margin, word, single, char-weight-cap, in-word,\n"
                  "                         per-char, narrow-below, narrow, wide-above, wide, inner-gap, overlap,\n"
-                 "                         widest-run, small-below, letter-case, aspect-free, aspect)\n"
+                 "                         widest-run, small-below, letter-case, ratio-free, ratio)\n"
                  "  --synth=NAME=V,...     synthesiser parameters (penrune synth --help names them)\n"
                  "  --careless             a careless writer's synthesis\n"
                  "  --errors               print every line whose candidate 1 is wrong, with what its\n"

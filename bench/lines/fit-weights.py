@@ -26,7 +26,7 @@ tool = ROOT / "build" / "penrune"
 # writers' are.
 START = {"margin": 0, "word": 4, "single": 4, "char-weight-cap": 14000, "in-word": 0, "per-char": 0, "narrow-below": 500,
          "narrow": 4, "wide-above": 1300, "wide": 4, "inner-gap": 3, "overlap": 3, "widest-run": 1800,
-         "aspect-free": 8, "aspect": 20}
+         "ratio-free": 8, "ratio": 20}
 ROW = re.compile(r"^\| \S+ \| [^|]+ \| (\d+) \| (\d+) \| line \| ([\d.]+) %")
 
 

@@ -37,8 +37,8 @@ PENRUNE_EXTERN_C_BEGIN
  * end at one boundary (a code sets bit code mod 256). */
 #define HW_LINE_MASK_WORDS 8
 
-/* Usual aspect of a character the shape table does not know. */
-#define HW_LINE_NO_ASPECT (-128)
+/* Usual ratio of a character the shape table does not know. */
+#define HW_LINE_NO_RATIO (-128)
 
 /* Weights of the path cost. Distances are the recognizer's; ratios are in
  * thousandths of the line's character size. */
@@ -58,8 +58,9 @@ typedef struct _HW_LINE_WEIGHTS {
     HR_INT32 widestRun;     /* runs wider than this ratio are not recognised */
     HR_INT32 smallBelow;    /* a run at most this ratio high is small, as lower-case letters are */
     HR_INT32 letterCase;    /* cost of a letter whose case disagrees with its run's height */
-    HR_INT32 aspectFree;    /* a run's log aspect may differ this much (32nds) from its character's usual one... */
-    HR_INT32 aspect;        /* ...and costs this much per 32nd beyond */
+    HR_INT32
+        ratioFree;  /* a run's log width/height ratio may differ this much (32nds) from its character's usual one... */
+    HR_INT32 ratio; /* ...and costs this much per 32nd beyond */
 } _HW_LINE_WEIGHTS;
 
 /* The strokes start..end-1 read as one character. */
@@ -70,8 +71,8 @@ typedef struct _HW_LINE_HYP {
     _HW_RECT box;                      /* union of the run's stroke boxes */
     HR_UINT16 code[HW_LINE_CANDS];     /* candidate characters, best first */
     HR_UINT16 distance[HW_LINE_CANDS]; /* their recognition distances */
-    HR_INT8 usual[HW_LINE_CANDS];      /* their usual log aspects (32nds), HW_LINE_NO_ASPECT when unknown */
-    HR_INT8 aspect;                    /* log aspect of the run's box, 32nds */
+    HR_INT8 usual[HW_LINE_CANDS];      /* their usual log width/height ratios (32nds), HW_LINE_NO_RATIO when unknown */
+    HR_INT8 ratio;                     /* log width/height ratio of the run's box, 32nds */
 } _HW_LINE_HYP;
 
 /* One of the best paths over strokes 0..b-1, b being the boundary whose

@@ -7,7 +7,7 @@
 //   per character: the candidate's distance (plus a margin behind the run's
 //     best candidate), the run's shape against the line's character size
 //     (too narrow, too wide, an empty column inside it), how far it reaches
-//     back over the character before it, how far its aspect is from the
+//     back over the character before it, how far its width/height ratio is from the
 //     candidate's usual one (the shape table), a constant, and for letters
 //     of one shape in both cases whether the case fits the run's height;
 //   per word: the lexicon's frequency cost of the word; a character no
@@ -126,17 +126,17 @@ HR_INT32 CaseCost(const _HW_LINE *line, const _HW_LINE_HYP &hyp, HR_UINT16 code)
 
 // A run far narrower or wider than its character is usually written is
 // more likely a part of it, or it and a neighbour (土 and 方 of 坊).
-HR_INT32 AspectCost(const _HW_LINE *line, const _HW_LINE_HYP &hyp, HR_UINT32 rank) {
-    if (hyp.usual[rank] == HW_LINE_NO_ASPECT) return 0;
-    HR_INT32 off = hyp.aspect - hyp.usual[rank];
-    HR_INT32 beyond = (off < 0 ? -off : off) - line->weights.aspectFree;
-    return beyond > 0 ? line->weights.aspect * beyond : 0;
+HR_INT32 RatioCost(const _HW_LINE *line, const _HW_LINE_HYP &hyp, HR_UINT32 rank) {
+    if (hyp.usual[rank] == HW_LINE_NO_RATIO) return 0;
+    HR_INT32 off = hyp.ratio - hyp.usual[rank];
+    HR_INT32 beyond = (off < 0 ? -off : off) - line->weights.ratioFree;
+    return beyond > 0 ? line->weights.ratio * beyond : 0;
 }
 
 HR_INT32 CharCost(const _HW_LINE *line, const _HW_LINE_HYP &hyp, HR_UINT32 rank) {
     HR_INT32 behind = hyp.distance[rank] - hyp.distance[0];
     return hyp.distance[rank] + line->weights.margin * behind / 16 + hyp.shape + CaseCost(line, hyp, hyp.code[rank]) +
-           AspectCost(line, hyp, rank);
+           RatioCost(line, hyp, rank);
 }
 
 HR_INT32 WordCost(const _HW_LINE *line, HR_INT32 weight, HR_UINT32 length) {
@@ -357,8 +357,8 @@ _HW_LINE_WEIGHTS HWLine_DefaultWeights(void) {
     w.widestRun = 1800;
     w.smallBelow = 600;
     w.letterCase = 2000;
-    w.aspectFree = 4;
-    w.aspect = 12;
+    w.ratioFree = 4;
+    w.ratio = 12;
     return w;
 }
 
@@ -398,8 +398,7 @@ int HWLine_OpenRun(_HW_LINE *line, const _HW_RECT *boxes, HR_UINT32 start) {
     if (slot > 0 && Ratio(line, hyp.box.right - hyp.box.left) > line->weights.widestRun) return 0;
     hyp.start = static_cast<HR_UINT16>(start);
     hyp.shape = ShapeCost(line, boxes, start, line->strokes, hyp.box);
-    hyp.aspect =
-        static_cast<HR_INT8>(HWAspect_OfBox(hyp.box.right - hyp.box.left + 1, hyp.box.bottom - hyp.box.top + 1));
+    hyp.ratio = static_cast<HR_INT8>(HWShape_OfBox(hyp.box.right - hyp.box.left + 1, hyp.box.bottom - hyp.box.top + 1));
     return 1;
 }
 
@@ -409,8 +408,8 @@ void HWLine_AddRun(_HW_LINE *line, HR_UINT32 start, const HR_UINT16 *codes, cons
     HR_UINT32 kept = 0;
     for (HR_UINT32 j = 0; j < count && kept < HW_LINE_CANDS; ++j) {
         if (codes[j] == HR_RECO_EMPTY_CODE) continue;
-        HR_INT32 usual = HW_LINE_NO_ASPECT;
-        HWAspect_Find(codes[j], &usual);
+        HR_INT32 usual = HW_LINE_NO_RATIO;
+        HWShape_Find(codes[j], &usual);
         hyp.code[kept] = codes[j];
         hyp.usual[kept] = static_cast<HR_INT8>(usual);
         hyp.distance[kept++] = distances[j];

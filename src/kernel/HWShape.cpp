@@ -4,16 +4,16 @@
 #include <algorithm>
 #include <cmath>
 
-int HWAspect_Find(HR_UINT16 code, HR_INT32 *aspect) {
-    const HR_UINT16 *end = g_hw_aspectCodes + g_hw_aspectCount;
-    const HR_UINT16 *at = std::lower_bound(g_hw_aspectCodes, end, code);
+int HWShape_Find(HR_UINT16 code, HR_INT32 *ratio) {
+    const HR_UINT16 *end = g_hw_shapeCodes + g_hw_shapeCount;
+    const HR_UINT16 *at = std::lower_bound(g_hw_shapeCodes, end, code);
     if (at == end || *at != code) return 0;
-    *aspect = g_hw_aspects[at - g_hw_aspectCodes];
+    *ratio = g_hw_shapes[at - g_hw_shapeCodes];
     return 1;
 }
 
-HR_INT32 HWAspect_OfBox(HR_INT32 width, HR_INT32 height) {
+HR_INT32 HWShape_OfBox(HR_INT32 width, HR_INT32 height) {
     const double ratio = static_cast<double>(std::max(width, 1)) / std::max(height, 1);
-    const long value = std::lround(HW_ASPECT_SCALE * std::log(ratio));
-    return static_cast<HR_INT32>(std::clamp<long>(value, -HW_ASPECT_LIMIT, HW_ASPECT_LIMIT));
+    const long value = std::lround(HW_SHAPE_SCALE * std::log(ratio));
+    return static_cast<HR_INT32>(std::clamp<long>(value, -HW_SHAPE_LIMIT, HW_SHAPE_LIMIT));
 }

@@ -11,22 +11,22 @@
 extern "C" {
 #endif
 
-#define HW_ASPECT_SCALE 32  /* aspect units per unit of natural log */
-#define HW_ASPECT_LIMIT 127 /* largest |aspect| the table holds */
+#define HW_SHAPE_SCALE 32  /* ratio units per unit of natural log */
+#define HW_SHAPE_LIMIT 127 /* largest |ratio| the table holds */
 
-extern const HR_UINT32 g_hw_aspectCount;
-extern const HR_UINT16 g_hw_aspectCodes[]; /* ascending */
-extern const HR_INT8 g_hw_aspects[];
+extern const HR_UINT32 g_hw_shapeCount;
+extern const HR_UINT16 g_hw_shapeCodes[]; /* ascending */
+extern const HR_INT8 g_hw_shapes[];
 
 #ifdef __cplusplus
 }
 #endif
 
-// The usual aspect of code into *aspect; 0 when the table does not know it.
-int HWAspect_Find(HR_UINT16 code, HR_INT32 *aspect);
+// The usual ratio of code into *ratio; 0 when the table does not know it.
+int HWShape_Find(HR_UINT16 code, HR_INT32 *ratio);
 
-// The aspect of a box width x height (host units, each at least 1), within
+// The ratio of a box width x height (host units, each at least 1), within
 // the table's range.
-HR_INT32 HWAspect_OfBox(HR_INT32 width, HR_INT32 height);
+HR_INT32 HWShape_OfBox(HR_INT32 width, HR_INT32 height);
 
 #endif  // HW_SHAPE_H

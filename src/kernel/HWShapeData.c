@@ -6,9 +6,9 @@
  * Do not edit. */
 #include "kernel/HWShape.h"
 
-const HR_UINT32 g_hw_aspectCount = 8603;
+const HR_UINT32 g_hw_shapeCount = 8603;
 
-const HR_UINT16 g_hw_aspectCodes[] = {
+const HR_UINT16 g_hw_shapeCodes[] = {
     0x0030, 0x0031, 0x0032, 0x0033, 0x0034, 0x0035, 0x0036, 0x0037, 0x0038, 0x0039, 0x0041, 0x0042,
     0x0043, 0x0044, 0x0045, 0x0046, 0x0047, 0x0048, 0x0049, 0x004a, 0x004b, 0x004c, 0x004d, 0x004e,
     0x004f, 0x0050, 0x0051, 0x0052, 0x0053, 0x0054, 0x0055, 0x0056, 0x0057, 0x0058, 0x0059, 0x005a,
@@ -728,7 +728,7 @@ const HR_UINT16 g_hw_aspectCodes[] = {
     0x9f8b, 0x9f8c, 0x9f8d, 0x9f90, 0x9f94, 0x9f99, 0x9f9a, 0x9f9b, 0x9f9c, 0x9f9f, 0x9fa0,
 };
 
-const HR_INT8 g_hw_aspects[] = {
+const HR_INT8 g_hw_shapes[] = {
     -8, -46, -5, -13, -11, -9, -17, -13, -16, -20, -12, -12, -7, -8, -8, -9,
     -9, -11, -17, -7, -12, -7, -2, -6, -5, -14, -6, -10, -10, 0, -7, -9,
     3, -7, -14, 0, 6, -17, 0, -16, -1, -20, -20, -14, -44, -33, -18, -44,
