@@ -59,7 +59,7 @@ typedef struct _HW_LINE_WEIGHTS {
     HR_INT32 smallBelow;    /* a run at most this ratio high is small, as lower-case letters are */
     HR_INT32 letterCase;    /* cost of a letter whose case disagrees with its run's height */
     HR_INT32
-        ratioFree;  /* a run's log width/height ratio may differ this much (32nds) from its character's usual one... */
+    ratioFree;      /* a run's log width/height ratio may differ this much (32nds) from its character's usual one... */
     HR_INT32 ratio; /* ...and costs this much per 32nd beyond */
 } _HW_LINE_WEIGHTS;
 
