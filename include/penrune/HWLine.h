@@ -58,9 +58,8 @@ typedef struct _HW_LINE_WEIGHTS {
     HR_INT32 widestRun;     /* runs wider than this ratio are not recognised */
     HR_INT32 smallBelow;    /* a run at most this ratio high is small, as lower-case letters are */
     HR_INT32 letterCase;    /* cost of a letter whose case disagrees with its run's height */
-    HR_INT32
-    ratioFree;      /* a run's log width/height ratio may differ this much (32nds) from its character's usual one... */
-    HR_INT32 ratio; /* ...and costs this much per 32nd beyond */
+    HR_INT32 ratioFree;     /* a run's log width/height may be this far (32nds) from its character's usual... */
+    HR_INT32 ratio;         /* ...and costs this much per 32nd beyond */
 } _HW_LINE_WEIGHTS;
 
 /* The strokes start..end-1 read as one character. */
