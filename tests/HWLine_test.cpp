@@ -183,6 +183,33 @@ TEST_F(LineSearch, ARunFarNarrowerThanItsCharacterReadsAsAPartOfAWiderOne) {
     EXPECT_EQ(HWLine_GetItemScore(line.get(), 0), unknown);
 }
 
+TEST_F(LineSearch, AWriterFarFromThePrototypesReadsTwoCharactersAsTwo) {
+    // Two characters side by side, and both as one wide run that some
+    // character fits at 1.2 times the distance of each alone. Only distances
+    // and the width count here (characters the lexicon does not know).
+    _HW_LINE_WEIGHTS &w = line->weights;
+    w.word = w.single = w.charWeightCap = w.inWord = w.perChar = 0;
+    w.narrow = w.innerGap = w.overlap = w.ratio = 0;
+    w.wideAbove = 1015;
+    w.wide = 4;
+    const std::vector<_HW_RECT> boxes = {{0, 0, 750, 1000}, {950, 0, 1700, 1000}};
+    const auto readsAsTwo = [&](HR_UINT16 d) {
+        Pass(line.get(), {boxes[0]}, {{"\xee\x80\x80", {d}}});
+        Pass(line.get(), boxes, {{"\xee\x80\x81", {d}}, {"\xee\x80\x82", {static_cast<HR_UINT16>(d * 6 / 5)}}});
+        return LineItem(line.get(), 0).size() == 2;
+    };
+    // Without the credit every character pays its whole distance: the
+    // writer whose ink is four times as far gains by merging.
+    w.credit = 0;
+    ASSERT_TRUE(readsAsTwo(1000));
+    ASSERT_FALSE(readsAsTwo(4000));
+    // Credited with the line's usual distance, each reads two characters.
+    w.credit = 16;
+    EXPECT_TRUE(readsAsTwo(1000));
+    EXPECT_TRUE(readsAsTwo(4000));
+    EXPECT_EQ(line->usualDistance, 4000);
+}
+
 TEST_F(LineSearch, ItemsAreCutToTheBuffer) {
     std::vector<_HW_RECT> boxes = {{0, 0, 1000, 1000}, {1200, 0, 2200, 1000}};
     Pass(line.get(), {boxes[0]}, {{"安", {1500}}});

@@ -40,16 +40,19 @@ TEST(LineScore, CountsTheEditsOfTheBestAlignment) {
     }
 }
 
+// Four hands: 一 二 三 十, in the sources' 1024-unit box.
+std::string WriteHands(const penrune::test::TempDir &dir) {
+    return dir.Write("hands.jsonl",
+                     "{\"char\":\"一\",\"strokes\":[[[100,500],[900,500]]]}\n"
+                     "{\"char\":\"二\",\"strokes\":[[[200,300],[800,300]],[[100,700],[900,700]]]}\n"
+                     "{\"char\":\"三\",\"strokes\":[[[200,200],[800,200]],[[250,500],[750,500]],"
+                     "[[100,800],[900,800]]]}\n"
+                     "{\"char\":\"十\",\"strokes\":[[[100,500],[900,500]],[[500,100],[500,900]]]}\n");
+}
+
 TEST(LinesTool, PrintsEveryKindAndSpacingForBothModes) {
     penrune::test::TempDir dir;
-    // Four hands: 一 二 三 十, in the sources' 1024-unit box.
-    const std::string source =
-        dir.Write("hands.jsonl",
-                  "{\"char\":\"一\",\"strokes\":[[[100,500],[900,500]]]}\n"
-                  "{\"char\":\"二\",\"strokes\":[[[200,300],[800,300]],[[100,700],[900,700]]]}\n"
-                  "{\"char\":\"三\",\"strokes\":[[[200,200],[800,200]],[[250,500],[750,500]],"
-                  "[[100,800],[900,800]]]}\n"
-                  "{\"char\":\"十\",\"strokes\":[[[100,500],[900,500]],[[500,100],[500,900]]]}\n");
+    const std::string source = WriteHands(dir);
     const std::string phrases = dir.Write("phrases.txt", "十一 m 100\n一二 m 50\n二十 m 20\n");
     const std::string out = dir.File("out.txt");
     ASSERT_EQ(std::system(("'" PENRUNE_TOOL_PATH "' lines --source='" + source + "' --phrases='" + phrases +
@@ -73,6 +76,37 @@ TEST(LinesTool, PrintsEveryKindAndSpacingForBothModes) {
     // Per mode: phrase, other and long at three spacings, alone once.
     EXPECT_EQ(rows, 2 * (3 * 3 + 1));
     EXPECT_GE(latency, 2);
+}
+
+TEST(LinesTool, CommonOthersAreMadeOfTheFrequentPhrasesCharacters) {
+    penrune::test::TempDir dir;
+    const std::string source = WriteHands(dir);
+    const std::string phrases = dir.Write("phrases.txt", "十一 m 100\n一二 m 50\n");  // no 三
+    // The true texts of the missed lines that are no phrase (--errors
+    // prints them); the classic mode misses most of them.
+    const auto others = [&](const std::string &flag) {
+        const std::string out = dir.File("out.txt");
+        EXPECT_EQ(std::system(("'" PENRUNE_TOOL_PATH "' lines --source='" + source + "' --phrases='" + phrases +
+                               "' --count=6 --seed=5 --errors --no-latency " + flag + " >'" + out + "'")
+                                  .c_str()),
+                  0);
+        std::istringstream table(penrune::test::ReadFile(out));
+        std::string texts;
+        for (std::string line; std::getline(table, line);) {
+            std::istringstream fields(line);
+            std::string miss, mode, kind, text;
+            std::getline(fields, miss, '\t');
+            std::getline(fields, mode, '\t');
+            std::getline(fields, kind, '\t');
+            std::getline(fields, text, '\t');
+            if (kind.find("other") != std::string::npos) texts += text + " ";
+        }
+        return texts;
+    };
+    const std::string all = others(""), common = others("--common-others");
+    EXPECT_NE(all.find("三"), std::string::npos) << "every character makes the others";
+    ASSERT_FALSE(common.empty());
+    EXPECT_EQ(common.find("三"), std::string::npos) << common;
 }
 
 }  // namespace

@@ -78,8 +78,9 @@ struct Options {
     SynthParams synth;  // the synthesiser's parameters, --synth=NAME=V,... changes them
     bool errors = false;
     bool latency = true;
-    std::string model;    // empty: the embedded model
-    std::string lexicon;  // empty: the embedded lexicon
+    bool commonOthers = false;  // no-phrase sequences of common characters only
+    std::string model;          // empty: the embedded model
+    std::string lexicon;        // empty: the embedded lexicon
 };
 
 Text Decode(const std::string &s) {
@@ -197,6 +198,14 @@ std::vector<Text> ReadPhrases(const std::string &path, const CharacterSource &so
     return phrases;
 }
 
+// The characters of the first `frequent` phrases, each once: the common
+// characters of which running text that is no phrase is mostly made.
+std::vector<std::uint16_t> CommonCharacters(const std::vector<Text> &phrases, std::size_t frequent) {
+    std::set<std::uint16_t> common;
+    for (std::size_t i = 0; i < frequent; ++i) common.insert(phrases[i].begin(), phrases[i].end());
+    return {common.begin(), common.end()};
+}
+
 // The texts of one run: frequent and rare phrases of 2-4 characters,
 // sequences that are no phrase, and long lines of phrases.
 std::vector<LineText> ChooseTexts(const Options &options, const CharacterSource &source) {
@@ -223,9 +232,10 @@ std::vector<LineText> ChooseTexts(const Options &options, const CharacterSource 
     };
     draw("phrase", 0, frequent);
     if (shortPhrases.size() > frequent) draw("rare", frequent, shortPhrases.size());
+    std::vector<std::uint16_t> others = options.commonOthers ? CommonCharacters(shortPhrases, frequent) : hanzi;
     for (int n = 0, tries = 0; n < options.count && tries < options.count * 20; ++tries) {
         Text t(static_cast<std::size_t>(2 + rng.Below(3)));
-        for (auto &c : t) c = hanzi[static_cast<std::size_t>(rng.Below(static_cast<int>(hanzi.size())))];
+        for (auto &c : t) c = others[static_cast<std::size_t>(rng.Below(static_cast<int>(others.size())))];
         if (known.count(t) || used.count(t)) continue;
         add("other", t);
         ++n;
@@ -334,7 +344,8 @@ void SetWeights(_HW_LINE_WEIGHTS *w, const std::string &settings) {
                                                       {"small-below", &w->smallBelow},
                                                       {"letter-case", &w->letterCase},
                                                       {"ratio-free", &w->ratioFree},
-                                                      {"ratio", &w->ratio}};
+                                                      {"ratio", &w->ratio},
+                                                      {"credit", &w->credit}};
     ForEachSetting(settings, [&](const std::string &name, const std::string &value) {
         auto field = fields.find(name);
         if (field == fields.end()) throw std::runtime_error("unknown weight: " + name);
@@ -476,6 +487,7 @@ bool ParseOptions(int argc, char **argv, Options *o) {
     for (const std::string &settings : args.Texts("synth")) SetSynthParams(&o->synth, settings);
     o->errors = args.Flag("errors");
     if (args.Flag("no-latency")) o->latency = false;
+    o->commonOthers = args.Flag("common-others");
     args.Finish();
     return args.Positional().empty() && !o->phrases.empty() && (o->samples.empty() != o->sources.empty());
 }
@@ -492,9 +504,12 @@ void PrintDetails(std::FILE *out) {
                  "  --modes=classic,line   the kernel modes to run\n"
                  "  --weights=NAME=V,...   line mode weights (margin, word, single, char-weight-cap, in-word,\n"
                  "                         per-char, narrow-below, narrow, wide-above, wide, inner-gap, overlap,\n"
-                 "                         widest-run, small-below, letter-case, ratio-free, ratio)\n"
+                 "                         widest-run, small-below, letter-case, ratio-free, ratio,\n"
+                 "                         credit)\n"
                  "  --synth=NAME=V,...     synthesiser parameters (penrune synth --help names them)\n"
                  "  --careless             a careless writer's synthesis\n"
+                 "  --common-others        make the sequences that are no phrase of the characters of\n"
+                 "                         the frequent phrases only, as running text's are\n"
                  "  --errors               print every line whose candidate 1 is wrong, with what its\n"
                  "                         characters read alone at their true strokes\n"
                  "  --no-latency           leave out the AddStroke time table\n"

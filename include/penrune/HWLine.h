@@ -60,6 +60,7 @@ typedef struct _HW_LINE_WEIGHTS {
     HR_INT32 letterCase;    /* cost of a letter whose case disagrees with its run's height */
     HR_INT32 ratioFree;     /* a run's log width/height may be this far (32nds) from its character's usual... */
     HR_INT32 ratio;         /* ...and costs this much per 32nd beyond */
+    HR_INT32 credit;        /* sixteenths of the line's usual distance every character is credited */
 } _HW_LINE_WEIGHTS;
 
 /* The strokes start..end-1 read as one character. */
@@ -89,13 +90,14 @@ typedef struct _HW_LINE_PATH {
 
 /* Line mode state. Boundary tables are indexed by stroke count. */
 typedef struct _HW_LINE {
-    const _PY_LEX *lex;                                           /* read-only lexicon view */
-    _HW_LINE_WEIGHTS weights;                                     /* cost weights */
-    HR_UINT32 strokes;                                            /* stroke count whose list is current */
-    HR_INT32 charSize;                                            /* character size estimated by the latest pass */
-    HR_UINT16 pathCount[HW_LINE_BOUNDARY_MAX];                    /* paths held at each boundary */
-    _HW_LINE_PATH path[HW_LINE_BOUNDARY_MAX][HW_LINE_PATHS];      /* best first */
-    _HW_LINE_HYP hyp[HW_LINE_BOUNDARY_MAX][HW_LINE_WINDOW];       /* hyp[b][i]: strokes b-1-i..b-1 */
+    const _PY_LEX *lex;                                      /* read-only lexicon view */
+    _HW_LINE_WEIGHTS weights;                                /* cost weights */
+    HR_UINT32 strokes;                                       /* stroke count whose list is current */
+    HR_INT32 charSize;                                       /* character size estimated by the latest pass */
+    HR_INT32 usualDistance;                                  /* the writer's distance, estimated by the latest pass */
+    HR_UINT16 pathCount[HW_LINE_BOUNDARY_MAX];               /* paths held at each boundary */
+    _HW_LINE_PATH path[HW_LINE_BOUNDARY_MAX][HW_LINE_PATHS]; /* best first */
+    _HW_LINE_HYP hyp[HW_LINE_BOUNDARY_MAX][HW_LINE_WINDOW];  /* hyp[b][i]: strokes b-1-i..b-1 */
     HR_UINT32 codeMask[HW_LINE_BOUNDARY_MAX][HW_LINE_MASK_WORDS]; /* characters of hyp[b], to pass over words fast */
 } _HW_LINE;
 

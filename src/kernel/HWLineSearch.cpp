@@ -5,9 +5,10 @@
 // lexicon phrase spelled through consecutive hypotheses, or one recognised
 // character. Its cost, all in units of recognition distance:
 //   per character: the candidate's distance (plus a margin behind the run's
-//     best candidate), the run's shape against the line's character size
-//     (too narrow, too wide, an empty column inside it), how far it reaches
-//     back over the character before it, how far its width/height ratio is from the
+//     best candidate, less a share of the writer's usual distance), the
+//     run's shape against the line's character size (too narrow, too wide,
+//     an empty column inside it), how far it reaches back over the
+//     character before it, how far its width/height ratio is from the
 //     candidate's usual one (the shape table), a constant, and for letters
 //     of one shape in both cases whether the case fits the run's height;
 //   per word: the lexicon's frequency cost of the word; a character no
@@ -135,8 +136,30 @@ HR_INT32 RatioCost(const _HW_LINE *line, const _HW_LINE_HYP &hyp, HR_UINT32 rank
 
 HR_INT32 CharCost(const _HW_LINE *line, const _HW_LINE_HYP &hyp, HR_UINT32 rank) {
     HR_INT32 behind = hyp.distance[rank] - hyp.distance[0];
-    return hyp.distance[rank] + line->weights.margin * behind / 16 + hyp.shape + CaseCost(line, hyp, hyp.code[rank]) +
-           RatioCost(line, hyp, rank);
+    return hyp.distance[rank] + line->weights.margin * behind / 16 - line->weights.credit * line->usualDistance / 16 +
+           hyp.shape + CaseCost(line, hyp, hyp.code[rank]) + RatioCost(line, hyp, rank);
+}
+
+// How far this writer's characters usually are from the prototypes: the
+// median, over the newest boundaries, of the best distance of a run ending
+// there. Every character pays its whole distance, so without a credit of
+// about this much a writer whose ink is far from the prototypes would gain
+// by reading two characters as one.
+HR_INT32 UsualDistance(const _HW_LINE *line) {
+    HR_INT32 best[HW_LINE_WINDOW];
+    HR_UINT32 n = 0;
+    for (HR_UINT32 b = line->strokes; b > 0 && n < HW_LINE_WINDOW; --b) {
+        HR_INT32 d = -1;
+        for (HR_UINT32 i = 0; i < HW_LINE_WINDOW && i < b; ++i) {
+            const _HW_LINE_HYP &hyp = line->hyp[b][i];
+            if (hyp.count > 0 && (d < 0 || hyp.distance[0] < d)) d = hyp.distance[0];
+        }
+        if (d < 0) continue;
+        HR_UINT32 at = n++;
+        for (; at > 0 && best[at - 1] > d; --at) best[at] = best[at - 1];  // insertion sort
+        best[at] = d;
+    }
+    return n > 0 ? best[n / 2] : 0;
 }
 
 HR_INT32 WordCost(const _HW_LINE *line, HR_INT32 weight, HR_UINT32 length) {
@@ -337,9 +360,10 @@ void FormatCost(HR_INT32 value, char *out) {
 
 }  // namespace
 
-// Fitted by bench/lines/fit-weights.py on synthetic lines of a careless
-// writer (its seed is neither a training nor the benchmark's); the letter
-// case weights are set by hand, as no line set holds letters.
+// Fitted by bench/lines/fit-weights.py on synthetic lines of two writers,
+// the training synthesis and a careless one (their seeds are neither a
+// training nor the benchmark's); the letter case weights are set by hand, as
+// no line set holds letters.
 _HW_LINE_WEIGHTS HWLine_DefaultWeights(void) {
     _HW_LINE_WEIGHTS w;
     w.margin = 12;
@@ -347,18 +371,19 @@ _HW_LINE_WEIGHTS HWLine_DefaultWeights(void) {
     w.single = 2;
     w.charWeightCap = 22400;
     w.inWord = 0;
-    w.perChar = 51;
+    w.perChar = -398;
     w.narrowBelow = 625;
-    w.narrow = 8;
+    w.narrow = 10;
     w.wideAbove = 1015;
     w.wide = 4;
-    w.innerGap = 2;
-    w.overlap = 6;
+    w.innerGap = 0;
+    w.overlap = 12;
     w.widestRun = 1800;
     w.smallBelow = 600;
     w.letterCase = 2000;
     w.ratioFree = 4;
-    w.ratio = 12;
+    w.ratio = 15;
+    w.credit = 8;
     return w;
 }
 
@@ -381,6 +406,7 @@ void HWLine_Reset(_HW_LINE *line) {
     line->pathCount[0] = 1;
     line->strokes = 0;
     line->charSize = 1;
+    line->usualDistance = 0;
 }
 
 void HWLine_BeginPass(_HW_LINE *line, const _HW_RECT *boxes, HR_UINT32 strokes) {
@@ -420,6 +446,7 @@ void HWLine_AddRun(_HW_LINE *line, HR_UINT32 start, const HR_UINT16 *codes, cons
 void HWLine_FinishPass(_HW_LINE *line) {
     HR_UINT32 n = line->strokes;
     MaskCodes(line, n);
+    line->usualDistance = UsualDistance(line);
     for (HR_UINT32 i = 0; i < HW_LINE_WINDOW && i < n; ++i) {
         const _HW_LINE_HYP &hyp = line->hyp[n][i];
         for (HR_UINT32 j = 0; j < hyp.count; ++j) OfferCandidate(line, hyp, j);
