@@ -99,6 +99,7 @@ typedef struct _HW_LINE {
     _HW_LINE_PATH path[HW_LINE_BOUNDARY_MAX][HW_LINE_PATHS]; /* best first */
     _HW_LINE_HYP hyp[HW_LINE_BOUNDARY_MAX][HW_LINE_WINDOW];  /* hyp[b][i]: strokes b-1-i..b-1 */
     HR_UINT32 codeMask[HW_LINE_BOUNDARY_MAX][HW_LINE_MASK_WORDS]; /* characters of hyp[b], to pass over words fast */
+    HR_INT32 bestDistance[HW_LINE_BOUNDARY_MAX]; /* best distance of a run of hyp[b]; -1 when none was recognised */
 } _HW_LINE;
 
 PENRUNE_EXTERN_C_END

@@ -140,6 +140,17 @@ HR_INT32 CharCost(const _HW_LINE *line, const _HW_LINE_HYP &hyp, HR_UINT32 rank)
            hyp.shape + CaseCost(line, hyp, hyp.code[rank]) + RatioCost(line, hyp, rank);
 }
 
+// Best distance of a run that ends at the newest boundary; -1 when none was
+// recognised.
+HR_INT32 BestDistance(const _HW_LINE *line) {
+    HR_INT32 d = -1;
+    for (HR_UINT32 i = 0; i < HW_LINE_WINDOW && i < line->strokes; ++i) {
+        const _HW_LINE_HYP &hyp = line->hyp[line->strokes][i];
+        if (hyp.count > 0 && (d < 0 || hyp.distance[0] < d)) d = hyp.distance[0];
+    }
+    return d;
+}
+
 // How far this writer's characters usually are from the prototypes: the
 // median, over the newest boundaries, of the best distance of a run ending
 // there. Every character pays its whole distance, so without a credit of
@@ -149,11 +160,7 @@ HR_INT32 UsualDistance(const _HW_LINE *line) {
     HR_INT32 best[HW_LINE_WINDOW];
     HR_UINT32 n = 0;
     for (HR_UINT32 b = line->strokes; b > 0 && n < HW_LINE_WINDOW; --b) {
-        HR_INT32 d = -1;
-        for (HR_UINT32 i = 0; i < HW_LINE_WINDOW && i < b; ++i) {
-            const _HW_LINE_HYP &hyp = line->hyp[b][i];
-            if (hyp.count > 0 && (d < 0 || hyp.distance[0] < d)) d = hyp.distance[0];
-        }
+        HR_INT32 d = line->bestDistance[b];
         if (d < 0) continue;
         HR_UINT32 at = n++;
         for (; at > 0 && best[at - 1] > d; --at) best[at] = best[at - 1];  // insertion sort
@@ -446,6 +453,7 @@ void HWLine_AddRun(_HW_LINE *line, HR_UINT32 start, const HR_UINT16 *codes, cons
 void HWLine_FinishPass(_HW_LINE *line) {
     HR_UINT32 n = line->strokes;
     MaskCodes(line, n);
+    line->bestDistance[n] = BestDistance(line);
     line->usualDistance = UsualDistance(line);
     for (HR_UINT32 i = 0; i < HW_LINE_WINDOW && i < n; ++i) {
         const _HW_LINE_HYP &hyp = line->hyp[n][i];
