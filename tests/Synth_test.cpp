@@ -78,6 +78,7 @@ TEST(SynthParams, EveryParameterChangesTheSample) {
         {"rightwardRate", {1}},
         {"joinRate", {1, {{"joinReach", 10000}}}},
         {"joinReach", {50, {{"joinRate", 1}, {"joinReach", 5000}}}},
+        {"breakRate", {1}},
         {"componentGap", {0.3, {}, TwoPartHand()}},
         {"touchRate", {1, {{"touchReach", 300}}}},
         {"touchReach", {300, {{"touchRate", 1}, {"touchReach", 10}}}},
@@ -162,6 +163,27 @@ TEST(SynthPen, JoinsStayWithinReachAndRunFromStartToEnd) {
     ASSERT_EQ(pair.size(), 1u);
     EXPECT_EQ(At(pair[0].front()), XY(0, 0));
     EXPECT_EQ(At(pair[0].back()), XY(200, 40));
+}
+
+TEST(SynthPen, ABrokenStrokeLiftsAtItsSharpestTurnAndKeepsItsInk) {
+    // A bar that turns down at (750, 480).
+    Ink hook = {Densify(Line({250, 480}, {750, 480}), 4)};
+    const Stroke down = Densify(Line({750, 480}, {720, 760}), 4);
+    hook[0].insert(hook[0].end(), down.begin() + 1, down.end());
+    const Ink broken = Stage(BreakStrokes, hook, {{"breakRate", 1}});
+    ASSERT_EQ(broken.size(), 2u);
+    EXPECT_NEAR(broken[0].back().x, 750, 4);
+    EXPECT_NEAR(broken[0].back().y, 480, 4);
+    EXPECT_EQ(At(broken[1].front()), At(broken[0].back())) << "the pen comes down where it lifted";
+    EXPECT_EQ(broken[0].size() + broken[1].size(), hook[0].size() + 1);
+    // Too short to turn: a stroke of two points stays whole.
+    EXPECT_EQ(Stage(BreakStrokes, {Line({0, 0}, {100, 0})}, {{"breakRate", 1}}).size(), 1u);
+    // Off by default, and then the rest of the synthesis draws as before.
+    Random a(5), b(5);
+    SynthParams on = SynthParams();
+    on.breakRate = 1;
+    EXPECT_GT(Synthesize(TestHand(), on, b).size(), Synthesize(TestHand(), SynthParams(), a).size());
+    EXPECT_EQ(a.Next(), b.Next()) << "the caller's generator advances alike";
 }
 
 TEST(SynthPen, TraceNeverExceedsThePointBudget) {

@@ -32,6 +32,7 @@ SynthParams CarelessParams() {
     p.joinRate = 0.45;
     p.messMin = 0.45;
     p.componentGap = 0.25;
+    p.breakRate = 0.01;
     return p;
 }
 
@@ -55,6 +56,7 @@ const std::vector<ParamInfo> &ParamTable() {
         {"rightwardRate", &SynthParams::rightwardRate, "probability that a flat leftward stroke is drawn rightwards"},
         {"joinRate", &SynthParams::joinRate, "probability of a cursive join over a short pen-up move"},
         {"joinReach", &SynthParams::joinReach, "pen-up moves this long are never joined (units)"},
+        {"breakRate", &SynthParams::breakRate, "probability per stroke of a pen lift at its sharpest turn"},
         {"componentGap", &SynthParams::componentGap,
          "largest move of a right part away from the left, share of the width"},
         {"touchRate", &SynthParams::touchRate, "probability that a stroke end is drawn on to the stroke ahead"},
@@ -90,8 +92,8 @@ std::string ValidateParams(const SynthParams &p) {
         if (!(value == value)) return KebabCase(info.name) + " is not a number";
         if (value < 0 && info.field != &SynthParams::shearMean) return KebabCase(info.name) + " must not be negative";
     }
-    const double rates[] = {p.hookRate, p.messMin,   p.swapRate,   p.rightwardRate,
-                            p.joinRate, p.touchRate, p.reduceRate, p.speedVariation};
+    const double rates[] = {p.hookRate,  p.messMin,   p.swapRate,   p.rightwardRate, p.joinRate,
+                            p.breakRate, p.touchRate, p.reduceRate, p.speedVariation};
     for (double rate : rates)
         if (rate > 1) return "rates, mess-min and speed-variation must lie in 0..1";
     if (p.spacingMin <= 0 || p.spacingMin > p.spacingMax) return "need 0 < spacing-min <= spacing-max";

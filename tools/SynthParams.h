@@ -40,6 +40,7 @@ struct SynthParams {
     double rightwardRate = 0.5;  // per flat stroke drawn leftwards: probability it is drawn rightwards
     double joinRate = 0.30;      // per stroke boundary: probability of a join for a short pen-up move
     double joinReach = 300;      // pen-up moves this long or longer are never joined
+    double breakRate = 0;        // per stroke: probability that the pen lifts once inside it, at its sharpest turn
 
     // Parts apart: in a character of a left and a right part, the right part
     // moves right by up to this share of the character's width (0: never).
@@ -72,8 +73,8 @@ struct SynthParams {
 SynthParams NeutralParams();
 
 // A careless writer's: stroke and character distortions well beyond the
-// training synthesis, and the parts of left-right characters set apart, so
-// that characters alone are recognised about as often as real writers' are
+// training synthesis, the parts of left-right characters set apart and now
+// and then a stroke written in two, so that characters alone are recognised about as often as real writers' are
 // (95-97 %). Line and test sets that must show real confusions use it.
 SynthParams CarelessParams();
 

@@ -354,6 +354,41 @@ void JoinStrokes(Ink &ink, const SynthParams &params, Random &rng) {
     ink = std::move(joined);
 }
 
+namespace {
+
+// Index of the stroke's sharpest turn, its direction measured over `span`
+// points on each side; 0 when the stroke is too short to turn.
+std::size_t SharpestTurn(const Stroke &stroke, std::size_t span) {
+    std::size_t sharpest = 0;
+    double least = 2;  // cosine of the turn: the lower, the sharper
+    for (std::size_t i = span; i + span < stroke.size(); ++i) {
+        const Point in = Normalized(stroke[i] - stroke[i - span]);
+        const Point out = Normalized(stroke[i + span] - stroke[i]);
+        const double cosine = in.x * out.x + in.y * out.y;
+        if (cosine < least) least = cosine, sharpest = i;
+    }
+    return sharpest;
+}
+
+}  // namespace
+
+void BreakStrokes(Ink &ink, const SynthParams &params, Random &rng) {
+    if (params.breakRate <= 0) return;
+    const auto span = static_cast<std::size_t>(kDirectionReach / kSourceStep);
+    Ink broken;
+    for (const Stroke &stroke : ink) {
+        const std::size_t turn = rng.Chance(params.breakRate) ? SharpestTurn(stroke, span) : 0;
+        if (turn == 0) {
+            broken.push_back(stroke);
+            continue;
+        }
+        // The pen lifts at the turn and comes down where it left off.
+        broken.emplace_back(stroke.begin(), stroke.begin() + static_cast<std::ptrdiff_t>(turn) + 1);
+        broken.emplace_back(stroke.begin() + static_cast<std::ptrdiff_t>(turn), stroke.end());
+    }
+    ink = std::move(broken);
+}
+
 void TracePen(Ink &ink, const SynthParams &params, Random &rng) {
     const double smoothing = rng.Uniform(0, params.smoothing);
     double spacing = rng.LogUniform(params.spacingMin, params.spacingMax);
@@ -405,11 +440,13 @@ Ink Synthesize(const Ink &hand, const SynthParams &params, Random &rng) {
     VaryStrokes(ink, careful, shapeRng);
     CloseGaps(ink, params, touchRng);
     // Drawn from a copy, so that the caller's generator and every other
-    // stage see the same draws whether or not parts are spread.
-    Random copy = rng, partRng(copy.Next());
+    // stage see the same draws whether or not parts are spread or strokes
+    // broken.
+    Random copy = rng, partRng(copy.Next()), breakRng(copy.Next());
     SpreadParts(ink, params, partRng);
     ApplyWriterStyle(ink, params, styleRng);
     JoinStrokes(ink, careful, joinRng);
+    BreakStrokes(ink, params, breakRng);
     TracePen(ink, params, penRng);
     ReduceSample(ink, params, reduceRng);
     return ink;

@@ -47,6 +47,7 @@ void CloseGaps(Ink &ink, const SynthParams &params, Random &rng);
 void SpreadParts(Ink &ink, const SynthParams &params, Random &rng);
 void ApplyWriterStyle(Ink &ink, const SynthParams &params, Random &rng);
 void JoinStrokes(Ink &ink, const SynthParams &params, Random &rng);
+void BreakStrokes(Ink &ink, const SynthParams &params, Random &rng);
 void TracePen(Ink &ink, const SynthParams &params, Random &rng);
 void ReduceSample(Ink &ink, const SynthParams &params, Random &rng);
 
