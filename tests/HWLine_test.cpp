@@ -130,19 +130,24 @@ TEST_F(LineSearch, TheLineSettlesTheCaseOfLettersOfOneShape) {
     }
 }
 
-TEST(ShapeTable, KnowsTheUsualRatiosOfFlatTallAndSquareCharacters) {
+TEST(ShapeTable, KnowsTheUsualRatiosAndStrokesOfFlatTallAndSquareCharacters) {
     ASSERT_GT(g_hw_shapeCount, 3800u);
     EXPECT_TRUE(std::is_sorted(g_hw_shapeCodes, g_hw_shapeCodes + g_hw_shapeCount, std::less_equal<HR_UINT16>()))
         << "codes must ascend strictly, or the lookup misses";
     HR_INT32 flat = 0, tall = 0, square = 0, unknown = 7;
-    ASSERT_TRUE(HWShape_Find(0x4E00, &flat));  // 一
-    ASSERT_TRUE(HWShape_Find('1', &tall));
-    ASSERT_TRUE(HWShape_Find(0x56FD, &square));  // 国
+    HR_INT32 flatStrokes = 0, tallStrokes = 9, squareStrokes = 0, unknownStrokes = 7;
+    ASSERT_TRUE(HWShape_Find(0x4E00, &flat, &flatStrokes));  // 一
+    ASSERT_TRUE(HWShape_Find('1', &tall, &tallStrokes));
+    ASSERT_TRUE(HWShape_Find(0x56FD, &square, &squareStrokes));  // 国
     EXPECT_GT(flat, 2 * HW_SHAPE_SCALE);
     EXPECT_LT(tall, -HW_SHAPE_SCALE / 2);
     EXPECT_LT(std::abs(square), HW_SHAPE_SCALE / 4);
-    EXPECT_FALSE(HWShape_Find(0xE000, &unknown));  // private use: no shape
+    EXPECT_EQ(flatStrokes, 1);
+    EXPECT_EQ(squareStrokes, 8);
+    EXPECT_EQ(tallStrokes, 0) << "a letter's strokes are no sign of anything";
+    EXPECT_FALSE(HWShape_Find(0xE000, &unknown, &unknownStrokes));  // private use: no shape
     EXPECT_EQ(unknown, 7);
+    EXPECT_EQ(unknownStrokes, 7);
 
     EXPECT_EQ(HWShape_OfBox(1000, 1000), 0);
     EXPECT_EQ(HWShape_OfBox(2718, 1000), HW_SHAPE_SCALE);
@@ -181,6 +186,25 @@ TEST_F(LineSearch, ARunFarNarrowerThanItsCharacterReadsAsAPartOfAWiderOne) {
     line->weights.ratio = 0;
     Pass(line.get(), {boxes[0]}, {{"\xee\x80\x80", {1500}}});
     EXPECT_EQ(HWLine_GetItemScore(line.get(), 0), unknown);
+}
+
+TEST_F(LineSearch, ARunPaysForTheStrokesItHasBeyondThoseItsCharacterMayHave) {
+    // Three bars as one run, read as 一 (written with one stroke), 二 (two)
+    // or 三 at one distance; only the strokes tell them apart here.
+    _HW_LINE_WEIGHTS &w = line->weights;
+    w.word = w.single = w.ratio = 0;
+    w.strokesFree = 1;
+    w.strokes = 300;
+    const std::vector<_HW_RECT> boxes = {{0, 0, 1000, 100}, {0, 450, 1000, 550}, {0, 900, 1000, 1000}};
+    Pass(line.get(), {boxes[0]}, {{"一", {1500}}});
+    Pass(line.get(), {boxes[0], boxes[1]}, {{"一", {3000}}, {"二", {1500}}});
+    Pass(line.get(), boxes, {{"一", {3000}}, {"二", {3000}}, {"一二三", {1500, 1500, 1500}}});
+    std::map<std::u16string, HR_INT32> cost;
+    for (HR_UINT32 i = 0; i < HWLine_GetTotal(line.get()); ++i)
+        cost[LineItem(line.get(), i)] = HWLine_GetItemScore(line.get(), i);
+    ASSERT_TRUE(cost.count(Utf16("一")) && cost.count(Utf16("二")) && cost.count(Utf16("三")));
+    EXPECT_EQ(cost[Utf16("二")], cost[Utf16("三")]) << "one stroke more than 二 has is free: writers break strokes";
+    EXPECT_EQ(cost[Utf16("一")], cost[Utf16("三")] + 300) << "the second stroke more than 一 has pays";
 }
 
 TEST_F(LineSearch, AWriterFarFromThePrototypesReadsTwoCharactersAsTwo) {

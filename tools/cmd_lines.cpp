@@ -345,7 +345,9 @@ void SetWeights(_HW_LINE_WEIGHTS *w, const std::string &settings) {
                                                       {"letter-case", &w->letterCase},
                                                       {"ratio-free", &w->ratioFree},
                                                       {"ratio", &w->ratio},
-                                                      {"credit", &w->credit}};
+                                                      {"credit", &w->credit},
+                                                      {"strokes-free", &w->strokesFree},
+                                                      {"strokes", &w->strokes}};
     ForEachSetting(settings, [&](const std::string &name, const std::string &value) {
         auto field = fields.find(name);
         if (field == fields.end()) throw std::runtime_error("unknown weight: " + name);
@@ -505,7 +507,7 @@ void PrintDetails(std::FILE *out) {
                  "  --weights=NAME=V,...   line mode weights (margin, word, single, char-weight-cap, in-word,\n"
                  "                         per-char, narrow-below, narrow, wide-above, wide, inner-gap, overlap,\n"
                  "                         widest-run, small-below, letter-case, ratio-free, ratio,\n"
-                 "                         credit)\n"
+                 "                         credit, strokes-free, strokes)\n"
                  "  --synth=NAME=V,...     synthesiser parameters (penrune synth --help names them)\n"
                  "  --careless             a careless writer's synthesis\n"
                  "  --common-others        make the sequences that are no phrase of the characters of\n"

@@ -33,7 +33,7 @@ tool = ROOT / "build" / "penrune"
 WRITERS = ([], ["--careless"])
 START = {"margin": 0, "word": 4, "single": 4, "char-weight-cap": 14000, "in-word": 0, "per-char": 0, "narrow-below": 500,
          "narrow": 4, "wide-above": 1300, "wide": 4, "inner-gap": 3, "overlap": 3, "widest-run": 1800,
-         "ratio-free": 8, "ratio": 20, "credit": 8}
+         "ratio-free": 8, "ratio": 20, "credit": 8, "strokes-free": 1, "strokes": 200}
 # The rate fitted is AR, (N-S-D-I)/N: CR does not count a character read
 # as two, and a fit to it is free to split characters.
 ROW = re.compile(r"^\| \S+ \| [^|]+ \| (\d+) \| (\d+) \| line \| [\d.]+ % \| ([\d.]+) %")

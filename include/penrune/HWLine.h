@@ -7,6 +7,7 @@
  * lattice of hypotheses: a path covers strokes 0..b-1 with characters, and
  * its cost adds, per character, the recognition distance, the shape of its
  * strokes against the line's character size and the gap to its neighbour,
+ * the strokes it has beyond those the character is written with,
  * and per word the lexicon's frequency cost. The candidate list of stroke
  * count b is the best distinct paths that end at b, so removing the newest
  * stroke brings back the previous list without recognising again.
@@ -61,6 +62,8 @@ typedef struct _HW_LINE_WEIGHTS {
     HR_INT32 ratioFree;     /* a run's log width/height may be this far (32nds) from its character's usual... */
     HR_INT32 ratio;         /* ...and costs this much per 32nd beyond */
     HR_INT32 credit;        /* sixteenths of the line's usual distance every character is credited */
+    HR_INT32 strokesFree;   /* a run may have this many strokes more than its character is written with... */
+    HR_INT32 strokes;       /* ...and costs this much per stroke beyond */
 } _HW_LINE_WEIGHTS;
 
 /* The strokes start..end-1 read as one character. */
@@ -72,6 +75,7 @@ typedef struct _HW_LINE_HYP {
     HR_UINT16 code[HW_LINE_CANDS];     /* candidate characters, best first */
     HR_UINT16 distance[HW_LINE_CANDS]; /* their recognition distances */
     HR_INT8 usual[HW_LINE_CANDS];      /* their usual log width/height ratios (32nds), HW_LINE_NO_RATIO when unknown */
+    HR_UINT8 extra[HW_LINE_CANDS];     /* strokes of the run beyond the most each is written with; 0 when unknown */
     HR_INT8 ratio;                     /* log width/height ratio of the run's box, 32nds */
 } _HW_LINE_HYP;
 

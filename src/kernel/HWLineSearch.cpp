@@ -9,7 +9,8 @@
 //     run's shape against the line's character size (too narrow, too wide,
 //     an empty column inside it), how far it reaches back over the
 //     character before it, how far its width/height ratio is from the
-//     candidate's usual one (the shape table), a constant, and for letters
+//     candidate's usual one (the shape table), the strokes it has beyond the
+//     most the candidate is written with, a constant, and for letters
 //     of one shape in both cases whether the case fits the run's height;
 //   per word: the lexicon's frequency cost of the word; a character no
 //     word covers costs its weight alone, or, when less, the weight of the
@@ -134,10 +135,18 @@ HR_INT32 RatioCost(const _HW_LINE *line, const _HW_LINE_HYP &hyp, HR_UINT32 rank
     return beyond > 0 ? line->weights.ratio * beyond : 0;
 }
 
+// Writers join strokes far more often than they break one, so a run of
+// more strokes than its character has is more likely that character and a
+// neighbour, or a part of one (育 and the 氵 of 泣 after it).
+HR_INT32 StrokeCost(const _HW_LINE *line, const _HW_LINE_HYP &hyp, HR_UINT32 rank) {
+    HR_INT32 beyond = hyp.extra[rank] - line->weights.strokesFree;
+    return beyond > 0 ? line->weights.strokes * beyond : 0;
+}
+
 HR_INT32 CharCost(const _HW_LINE *line, const _HW_LINE_HYP &hyp, HR_UINT32 rank) {
     HR_INT32 behind = hyp.distance[rank] - hyp.distance[0];
     return hyp.distance[rank] + line->weights.margin * behind / 16 - line->weights.credit * line->usualDistance / 16 +
-           hyp.shape + CaseCost(line, hyp, hyp.code[rank]) + RatioCost(line, hyp, rank);
+           hyp.shape + CaseCost(line, hyp, hyp.code[rank]) + RatioCost(line, hyp, rank) + StrokeCost(line, hyp, rank);
 }
 
 // Best distance of a run that ends at the newest boundary; -1 when none was
@@ -369,8 +378,9 @@ void FormatCost(HR_INT32 value, char *out) {
 
 // Fitted by bench/lines/fit-weights.py on synthetic lines of two writers,
 // the training synthesis and a careless one (their seeds are neither a
-// training nor the benchmark's); the letter case weights are set by hand, as
-// no line set holds letters.
+// training nor the benchmark's); the stroke weights were fitted later on the
+// same lines with the others held. The letter case weights are set by hand,
+// as no line set holds letters.
 _HW_LINE_WEIGHTS HWLine_DefaultWeights(void) {
     _HW_LINE_WEIGHTS w;
     w.margin = 12;
@@ -391,6 +401,8 @@ _HW_LINE_WEIGHTS HWLine_DefaultWeights(void) {
     w.ratioFree = 4;
     w.ratio = 15;
     w.credit = 8;
+    w.strokesFree = 0;
+    w.strokes = 400;
     return w;
 }
 
@@ -438,13 +450,15 @@ int HWLine_OpenRun(_HW_LINE *line, const _HW_RECT *boxes, HR_UINT32 start) {
 void HWLine_AddRun(_HW_LINE *line, HR_UINT32 start, const HR_UINT16 *codes, const HR_UINT16 *distances,
                    HR_UINT32 count) {
     _HW_LINE_HYP &hyp = line->hyp[line->strokes][line->strokes - 1 - start];
+    HR_INT32 runStrokes = static_cast<HR_INT32>(line->strokes - start);
     HR_UINT32 kept = 0;
     for (HR_UINT32 j = 0; j < count && kept < HW_LINE_CANDS; ++j) {
         if (codes[j] == HR_RECO_EMPTY_CODE) continue;
-        HR_INT32 usual = HW_LINE_NO_RATIO;
-        HWShape_Find(codes[j], &usual);
+        HR_INT32 usual = HW_LINE_NO_RATIO, strokes = 0;
+        HWShape_Find(codes[j], &usual, &strokes);
         hyp.code[kept] = codes[j];
         hyp.usual[kept] = static_cast<HR_INT8>(usual);
+        hyp.extra[kept] = static_cast<HR_UINT8>(strokes > 0 && runStrokes > strokes ? runStrokes - strokes : 0);
         hyp.distance[kept++] = distances[j];
     }
     hyp.count = static_cast<HR_UINT16>(kept);

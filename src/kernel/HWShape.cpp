@@ -4,11 +4,12 @@
 #include <algorithm>
 #include <cmath>
 
-int HWShape_Find(HR_UINT16 code, HR_INT32 *ratio) {
+int HWShape_Find(HR_UINT16 code, HR_INT32 *ratio, HR_INT32 *strokes) {
     const HR_UINT16 *end = g_hw_shapeCodes + g_hw_shapeCount;
     const HR_UINT16 *at = std::lower_bound(g_hw_shapeCodes, end, code);
     if (at == end || *at != code) return 0;
     *ratio = g_hw_shapes[at - g_hw_shapeCodes];
+    *strokes = g_hw_shapeStrokes[at - g_hw_shapeCodes];
     return 1;
 }
 
