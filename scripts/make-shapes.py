@@ -8,7 +8,7 @@ source's hands. The line mode compares a run of strokes read as a character
 with it: the left part of a left-right character read on its own is far
 narrower than that character is written alone (土 of 坊), a run that swallows
 a neighbour far wider. For the hanzi it also records the most strokes the
-sources write the character with: a run of far more strokes is more likely
+sources write the character with: a run of more strokes is more likely
 the character and a neighbour (育 and the 氵 of 泣 after it).
 
 The sources are those of the training data (scripts/fetch-strokes.sh), so

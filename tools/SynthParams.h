@@ -74,8 +74,9 @@ SynthParams NeutralParams();
 
 // A careless writer's: stroke and character distortions well beyond the
 // training synthesis, the parts of left-right characters set apart and now
-// and then a stroke written in two, so that characters alone are recognised about as often as real writers' are
-// (95-97 %). Line and test sets that must show real confusions use it.
+// and then a stroke written in two, so that characters alone are recognised
+// about as often as real writers' are (95-97 %). Line and test sets that
+// must show real confusions use it.
 SynthParams CarelessParams();
 
 struct ParamInfo {

@@ -154,18 +154,24 @@ Stroke Smooth(const Stroke &path, double sigma) {
     return smooth;
 }
 
+// Cosine of the path's turn at point k, its direction measured `reach`
+// points back and ahead (no farther than the ends): 1 straight on, -1 back.
+double TurnCosine(const Stroke &path, std::size_t k, std::size_t reach) {
+    const Point in = Normalized(path[k] - path[k > reach ? k - reach : 0]);
+    const Point out = Normalized(path[std::min(k + reach, path.size() - 1)] - path[k]);
+    return in.x * out.x + in.y * out.y;
+}
+
 // Pace of the pen along an evenly sampled path, relative to full speed: the
 // pen starts and stops slowly and slows down in bends.
 std::vector<double> Pace(const Stroke &path, double step, double variation) {
     const int last = static_cast<int>(path.size()) - 1;
     const double length = last * step;
     const double ramp = std::min(length / 3, kSpeedRamp);
-    const int reach = std::max(1, static_cast<int>(std::lround(8 / step)));
+    const auto reach = static_cast<std::size_t>(std::max(1L, std::lround(8 / step)));
     std::vector<double> pace(path.size());
     for (int k = 0; k <= last; ++k) {
-        const Point in = Normalized(path[k] - path[std::max(k - reach, 0)]);
-        const Point out = Normalized(path[std::min(k + reach, last)] - path[k]);
-        const double turn = std::acos(std::clamp(in.x * out.x + in.y * out.y, -1.0, 1.0));
+        const double turn = std::acos(std::clamp(TurnCosine(path, static_cast<std::size_t>(k), reach), -1.0, 1.0));
         const double s = k * step;
         const double ease = std::sqrt(std::clamp(std::min(s, length - s) / ramp, 0.0, 1.0));
         pace[k] = std::max(kMinSpeed, 1 - variation + variation * ease / (1 + 2 * turn));
@@ -360,11 +366,9 @@ namespace {
 // points on each side; 0 when the stroke is too short to turn.
 std::size_t SharpestTurn(const Stroke &stroke, std::size_t span) {
     std::size_t sharpest = 0;
-    double least = 2;  // cosine of the turn: the lower, the sharper
+    double least = 2;  // the lower the cosine, the sharper the turn
     for (std::size_t i = span; i + span < stroke.size(); ++i) {
-        const Point in = Normalized(stroke[i] - stroke[i - span]);
-        const Point out = Normalized(stroke[i + span] - stroke[i]);
-        const double cosine = in.x * out.x + in.y * out.y;
+        const double cosine = TurnCosine(stroke, i, span);
         if (cosine < least) least = cosine, sharpest = i;
     }
     return sharpest;
