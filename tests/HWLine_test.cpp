@@ -70,11 +70,11 @@ protected:
 TEST_F(LineSearch, AWordOfTheLexiconOutranksTheBestCharactersAndWideRunsAreNotOpened) {
     // Two characters side by side; each run's best candidate is the wrong
     // one, the second is the word 安全.
-    std::vector<_HW_RECT> boxes = {{0, 0, 1000, 1000}, {1200, 0, 2200, 1000}};
+    std::vector<_HW_RECT> boxes = {{0, 0, 1000, 1000}, {3000, 0, 4000, 1000}};
     Pass(line.get(), {boxes[0]}, {{"女安", {1500, 1600}}});
     ASSERT_EQ(LineItem(line.get(), 0), Utf16("女"));
     Pass(line.get(), boxes, {{"金全", {1500, 1600}}});
-    // Both strokes together are twice as wide as a character: not a run.
+    // Both strokes together are four times as wide as a character: not a run.
     EXPECT_FALSE(HWLine_OpenRun(line.get(), boxes.data(), 0));
 
     ASSERT_GE(HWLine_GetTotal(line.get()), 4u);

@@ -8,9 +8,11 @@ kinds and spacings, long lines included) rises. The lines are synthesised
 with seeds of their own, neither the training seeds nor the benchmark's, and
 no real handwriting is used.
 
-Two writers write every seed's lines: the training synthesis and a careless
-writer, whose characters lie farther from the prototypes, so that the
-weights hold for writers near and far from them. One seed's lines hold about
+Three writers write every seed's lines: the training synthesis, a careless
+writer, whose characters lie farther from the prototypes, and one whose
+strokes stray farther still (warp, shift, rotation and size of every stroke
+half as large again), so that the weights hold for writers near and far
+from them. One seed's lines hold about
 1,700 characters a writer, few enough that a weight moves the rate by chance;
 the rate is pooled over several seeds (--seeds, default 9001,9002,9003).
 
@@ -25,12 +27,12 @@ from pathlib import Path
 
 ROOT = Path(__file__).resolve().parents[2]
 tool = ROOT / "build" / "penrune"
-# The careless writer's characters alone are recognised about as often as
+# The careless writers' characters alone are recognised about as often as
 # real writers' are. The sequences that are no phrase are made of common
 # characters, as those of running text are: drawn from every character the
 # model names, they hold few words, and the word costs are never put to the
 # test of a word that fits the ink nearly as well as the true characters.
-WRITERS = ([], ["--careless"])
+WRITERS = ([], ["--careless"], ["--careless", "--synth=warp=26,stroke-shift=26,stroke-rotate=0.36,stroke-scale=0.14"])
 START = {"margin": 0, "word": 4, "single": 4, "char-weight-cap": 14000, "in-word": 0, "per-char": 0, "narrow-below": 500,
          "narrow": 4, "wide-above": 1300, "wide": 4, "inner-gap": 3, "overlap": 3, "widest-run": 1800,
          "ratio-free": 8, "ratio": 20, "credit": 8, "strokes-free": 1, "strokes": 200}
